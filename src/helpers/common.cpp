@@ -1,0 +1,279 @@
+#include "helpers/common.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
+#include "helpers/failure.hpp"
+
+namespace quorlex::common {
+
+namespace {
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+double sum_of_squared_deviations(Series y, double m) {
+    double s = 0.0;
+    for (double v : y) s += (v - m) * (v - m);
+    return s;
+}
+}  // namespace
+
+bool has_nan(Series y) {
+    return std::any_of(y.begin(), y.end(), [](double v) { return std::isnan(v); });
+}
+
+bool all_finite(Series y) {
+    return std::all_of(y.begin(), y.end(), [](double v) { return std::isfinite(v); });
+}
+
+double sum(Series y) {
+    double s = 0.0;
+    for (double v : y) s += v;
+    return s;
+}
+
+MeanType mean_type(std::string_view name) {
+    if (name.size() == 10) return MeanType::arithmetic;
+    if (name == "harmonic") return MeanType::harmonic;
+    if (name == "geometric") return MeanType::geometric;
+    if (name == "rms") return MeanType::rms;
+    if (name == "iqm") return MeanType::iqm;
+    if (name == "midhinge") return MeanType::midhinge;
+    return MeanType::arithmetic;
+}
+
+std::vector<double> sorted_copy(Series y) {
+    std::vector<double> s(y.begin(), y.end());
+    std::sort(s.begin(), s.end());
+    return s;
+}
+
+namespace {
+double interquartile_mean(Series y) {
+    const auto s = sorted_copy(y);
+    const std::size_t n = s.size();
+    const double q1 = at(s, static_cast<std::size_t>(static_cast<double>(n) * 0.25));
+    const double q3 = at(s, static_cast<std::size_t>(static_cast<double>(n) * 0.75));
+    double total = 0.0;
+    std::size_t count = 0;
+    for (double v : s) {
+        if (q1 <= v && v <= q3) {
+            total += v;
+            ++count;
+        }
+    }
+    return total / static_cast<double>(count);
+}
+}  // namespace
+
+double mean(Series y, MeanType type) {
+    if (has_nan(y)) return nan;
+    const auto n = static_cast<double>(y.size());
+    switch (type) {
+        case MeanType::arithmetic:
+            return sum(y) / n;
+        case MeanType::rms: {
+            double s = 0.0;
+            for (double v : y) s += v * v;
+            return std::sqrt(s / n);
+        }
+        case MeanType::harmonic: {
+            double s = 0.0;
+            for (double v : y) s += 1.0 / v;
+            return n / s;
+        }
+        case MeanType::geometric: {
+            double s = 0.0;
+            for (double v : y) s += std::log(v);
+            return std::exp(s);
+        }
+        case MeanType::iqm:
+            return interquartile_mean(y);
+        case MeanType::midhinge:
+            return (quantile(y, 0.25) + quantile(y, 0.75)) * 0.5;
+    }
+    return nan;
+}
+
+double median_sorted(Series s) {
+    const std::size_t n = s.size();
+    if (n == 0) return nan;
+    if (n % 2 == 1) return s[(n - 1) / 2];
+    return (s[n / 2 - 1] + s[n / 2]) * 0.5;
+}
+
+double median(Series y) {
+    if (has_nan(y)) return nan;
+    const auto s = sorted_copy(y);
+    return median_sorted(s);
+}
+
+double quantile_sorted(Series s, double p) {
+    const std::size_t n = s.size();
+    const double h = 0.5 / static_cast<double>(n);
+    if (p < h) return at(s, 0);
+    if (p > 1.0 - h) return s[n - 1];
+    const double pos = p * static_cast<double>(n) - 0.5;
+    const double lo = std::floor(pos);
+    const double hi = std::ceil(pos);
+    const auto ilo = static_cast<std::size_t>(lo);
+    const auto ihi = static_cast<std::size_t>(hi);
+    if (ilo == ihi) return s[ilo];
+    return s[ilo] + (pos - lo) * (s[ihi] - s[ilo]) / (hi - lo);
+}
+
+double quantile(Series y, double p) {
+    if (has_nan(y)) return nan;
+    const auto s = sorted_copy(y);
+    return quantile_sorted(s, p);
+}
+
+double iqr(Series y) {
+    if (has_nan(y)) return nan;
+    const auto s = sorted_copy(y);
+    const std::size_t n = s.size();
+    const std::size_t a = n / 4;
+    const std::size_t b = 3 * n / 4;
+    if (n % 4 != 0) return s[b] - s[a];
+    // For an empty series b - 1 wraps around and the checked access fails.
+    const double upper = (at(s, b - 1) + at(s, b)) * 0.5;
+    const double lower = (at(s, a - 1) + at(s, a)) * 0.5;
+    return upper - lower;
+}
+
+double std_dev(Series y) {
+    if (has_nan(y) || y.size() < 2) return nan;
+    const double m = mean(y);
+    return std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
+}
+
+double mad(Series y, Deviation type) {
+    const double m = type == Deviation::mean ? mean(y) : median(y);
+    std::vector<double> d(y.size());
+    for (std::size_t i = 0; i < y.size(); ++i) d[i] = std::fabs(y[i] - m);
+    return type == Deviation::mean ? mean(d) : median(d);
+}
+
+std::vector<double> zscore(Series y) {
+    if (has_nan(y)) return {nan};
+    if (y.empty()) return {};
+    const double m = mean(y);
+    const double s = std_dev(y);
+    std::vector<double> z(y.size());
+    for (std::size_t i = 0; i < y.size(); ++i) z[i] = (y[i] - m) / s;
+    return z;
+}
+
+Prepared::Prepared(Series y, bool normalize) : view_(y) {
+    if (normalize) {
+        owned_ = zscore(y);
+        view_ = owned_;
+    }
+}
+
+std::vector<double> diff(Series y) {
+    if (y.size() < 2) return {};
+    std::vector<double> out(y.size() - 1);
+    for (std::size_t i = 0; i + 1 < y.size(); ++i) out[i] = y[i + 1] - y[i];
+    return out;
+}
+
+std::vector<double> cumsum(Series y) {
+    if (has_nan(y)) return std::vector<double>(y.size(), nan);
+    std::vector<double> out(y.size());
+    double t = 0.0;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        t = t + y[i];
+        out[i] = t;
+    }
+    return out;
+}
+
+std::vector<double> abs_values(Series y) {
+    std::vector<double> out(y.size());
+    for (std::size_t i = 0; i < y.size(); ++i) out[i] = std::fabs(y[i]);
+    return out;
+}
+
+std::vector<double> linspace(double start, double end, std::size_t k) {
+    std::vector<double> out(k);
+    if (k == 0) return out;
+    const double step = (end - start) / static_cast<double>(k - 1);
+    double v = start;
+    for (std::size_t i = 0; i < k; ++i) {
+        out[i] = v;
+        v = v + step;
+    }
+    return out;
+}
+
+std::uint32_t int_mode(std::span<const std::uint32_t> v) {
+    std::unordered_map<std::uint32_t, std::size_t> counts;
+    for (auto x : v) ++counts[x];
+    std::uint32_t best = 0;
+    std::size_t best_count = 0;
+    // Ties go to the smallest value so that the result does not depend on hashing.
+    for (const auto& [value, count] : counts) {
+        if (count > best_count || (count == best_count && value < best)) {
+            best = value;
+            best_count = count;
+        }
+    }
+    return best;
+}
+
+double autocorr_lag(Series y, std::size_t lag) {
+    const std::size_t n = y.size();
+    if (n <= lag) return nan;
+    const std::size_t m = n - lag;
+    const Series a = y.first(m);
+    const Series b = y.subspan(lag, m);
+    if (has_nan(a) || has_nan(b)) return nan;
+    const double ma = mean(a);
+    const double mb = mean(b);
+    double cov = 0.0;
+    for (std::size_t i = 0; i < m; ++i) cov += (a[i] - ma) * (b[i] - mb);
+    cov = cov / static_cast<double>(m - 1);
+    const double d = std_dev(a) * std_dev(b);
+    if (std::isfinite(d) && std::fabs(d) < 1.4901161193847656e-8) return nan;
+    return cov / d;
+}
+
+std::optional<LinearFit> linear_fit(Series x, Series y) {
+    if (x.size() != y.size()) {
+        fail("assertion `left == right` failed: linear_fit needs x and y of equal length\n  left: " +
+             std::to_string(x.size()) + "\n right: " + std::to_string(y.size()));
+    }
+    const auto n = static_cast<double>(x.size());
+    double sx = 0.0, sxx = 0.0, sxy = 0.0, sy = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        sx += x[i];
+        sxx += x[i] * x[i];
+        sxy += x[i] * y[i];
+        sy += y[i];
+    }
+    const double det = sxx * n - sx * sx;
+    if (det == 0.0) return std::nullopt;
+    return LinearFit{(sxy * n - sx * sy) / det, (sxx * sy - sx * sxy) / det};
+}
+
+double nan_variance(Series y) {
+    double total = 0.0;
+    std::size_t q = 0;
+    for (double v : y) {
+        if (!std::isnan(v)) {
+            total += v;
+            ++q;
+        }
+    }
+    if (q < 2) return nan;
+    const double m = total / static_cast<double>(q);
+    double s = 0.0;
+    for (double v : y) {
+        if (!std::isnan(v)) s += (v - m) * (v - m);
+    }
+    return s / static_cast<double>(q - 1);
+}
+
+}  // namespace quorlex::common

@@ -1,0 +1,83 @@
+// Statistics, normalisation and small numeric routines shared by every family.
+// Sums run in index order from zero, one addition per element; routines that
+// sort work on a private copy and never modify their input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace quorlex {
+
+using Series = std::span<const double>;
+
+}  // namespace quorlex
+
+namespace quorlex::common {
+
+bool has_nan(Series y);
+bool all_finite(Series y);
+
+// Plain sum in index order (the building block of every mean here).
+double sum(Series y);
+
+enum class MeanType { arithmetic, harmonic, geometric, rms, iqm, midhinge };
+// Unrecognised names select the arithmetic mean.
+MeanType mean_type(std::string_view name);
+
+double mean(Series y, MeanType type = MeanType::arithmetic);
+double median(Series y);
+double quantile(Series y, double p);
+double iqr(Series y);
+double std_dev(Series y);
+
+enum class Deviation { mean, median };
+double mad(Series y, Deviation type = Deviation::mean);
+
+// [NaN] when any value is NaN, empty for an empty series, no guard on a zero
+// standard deviation.
+std::vector<double> zscore(Series y);
+
+// The z-score when `normalize` is set, otherwise a view of the input itself:
+// callers that only read avoid a copy.
+class Prepared {
+public:
+    Prepared(Series y, bool normalize);
+    Prepared(const Prepared&) = delete;
+    Prepared& operator=(const Prepared&) = delete;
+    Series view() const { return view_; }
+    std::size_t size() const { return view_.size(); }
+    double operator[](std::size_t i) const { return view_[i]; }
+
+private:
+    std::vector<double> owned_;
+    Series view_;
+};
+
+std::vector<double> sorted_copy(Series y);
+// Quantile of an already sorted, NaN-free series (the core of `quantile`).
+double quantile_sorted(Series sorted, double p);
+double median_sorted(Series sorted);
+
+std::vector<double> diff(Series y);
+std::vector<double> cumsum(Series y);
+std::vector<double> abs_values(Series y);
+std::vector<double> linspace(double start, double end, std::size_t k);
+std::uint32_t int_mode(std::span<const std::uint32_t> v);
+double autocorr_lag(Series y, std::size_t lag);
+
+struct LinearFit {
+    double slope;
+    double intercept;
+};
+inline constexpr std::string_view singular_matrix_message = "Singular matrix. Can't solve the problem.";
+// Least squares by the normal equations; nullopt when the system is singular
+// (the error whose text is `singular_matrix_message`).
+std::optional<LinearFit> linear_fit(Series x, Series y);
+
+double nan_variance(Series y);
+
+}  // namespace quorlex::common
