@@ -1,0 +1,18 @@
+#include "catch22/dn_spread_std.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace quorlex::catch22 {
+
+double dn_spread_std(Series y) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    if (common::has_nan(y) || y.size() < 2) return nan;
+    const double m = common::mean(y);
+    if (std::isnan(m)) return nan;
+    double s = -0.0;
+    for (double v : y) s += (v - m) * (v - m);
+    return std::sqrt(s / static_cast<double>(y.size() - 1));
+}
+
+}  // namespace quorlex::catch22

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "helpers/common.hpp"
+
+namespace quorlex::catch22 {
+
+// Sample standard deviation of the raw series (never normalised).
+double dn_spread_std(Series y);
+
+}  // namespace quorlex::catch22

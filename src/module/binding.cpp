@@ -1,0 +1,353 @@
+#include "module/binding.hpp"
+
+#include <cstring>
+#include <string_view>
+
+#include "module/errors.hpp"
+
+namespace quorlex::module {
+
+std::size_t Function::required_count() const {
+    std::size_t n = 0;
+    while (n < param_count && params[n].required) ++n;
+    return n;
+}
+
+namespace {
+
+std::string default_text(const Param& p) {
+    switch (p.kind) {
+        case Kind::flag:
+            return *p.fallback ? "True" : "False";
+        case Kind::count:
+        case Kind::small_int:
+            return std::to_string(*p.fallback);
+        case Kind::opt_count:
+            return p.fallback ? std::to_string(*p.fallback) : "None";
+        default:
+            return "None";
+    }
+}
+
+}  // namespace
+
+std::string Function::text_signature() const {
+    std::string text = std::string(name) + "(";
+    for (std::size_t i = 0; i < param_count; ++i) {
+        if (i > 0) text += ", ";
+        text += params[i].name;
+        if (!params[i].required) text += "=" + default_text(params[i]);
+    }
+    return text + ")";
+}
+
+namespace {
+
+// ---- binding messages (cold paths) ----
+
+[[gnu::cold]] PyObject* too_many_positional(const Function& f, std::size_t given) {
+    const std::size_t n = f.param_count;
+    const std::size_t r = f.required_count();
+    std::string message = std::string(f.name) + "() takes ";
+    message += r == n ? std::to_string(n) : "from " + std::to_string(r) + " to " + std::to_string(n);
+    message += " positional arguments but " + std::to_string(given) + (given == 1 ? " was" : " were") + " given";
+    return type_error(message);
+}
+
+[[gnu::cold]] PyObject* missing_arguments(const Function& f, const std::vector<const char*>& missing) {
+    std::string list;
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        if (i > 0) {
+            if (missing.size() > 2) list += ",";
+            list += i + 1 == missing.size() ? " and " : " ";
+        }
+        list += std::string("'") + missing[i] + "'";
+    }
+    return type_error(std::string(f.name) + "() missing " + std::to_string(missing.size()) +
+                      " required positional " + (missing.size() == 1 ? "argument" : "arguments") + ": " + list);
+}
+
+// Rewraps a converter's TypeError as "argument 'p': ..." keeping its cause;
+// other exception types pass unchanged.
+[[gnu::cold]] void wrap_argument_error(const char* param) {
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (type != PyExc_TypeError) {
+        PyErr_Restore(type, value, traceback);
+        return;
+    }
+    PyErr_NormalizeException(&type, &value, &traceback);
+    PyObject* cause = value != nullptr ? PyException_GetCause(value) : nullptr;
+    PyObject* text = value != nullptr ? PyObject_Str(value) : nullptr;
+    std::string message = std::string("argument '") + param + "': ";
+    if (text != nullptr) {
+        Py_ssize_t size = 0;
+        if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) message.append(utf8, static_cast<std::size_t>(size));
+        Py_DECREF(text);
+    }
+    PyErr_Clear();
+    PyObject* wrapped = PyObject_CallFunction(PyExc_TypeError, "s", message.c_str());
+    if (wrapped != nullptr) {
+        if (cause != nullptr) PyException_SetCause(wrapped, cause);  // steals cause
+        cause = nullptr;
+        PyErr_SetObject(PyExc_TypeError, wrapped);
+        Py_DECREF(wrapped);
+    }
+    Py_XDECREF(cause);
+    Py_XDECREF(type);
+    Py_XDECREF(value);
+    Py_XDECREF(traceback);
+}
+
+// ---- converters: each returns false with an exception set ----
+
+bool is_double_format(const char* format) {
+    return format != nullptr && (std::strcmp(format, "d") == 0 || std::strcmp(format, "<d") == 0 ||
+                                 std::strcmp(format, "=d") == 0 || std::strcmp(format, "@d") == 0);
+}
+
+// Objects exporting a one-dimensional buffer of native doubles (numpy float64
+// arrays, array('d'), memoryviews) are read directly; the values are those the
+// item-by-item path would produce.
+bool read_double_buffer(PyObject* object, std::vector<double>& out) {
+    if (!PyObject_CheckBuffer(object)) return false;
+    Py_buffer view;
+    if (PyObject_GetBuffer(object, &view, PyBUF_RECORDS_RO) != 0) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool usable = view.ndim == 1 && view.itemsize == sizeof(double) && is_double_format(view.format);
+    if (usable) {
+        const Py_ssize_t n = view.shape[0];
+        const Py_ssize_t stride = view.strides[0];
+        const char* base = static_cast<const char*>(view.buf);
+        out.resize(static_cast<std::size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) std::memcpy(&out[static_cast<std::size_t>(i)], base + i * stride, sizeof(double));
+    }
+    PyBuffer_Release(&view);
+    return usable;
+}
+
+bool append_number(PyObject* item, std::vector<double>& out) {
+    const double v = PyFloat_AsDouble(item);
+    if (v == -1.0 && PyErr_Occurred()) return false;
+    out.push_back(v);
+    return true;
+}
+
+// Exact lists are indexed rather than iterated (no iterator, no reference
+// counting per item); the size is re-read in case a __float__ shrinks the list.
+bool read_exact_list(PyObject* list, std::vector<double>& out) {
+    for (Py_ssize_t i = 0; i < PyList_Size(list); ++i) {
+        PyObject* item = PyList_GetItem(list, i);
+        if (item == nullptr) return false;
+        Py_INCREF(item);
+        const bool ok = append_number(item, out);
+        Py_DECREF(item);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool read_iterable(PyObject* object, std::vector<double>& out) {
+    PyObject* iterator = PyObject_GetIter(object);
+    if (iterator == nullptr) return false;
+    bool ok = true;
+    while (PyObject* item = PyIter_Next(iterator)) {
+        ok = append_number(item, out);
+        Py_DECREF(item);
+        if (!ok) break;
+    }
+    Py_DECREF(iterator);
+    return ok && !PyErr_Occurred();
+}
+
+bool convert_series(PyObject* object, std::vector<double>& out) {
+    if (PyUnicode_Check(object)) {
+        type_error("Can't extract `str` to `Vec`");
+        return false;
+    }
+    if (!PySequence_Check(object)) {
+        type_error("'" + type_qualname(object) + "' object cannot be converted to 'Sequence'");
+        return false;
+    }
+    if (read_double_buffer(object, out)) return true;
+    Py_ssize_t hint = PySequence_Size(object);
+    if (hint < 0) {
+        PyErr_Clear();
+        hint = 0;
+    }
+    out.reserve(static_cast<std::size_t>(hint));
+    const bool ok = PyList_CheckExact(object) ? read_exact_list(object, out) : read_iterable(object, out);
+    if (!ok) {
+        ensure_error_set();
+        out = {};
+    }
+    return ok;
+}
+
+std::string type_attribute(PyObject* type, const char* attribute) {
+    std::string result;
+    if (PyObject* value = PyObject_GetAttrString(type, attribute)) {
+        if (PyUnicode_Check(value)) {
+            Py_ssize_t size = 0;
+            if (const char* text = PyUnicode_AsUTF8AndSize(value, &size)) result.assign(text, static_cast<std::size_t>(size));
+        }
+        Py_DECREF(value);
+    }
+    PyErr_Clear();
+    return result;
+}
+
+bool is_numpy_bool(PyObject* object) {
+    auto* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
+    const std::string name = type_attribute(type, "__name__");
+    return (name == "bool_" || name == "bool") && type_attribute(type, "__module__") == "numpy";
+}
+
+bool convert_flag(PyObject* object, bool& out) {
+    if (object == Py_True || object == Py_False) {
+        out = object == Py_True;
+        return true;
+    }
+    if (is_numpy_bool(object)) {
+        auto to_bool = reinterpret_cast<inquiry>(PyType_GetSlot(Py_TYPE(object), Py_nb_bool));
+        if (to_bool == nullptr) {
+            type_error("object of type '" + type_qualname(object) + "' does not define a '__bool__' conversion");
+            return false;
+        }
+        const int truth = to_bool(object);
+        if (truth < 0) return false;
+        out = truth != 0;
+        return true;
+    }
+    type_error("'" + type_qualname(object) + "' object cannot be converted to 'PyBool'");
+    return false;
+}
+
+bool convert_count(PyObject* object, std::optional<std::uint64_t>& out) {
+    PyObject* integer = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
+    if (integer == nullptr) return false;
+    const unsigned long long value = PyLong_AsUnsignedLongLong(integer);
+    Py_DECREF(integer);
+    if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
+    out = value;
+    return true;
+}
+
+bool convert_small_int(PyObject* object, std::int32_t& out) {
+    const long value = PyLong_AsLong(object);
+    if (value == -1 && PyErr_Occurred()) return false;
+    if (value < INT32_MIN || value > INT32_MAX) {
+        PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+        return false;
+    }
+    out = static_cast<std::int32_t>(value);
+    return true;
+}
+
+bool convert_text(PyObject* object, std::optional<std::string>& out) {
+    if (!PyUnicode_Check(object)) {
+        type_error("'" + type_qualname(object) + "' object cannot be converted to 'PyString'");
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(object, &size);
+    if (text == nullptr) return false;
+    out.emplace(text, static_cast<std::size_t>(size));
+    return true;
+}
+
+// Fills `out` from a bound Python value, or from the parameter's fallback when
+// the argument was omitted (object == nullptr).
+bool convert(const Param& p, PyObject* object, Value& out) {
+    const bool none = object == Py_None;
+    switch (p.kind) {
+        case Kind::series:
+            return convert_series(object, out.series);
+        case Kind::flag:
+            if (object == nullptr) return out.flag = *p.fallback != 0, true;
+            return convert_flag(object, out.flag);
+        case Kind::opt_flag:
+            if (object == nullptr || none) return out.flag = p.fallback.value_or(0) != 0, true;
+            return convert_flag(object, out.flag);
+        case Kind::count:
+            if (object == nullptr) return out.count = static_cast<std::uint64_t>(*p.fallback), true;
+            return convert_count(object, out.count);
+        case Kind::opt_count:
+            if (none) return out.count.reset(), true;
+            if (object == nullptr) {
+                if (p.fallback) out.count = static_cast<std::uint64_t>(*p.fallback);
+                return true;
+            }
+            return convert_count(object, out.count);
+        case Kind::small_int:
+            if (object == nullptr) return out.small = static_cast<std::int32_t>(*p.fallback), true;
+            return convert_small_int(object, out.small);
+        case Kind::text:
+            return convert_text(object, out.text);
+        case Kind::opt_text:
+            if (object == nullptr || none) return true;
+            return convert_text(object, out.text);
+    }
+    return false;
+}
+
+bool keyword_matches(PyObject* keyword, const char* name) {
+    return PyUnicode_CompareWithASCIIString(keyword, name) == 0;
+}
+
+std::string keyword_text(PyObject* keyword) {
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(keyword, &size);
+    if (text == nullptr) {
+        PyErr_Clear();
+        return "?";
+    }
+    return std::string(text, static_cast<std::size_t>(size));
+}
+
+}  // namespace
+
+PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    std::array<PyObject*, max_params> slots{};
+    const auto given = static_cast<std::size_t>(nargs);
+    if (given > f.param_count) return too_many_positional(f, given);
+    for (std::size_t i = 0; i < given; ++i) slots[i] = args[i];
+
+    const Py_ssize_t nkw = kwnames != nullptr ? PyTuple_Size(kwnames) : 0;
+    for (Py_ssize_t k = 0; k < nkw; ++k) {
+        PyObject* keyword = PyTuple_GetItem(kwnames, k);
+        std::size_t i = 0;
+        while (i < f.param_count && !keyword_matches(keyword, f.params[i].name)) ++i;
+        if (i == f.param_count) {
+            return type_error(std::string(f.name) + "() got an unexpected keyword argument '" + keyword_text(keyword) + "'");
+        }
+        if (slots[i] != nullptr) {
+            return type_error(std::string(f.name) + "() got multiple values for argument '" + keyword_text(keyword) + "'");
+        }
+        slots[i] = args[given + static_cast<std::size_t>(k)];
+    }
+
+    std::vector<const char*> missing;
+    for (std::size_t i = 0; i < f.required_count(); ++i) {
+        if (slots[i] == nullptr) missing.push_back(f.params[i].name);
+    }
+    if (!missing.empty()) return missing_arguments(f, missing);
+
+    try {
+        Args values;
+        for (std::size_t i = 0; i < f.param_count; ++i) {
+            if (!convert(f.params[i], slots[i], values[i])) {
+                ensure_error_set();
+                wrap_argument_error(f.params[i].name);
+                return nullptr;
+            }
+        }
+        return f.routine(values);
+    } catch (...) {
+        return raise_current_failure();
+    }
+}
+
+}  // namespace quorlex::module

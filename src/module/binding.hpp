@@ -1,0 +1,77 @@
+// The declarative description of a module function and the one binding engine
+// that assigns, checks and converts its arguments. Every argument error text
+// comes from here; no function parses its own arguments.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "module/python.hpp"
+
+namespace quorlex::module {
+
+// How a parameter's Python value becomes a native value.
+enum class Kind : std::uint8_t {
+    series,     // sequence of numbers -> owned doubles
+    flag,       // exactly True/False (or a numpy bool); None refused
+    opt_flag,   // None means the fallback
+    count,      // non-negative int -> uint64; None refused
+    opt_count,  // None means absent; omitted means the fallback (possibly absent)
+    small_int,  // int -> int32; None refused
+    text,       // str; None refused
+    opt_text,   // str or None (absent)
+};
+
+struct Param {
+    const char* name;
+    Kind kind;
+    bool required = false;
+    // The value of an omitted argument (and of None where None means default).
+    std::optional<std::int64_t> fallback = std::nullopt;
+};
+
+struct Value {
+    std::vector<double> series;
+    bool flag = false;
+    std::optional<std::uint64_t> count;
+    std::int32_t small = 0;
+    std::optional<std::string> text;
+};
+
+inline constexpr std::size_t max_params = 9;
+using Args = std::array<Value, max_params>;
+
+// Calls the routine with converted arguments and returns a new reference, or
+// nullptr with an exception set. Internal failures are translated by the engine.
+using Routine = PyObject* (*)(Args& args);
+
+struct Function {
+    const char* name;
+    std::array<Param, max_params> params;
+    std::size_t param_count;
+    Routine routine;
+
+    std::size_t required_count() const;
+    // "name(y, normalize=None)" as __text_signature__ shows it.
+    std::string text_signature() const;
+};
+
+// The result classes, in the order they appear among the module's attributes.
+enum class ResultClass : std::uint8_t { catch22, cumulative, tsfeatures, combined, hctsa };
+
+// One module attribute: a function or a result class, in registration order.
+struct Entry {
+    std::optional<ResultClass> result_class;
+    Function function;
+};
+
+std::span<const Entry> module_table();
+
+// The whole call path of a module function.
+PyObject* call_function(const Function& function, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
+}  // namespace quorlex::module

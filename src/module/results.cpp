@@ -1,0 +1,178 @@
+#include "module/results.hpp"
+
+#include <string>
+#include <utility>
+
+#include "helpers/failure.hpp"
+#include "module/errors.hpp"
+
+namespace quorlex::module {
+
+namespace {
+
+template <class Record>
+struct ResultObject {
+    PyObject_HEAD
+    Record* record;
+    Py_ssize_t readers;  // shared reads in progress; nothing ever takes the record exclusively
+};
+
+using SetObject = ResultObject<parallel::FeatureSet>;
+using CumulativeObject = ResultObject<parallel::CumulativeTable>;
+
+PyObject* string_list(const std::vector<std::string>& strings) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(strings.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        PyObject* item = PyUnicode_FromStringAndSize(strings[i].data(), static_cast<Py_ssize_t>(strings[i].size()));
+        if (item == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+    }
+    return list;
+}
+
+PyObject* float_list(const std::vector<double>& values) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        PyObject* item = PyFloat_FromDouble(values[i]);
+        if (item == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+    }
+    return list;
+}
+
+PyObject* row_lists(const std::vector<std::vector<double>>& rows) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(rows.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        PyObject* row = float_list(rows[i]);
+        if (row == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), row);
+    }
+    return list;
+}
+
+// A getter builds a fresh list from the record under a shared read.
+template <class Object, class Build>
+PyObject* read(PyObject* self, Build build) {
+    auto* object = reinterpret_cast<Object*>(self);
+    ++object->readers;
+    PyObject* list = build(*object->record);
+    --object->readers;
+    return list;
+}
+
+PyObject* get_names(PyObject* self, void*) {
+    return read<SetObject>(self, [](const parallel::FeatureSet& r) { return string_list(r.names); });
+}
+PyObject* get_values(PyObject* self, void*) {
+    return read<SetObject>(self, [](const parallel::FeatureSet& r) { return float_list(r.values); });
+}
+PyObject* get_feature_names(PyObject* self, void*) {
+    return read<CumulativeObject>(self, [](const parallel::CumulativeTable& r) { return string_list(r.feature_names); });
+}
+PyObject* get_rows(PyObject* self, void*) {
+    return read<CumulativeObject>(self, [](const parallel::CumulativeTable& r) { return row_lists(r.rows); });
+}
+
+template <class Object>
+void dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    delete reinterpret_cast<Object*>(self)->record;
+    auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+    free_slot(self);
+    Py_DECREF(type);
+}
+
+PyGetSetDef set_getters[] = {
+    {"names", get_names, nullptr, "", nullptr},
+    {"values", get_values, nullptr, "", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+PyGetSetDef cumulative_getters[] = {
+    {"feature_names", get_feature_names, nullptr, "", nullptr},
+    {"values", get_rows, nullptr, "", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot set_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc<SetObject>)},
+    {Py_tp_getset, set_getters},
+    {0, nullptr},
+};
+PyType_Slot cumulative_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc<CumulativeObject>)},
+    {Py_tp_getset, cumulative_getters},
+    {0, nullptr},
+};
+
+constexpr unsigned int flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION;
+
+PyType_Spec specs[] = {
+    {"builtins.Catch22Result", sizeof(SetObject), 0, flags, set_slots},
+    {"builtins.CumulativeFeatures", sizeof(CumulativeObject), 0, flags, cumulative_slots},
+    {"builtins.TSFeaturesResult", sizeof(SetObject), 0, flags, set_slots},
+    {"builtins.CombinedResult", sizeof(SetObject), 0, flags, set_slots},
+    {"builtins.HCTSAResult", sizeof(SetObject), 0, flags, set_slots},
+};
+
+template <class Object, class Record>
+PyObject* make(ResultClass cls, Record&& record) {
+    PyObject* type = result_type(cls);
+    if (type == nullptr) return nullptr;
+    auto* tp = reinterpret_cast<PyTypeObject*>(type);
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(tp, Py_tp_alloc));
+    if (alloc == nullptr) alloc = PyType_GenericAlloc;
+    PyObject* self = alloc(tp, 0);
+    if (self == nullptr) {
+        ensure_error_set();
+        return nullptr;
+    }
+    auto* object = reinterpret_cast<Object*>(self);
+    object->readers = 0;
+    try {
+        object->record = new std::decay_t<Record>(std::forward<Record>(record));
+    } catch (...) {
+        object->record = nullptr;
+        Py_DECREF(self);
+        throw;
+    }
+    return self;
+}
+
+}  // namespace
+
+PyObject* result_type(ResultClass cls) {
+    // Guarded by the interpreter lock; each class is built once per process.
+    static PyObject* types[std::size(specs)] = {};
+    const auto i = static_cast<std::size_t>(cls);
+    if (types[i] == nullptr) {
+        types[i] = PyType_FromSpec(&specs[i]);
+        if (types[i] == nullptr) {
+            PyErr_WriteUnraisable(nullptr);
+            const std::string name = std::string(specs[i].name).substr(std::string("builtins.").size());
+            throw Failure("failed to create type object for `" + name + "`");
+        }
+    }
+    return types[i];
+}
+
+PyObject* make_feature_set(ResultClass cls, parallel::FeatureSet record) {
+    return make<SetObject>(cls, std::move(record));
+}
+
+PyObject* make_cumulative(parallel::CumulativeTable record) {
+    return make<CumulativeObject>(ResultClass::cumulative, std::move(record));
+}
+
+}  // namespace quorlex::module
