@@ -1,0 +1,48 @@
+#include "catchamouse16/fc_looplocalsimple.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace quorlex::catchamouse16 {
+
+namespace {
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr std::size_t max_train = 10;
+}  // namespace
+
+double fc_looplocalsimple_mean_stderr_chn(Series y, bool normalize) {
+    if (common::has_nan(y)) return nan;
+    const common::Prepared x(y, normalize);
+    const std::size_t n = x.size();
+
+    std::array<double, max_train> spread{};
+    std::vector<double> residuals;
+    residuals.reserve(n);
+    double lo = std::numeric_limits<double>::max();
+    double hi = -std::numeric_limits<double>::max();
+    for (std::size_t train = 1; train <= max_train; ++train) {
+        double s = nan;
+        if (n > train) {
+            const std::size_t m = n - train;
+            residuals.resize(m);
+            // Every forecast sums its own window in order, so no running sum.
+            for (std::size_t j = 0; j < m; ++j) {
+                const double forecast = common::sum(x.view().subspan(j, train)) / static_cast<double>(train);
+                residuals[j] = forecast - x[j + train];
+            }
+            s = common::std_dev(residuals);
+            if (!std::isnan(s)) {
+                lo = std::min(lo, s);
+                hi = std::max(hi, s);
+            }
+        }
+        spread[train - 1] = s;
+    }
+    const double change = common::mean(common::diff(spread));
+    return change / (hi - lo);
+}
+
+}  // namespace quorlex::catchamouse16
