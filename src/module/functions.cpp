@@ -5,12 +5,64 @@
 #include "catch22/dn_spread_std.hpp"
 #include "module/results.hpp"
 #include "module/table.hpp"
+#include "parallel/tsfeatures.hpp"
+#include "tsfeatures/arch_stat.hpp"
+#include "tsfeatures/crossing_points.hpp"
+#include "tsfeatures/entropy.hpp"
+#include "tsfeatures/flat_spots.hpp"
+#include "tsfeatures/hurst.hpp"
+#include "tsfeatures/lumpiness.hpp"
+#include "tsfeatures/nonlinearity.hpp"
+#include "tsfeatures/pacf.hpp"
+#include "tsfeatures/stability.hpp"
+#include "tsfeatures/unitroot_kpss.hpp"
+#include "tsfeatures/unitroot_pp.hpp"
 
 namespace quorlex::module {
 
 namespace {
 
 using namespace table;
+
+// -- tsfeatures adapters --
+// freq as an optional count: omitted gives the row's fallback, None absent.
+template <auto F>
+PyObject* feature_with_freq(Args& a) {
+    return PyFloat_FromDouble(F(a[0].series, a[1].count));
+}
+
+PyObject* arch_stat_row(Args& a) {
+    return PyFloat_FromDouble(tsfeatures::arch_stat(a[0].series, *a[1].count, a[2].flag));
+}
+
+PyObject* pacf_features_row(Args& a) {
+    const tsfeatures::PacfFeatures f = tsfeatures::pacf_features(a[0].series, a[1].count);
+    PyObject* dict = PyDict_New();
+    if (dict == nullptr) return nullptr;
+    const auto put = [dict](const char* key, double v) {
+        PyObject* value = PyFloat_FromDouble(v);
+        if (value == nullptr) return false;
+        const int status = PyDict_SetItemString(dict, key, value);
+        Py_DECREF(value);
+        return status == 0;
+    };
+    if (!put("x_pacf5", f.x_pacf5) || !put("diff1x_pacf5", f.diff1x_pacf5) ||
+        !put("diff2x_pacf5", f.diff2x_pacf5) || (f.seas_pacf && !put("seas_pacf", *f.seas_pacf))) {
+        Py_DECREF(dict);
+        return nullptr;
+    }
+    return dict;
+}
+
+PyObject* tsfeatures_all_row(Args& a) {
+    return make_feature_set(ResultClass::tsfeatures,
+                            parallel::tsfeatures_all(a[0].series, a[1].flag, a[2].count, *a[3].count, a[4].flag));
+}
+
+PyObject* tsfeatures_cumulative_row(Args& a) {
+    return make_cumulative(
+        parallel::tsfeatures_cumulative(a[0].series, a[1].flag, a[2].count, *a[3].count, a[4].flag, a[5].text));
+}
 
 std::vector<Entry> build_table() {
     return {
@@ -21,8 +73,44 @@ std::vector<Entry> build_table() {
         function("dn_outlierinclude_p_001_mdrmd_f", feature<&catch22::dn_outlierinclude_p_001_mdrmd>, {y, normalize(true)}),
         function("dn_outlierinclude_n_001_mdrmd_f", feature<&catch22::dn_outlierinclude_n_001_mdrmd>, {y, normalize(true)}),
         // -- catchaMouse16 (rows 24-41; rows 33-35 are catch22 histogram settings) --
+        function("sy_driftingmean50_min_f", feature<&catchamouse16::sy_driftingmean50_min>, {y, normalize(false)}),
+        function("sy_slidingwindow_f",
+                 +[](Args& a) -> PyObject* {
+                     return PyFloat_FromDouble(catchamouse16::sy_slidingwindow(
+                         a[0].series, *a[1].text, *a[2].text, *a[3].count, *a[4].count, a[5].flag));
+                 },
+                 {y, text("window_stat"), text("across_win_stat"), count("num_seg"), count("inc_move"),
+                  normalize_required}),
+        function("st_localextrema_n100_diffmaxabsmin_f", feature<&catchamouse16::st_localextrema_n100_diffmaxabsmin>, {y, normalize_required}),
+        function("ph_walker_momentum_5_w_momentumzcross_f", feature<&catchamouse16::ph_walker_momentum_5_w_momentumzcross>, {y, normalize(false)}),
+        function("ph_walker_biasprop_05_01_sw_meanabsdiff_f", feature<&catchamouse16::ph_walker_biasprop_05_01_sw_meanabsdiff>, {y, normalize(false)}),
+        function("in_automutualinfostats_diff_20_gaussian_ami8_f", feature<&catchamouse16::in_automutualinfostats_diff_20_gaussian_ami8>, {y, normalize(false)}),
+        function("fc_looplocalsimple_mean_stderr_chn_f", feature<&catchamouse16::fc_looplocalsimple_mean_stderr_chn>, {y, normalize(false)}),
+        function("co_translateshape_circle_35_pts_statav4_m_f", feature<&catchamouse16::co_translateshape_circle_35_pts_statav4_m>, {y, normalize(false)}),
+        function("co_translateshape_circle_35_pts_std_f", feature<&catchamouse16::co_translateshape_circle_35_pts_std>, {y, normalize(false)}),
+        // rows 33-35: co_histogram_ami_even_10_1_f, co_histogram_ami_even_10_3_f, co_histogram_ami_even_2_3_f
+        function("co_addnoise_1_even_10_ami_at_10_f", feature<&catchamouse16::co_addnoise_1_even_10_ami_at_10>, {y, normalize(true)}),
+        function("ac_nl_035_f", feature<&catchamouse16::ac_nl_035>, {y, normalize(true)}),
+        function("ac_nl_036_f", feature<&catchamouse16::ac_nl_036>, {y, normalize(true)}),
+        function("ac_nl_112_f", feature<&catchamouse16::ac_nl_112>, {y, normalize(true)}),
+        function("dn_removepoints_absclose_05_ac2rat_f", feature<&catchamouse16::dn_removepoints_absclose_05_ac2rat>, {y, normalize(true)}),
+        function("sc_fluctanal_2_dfa_50_2_logi_r2_se2_f", feature<&catchamouse16::sc_fluctanal_2_dfa_50_2_logi_r2_se2>, {y, normalize(true)}),
         result_class(ResultClass::tsfeatures),
         // -- tsfeatures (rows 42-54) --
+        function("crossing_points_f", feature<&tsfeatures::crossing_points>, {y}),
+        function("entropy_f", feature<&tsfeatures::entropy>, {y}),
+        function("flat_spots_f", feature<&tsfeatures::flat_spots>, {y}),
+        function("lumpiness_f", feature_with_freq<&tsfeatures::lumpiness>, {y, freq(1)}),
+        function("stability_f", feature_with_freq<&tsfeatures::stability>, {y, freq(1)}),
+        function("hurst_f", feature<&tsfeatures::hurst>, {y}),
+        function("nonlinearity_f", feature<&tsfeatures::nonlinearity>, {y}),
+        function("pacf_features_f", pacf_features_row, {y, freq(1)}),
+        function("unitroot_kpss_f", feature<&tsfeatures::unitroot_kpss>, {y, freq_small}),
+        function("unitroot_pp_f", feature<&tsfeatures::unitroot_pp>, {y, freq_small}),
+        function("arch_stat_f", arch_stat_row, {y, lags, demean}),
+        function("tsfeatures_all_f", tsfeatures_all_row, {y, normalize(false), freq(1), lags, demean}),
+        function("extract_tsfeatures_cumulative_f", tsfeatures_cumulative_row,
+                 {series, normalize(false), freq_absent, lags, demean, value_column_name}),
         // -- hctsa (rows 55-72) --
         result_class(ResultClass::combined),
         // -- combined (rows 73-74) --
