@@ -1,0 +1,35 @@
+// The catch22 radix-2 transform. Its own code rather than a library FFT: the
+// autocorrelation features compare against thresholds, so the twiddle constant
+// and butterfly order are fixed down to the last bit.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace quorlex::catch22 {
+
+struct Complex {
+    double re;
+    double im;
+};
+
+inline Complex operator+(Complex a, Complex b) { return {a.re + b.re, a.im + b.im}; }
+inline Complex operator-(Complex a, Complex b) { return {a.re - b.re, a.im - b.im}; }
+// Written out rather than std::complex, whose product recovers infinities
+// differently and would change NaN and overflow results.
+inline Complex operator*(Complex a, Complex b) {
+    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+// tw[k] = exp(i * k * -3.14159265359 / n); the truncated constant is part of
+// the published recipe.
+std::vector<Complex> twiddles(std::size_t n);
+
+// Unnormalised forward transform of `a` in place. The length must be a power
+// of two and equal to tw.size(); `scratch` needs as many entries and is
+// overwritten, so callers running several transforms can keep one buffer.
+void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch);
+void fft(std::span<Complex> a, std::span<const Complex> tw);
+
+}  // namespace quorlex::catch22

@@ -1,0 +1,91 @@
+#include "catch22/histcounts.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace quorlex::catch22 {
+
+namespace {
+
+// Truncation toward zero with saturation: negative and NaN give 0, values
+// beyond the type give its maximum.
+std::size_t saturating_index(double q) {
+    if (!(q > 0.0)) return 0;
+    if (q >= 18446744073709551616.0) return std::numeric_limits<std::size_t>::max();
+    return static_cast<std::size_t>(q);
+}
+
+bool ascending_without_nan(Series edges) {
+    for (std::size_t j = 0; j < edges.size(); ++j) {
+        if (std::isnan(edges[j])) return false;
+        if (j > 0 && edges[j] < edges[j - 1]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Range histcounts_range(Series y) {
+    Range r{1.7976931348623157e308, -1.7976931348623157e308};
+    for (double v : y) {
+        if (v < r.min || (v == r.min && std::signbit(v))) r.min = v;
+        if (v > r.max || (v == r.max && !std::signbit(v))) r.max = v;
+    }
+    return r;
+}
+
+Histogram histcounts(Series y, std::size_t n_bins) {
+    return histcounts(y, n_bins, histcounts_range(y));
+}
+
+Histogram histcounts(Series y, std::size_t n_bins, Range range) {
+    const double bins = static_cast<double>(n_bins);
+    const double bin_step = (range.max - range.min) / bins;
+    Histogram h{std::vector<std::uint32_t>(n_bins, 0), std::vector<double>(n_bins + 1)};
+    for (double v : y) {
+        const std::size_t k = std::min(saturating_index((v - range.min) / bin_step), n_bins - 1);
+        ++h.counts[k];
+    }
+    for (std::size_t i = 0; i <= n_bins; ++i) {
+        h.edges[i] = bin_step * static_cast<double>(i) + range.min;
+    }
+    return h;
+}
+
+std::vector<std::uint32_t> histbinassign(Series y, Series edges) {
+    std::vector<std::uint32_t> bins(y.size(), 0);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        for (std::size_t j = 0; j < edges.size(); ++j) {
+            if (y[i] < edges[j]) {
+                bins[i] = static_cast<std::uint32_t>(j);
+                break;
+            }
+        }
+    }
+    return bins;
+}
+
+std::vector<std::uint32_t> histcount_edges(Series y, Series edges) {
+    std::vector<std::uint32_t> counts(edges.size(), 0);
+    if (ascending_without_nan(edges)) {
+        // Sorted edges: the first edge >= v is a binary search away.
+        for (double v : y) {
+            if (std::isnan(v)) continue;
+            const auto it = std::lower_bound(edges.begin(), edges.end(), v);
+            if (it != edges.end()) ++counts[static_cast<std::size_t>(it - edges.begin())];
+        }
+        return counts;
+    }
+    for (double v : y) {
+        for (std::size_t j = 0; j < edges.size(); ++j) {
+            if (v <= edges[j]) {
+                ++counts[j];
+                break;
+            }
+        }
+    }
+    return counts;
+}
+
+}  // namespace quorlex::catch22
