@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -38,15 +39,39 @@ std::size_t configured_threads() {
 
 struct Pool {
     std::size_t threads = configured_threads();
+    // Held so that the workers can be joined before a fork.
+    tbb::task_scheduler_handle handle{tbb::attach{}};
     // Lets the arena have more threads than the machine has cores.
-    tbb::global_control limit{tbb::global_control::max_allowed_parallelism, threads};
-    tbb::task_arena arena{static_cast<int>(threads)};
+    std::optional<tbb::global_control> limit{std::in_place, tbb::global_control::max_allowed_parallelism, threads};
+    std::optional<tbb::task_arena> arena{std::in_place, static_cast<int>(threads)};
+
+    // Joins every worker thread. Runs only while no parallel run is active.
+    void shut_down() {
+        arena.reset();
+        limit.reset();
+        tbb::finalize(handle, std::nothrow);
+    }
 };
 
 std::mutex pool_mutex;
 std::unique_ptr<Pool> pool;
 
+// A forked child inherits the pool's bookkeeping but none of its threads. The
+// workers are joined before the fork so that parent and child each start a
+// pool of their own on their next parallel run. Every parallel run holds the
+// interpreter lock, which os.fork also needs, so no run is active here.
+void before_fork() {
+    pool_mutex.lock();
+    if (pool) {
+        pool->shut_down();
+        pool.reset();
+    }
+}
+void after_fork() { pool_mutex.unlock(); }
+
 Pool& the_pool() {
+    static const bool fork_handlers = pthread_atfork(before_fork, after_fork, after_fork) == 0;
+    (void)fork_handlers;
     std::lock_guard lock(pool_mutex);
     if (!pool) pool = std::make_unique<Pool>();
     return *pool;
@@ -59,7 +84,7 @@ std::size_t thread_count() { return the_pool().threads; }
 void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body) {
     if (n == 0) return;
     auto& p = the_pool();
-    p.arena.execute([&] {
+    p.arena->execute([&] {
         tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) { body(i); });
     });
 }
