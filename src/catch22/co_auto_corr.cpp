@@ -1,12 +1,14 @@
 #include "catch22/co_auto_corr.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <span>
 #include <string>
 
 #include "catch22/fft.hpp"
+#include "catch22/histcounts.hpp"
 #include "helpers/failure.hpp"
 
 namespace quorlex::catch22 {
@@ -77,6 +79,85 @@ std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
         if (!(ac[i] > 0)) return i;
     }
     return lim;
+}
+
+}  // namespace quorlex::catch22
+
+namespace quorlex::catch22 {
+
+double co_f1ecac(Series series, bool normalize) {
+    const std::size_t n = series.size();
+    if (!common::all_finite(series) || n < 2) return 0.0;
+    const common::Prepared y(series, normalize);
+    const auto ac = co_autocorrs(y.view());
+    const double thresh = 0.36787944117144233;
+    for (std::size_t i = 0; i + 2 < n; ++i) {
+        if (ac[i + 1] < thresh) {
+            return (thresh - ac[i]) / (ac[i + 1] - ac[i]) + static_cast<double>(i);
+        }
+    }
+    return static_cast<double>(n);
+}
+
+double co_firstmin_ac(Series series, bool normalize) {
+    const std::size_t n = series.size();
+    if (!common::all_finite(series) || n < 2) return 0.0;
+    const common::Prepared y(series, normalize);
+    const auto ac = co_autocorrs(y.view());
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (ac[i] < ac[i - 1] && ac[i] < ac[i + 1]) return static_cast<double>(i);
+    }
+    return static_cast<double>(n);
+}
+
+double co_trev_1_num(Series series, bool normalize) {
+    if (common::has_nan(series)) return nan;
+    const common::Prepared y(series, normalize);
+    const std::size_t n = y.size();
+    // The mean of the cubed increments, summed as they come instead of stored.
+    // An empty series has no increments either: 0 / 0 gives NaN as for one value.
+    double total = 0.0;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const double d = y[i + 1] - y[i];
+        total += d * (d * d);
+    }
+    return total / static_cast<double>(n == 0 ? 0 : n - 1);
+}
+
+double co_embed2_dist_expfit_meandiff(Series series, bool normalize) {
+    const std::size_t n = series.size();
+    if (!common::all_finite(series) || n < 2) return nan;
+    const common::Prepared y(series, normalize);
+    const auto ac = co_autocorrs(y.view());
+    const std::size_t tau = std::min(co_firstzero(ac, n), n / 10);
+
+    const std::size_t m = n - tau - 1;
+    std::vector<double> d(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        const double step = y[i + 1] - y[i];
+        const double lagged = y[i + tau] - y[i + tau + 1];
+        d[i] = std::sqrt(step * step + lagged * lagged);
+    }
+    const double l = common::mean(d);
+
+    // Bin width 3.5 s / m^(1/3) (Scott's rule).
+    const double s = common::std_dev(d);
+    if (s < 0.001) return 0.0;
+    const Range range = histcounts_range(d);
+    const double bins = std::ceil((range.max - range.min) /
+                                  ((s * 3.5) / std::pow(static_cast<double>(m), 0.3333333333333333)));
+    const std::size_t n_bins = bins > 0.0 ? static_cast<std::size_t>(bins) : 0;
+    if (n_bins == 0) return 0.0;
+
+    const Histogram h = histcounts(d, n_bins, range);
+    double total = 0.0;
+    for (std::size_t i = 0; i < n_bins; ++i) {
+        const double prob = static_cast<double>(h.counts[i]) / static_cast<double>(m);
+        double expf = std::exp(((h.edges[i] + h.edges[i + 1]) * -0.5) / l) / l;
+        if (expf < 0) expf = 0;
+        total += std::fabs(prob - expf);
+    }
+    return total / static_cast<double>(n_bins);
 }
 
 }  // namespace quorlex::catch22

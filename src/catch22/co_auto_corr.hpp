@@ -27,4 +27,20 @@ double co_autocorr_lag2(Series y);
 // positive (NaN counts as not positive); the limit when there is none.
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau);
 
+// Interpolated lag where the autocorrelation first drops below 1/e; n when it
+// never does, 0.0 for non-finite input or fewer than 2 values.
+double co_f1ecac(Series y, bool normalize);
+
+// First local minimum of the autocorrelation; n when there is none, 0.0 for
+// non-finite input or fewer than 2 values.
+double co_firstmin_ac(Series y, bool normalize);
+
+// Mean cubed increment; NaN for NaN input (infinities are not screened) and
+// for fewer than 2 values.
+double co_trev_1_num(Series y, bool normalize);
+
+// Mean absolute gap between the histogram of 2-d delay-embedding distances and
+// an exponential density; NaN for non-finite input or fewer than 2 values.
+double co_embed2_dist_expfit_meandiff(Series y, bool normalize);
+
 }  // namespace quorlex::catch22

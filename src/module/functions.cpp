@@ -1,8 +1,14 @@
 // The function table: every module attribute in registration order. Each row
 // names the function, its parameters (kind and default) and its routine; the
 // binding engine derives arguments, errors and text signatures from it.
+#include "catch22/co_auto_corr.hpp"
+#include "catch22/co_histogram_ami.hpp"
 #include "catch22/dn_outlierinclude.hpp"
 #include "catch22/dn_spread_std.hpp"
+#include "catch22/in_automutualinfostats.hpp"
+#include "catch22/sb_binarystats.hpp"
+#include "catch22/sb_motifthree.hpp"
+#include "catch22/sb_transitionmatrix.hpp"
 #include "catchamouse16/co_addnoise.hpp"
 #include "catchamouse16/co_nonlinearautocorr.hpp"
 #include "catchamouse16/co_translateshape.hpp"
@@ -80,9 +86,19 @@ std::vector<Entry> build_table() {
         result_class(ResultClass::catch22),
         result_class(ResultClass::cumulative),
         // -- catch22 (rows 1-23) --
+        function("co_trev_1_num_f", feature<&catch22::co_trev_1_num>, {y, normalize(true)}),
+        function("co_f1ecac_f", feature<&catch22::co_f1ecac>, {y, normalize(true)}),
+        function("co_first_min_ac_f", feature<&catch22::co_firstmin_ac>, {y, normalize(true)}),
+        function("co_histogram_ami_even_2_5_f", feature<&catch22::co_histogram_ami_even_2_5>, {y, normalize(true)}),
         function("dn_spread_std_f", feature<&catch22::dn_spread_std>, {y}),
+        function("sb_binarystats_diff_longsstretch0_f", feature<&catch22::sb_binarystats_diff_longstretch0>, {y, normalize(true)}),
+        function("sb_binarystats_mean_longstretch1_f", feature<&catch22::sb_binarystats_mean_longstretch1>, {y, normalize(true)}),
+        function("sb_transitionmatrix_3ac_sumdiagcov_f", feature<&catch22::sb_transitionmatrix_3ac_sumdiagcov>, {y, normalize(true)}),
+        function("co_embed2_dist_tau_d_expfit_meandiff_f", feature<&catch22::co_embed2_dist_expfit_meandiff>, {y, normalize(true)}),
+        function("in_automutualinfostats_40_gaussian_fmmi_f", feature<&catch22::in_automutualinfostats_fmmi>, {y, normalize(true)}),
         function("dn_outlierinclude_p_001_mdrmd_f", feature<&catch22::dn_outlierinclude_p_001_mdrmd>, {y, normalize(true)}),
         function("dn_outlierinclude_n_001_mdrmd_f", feature<&catch22::dn_outlierinclude_n_001_mdrmd>, {y, normalize(true)}),
+        function("sb_motifthree_quantile_hh_f", feature<&catch22::sb_motifthree_quantile_hh>, {y, normalize(true)}),
         // -- catchaMouse16 (rows 24-41; rows 33-35 are catch22 histogram settings) --
         function("sy_driftingmean50_min_f", feature<&catchamouse16::sy_driftingmean50_min>, {y, normalize(false)}),
         function("sy_slidingwindow_f",
@@ -99,7 +115,9 @@ std::vector<Entry> build_table() {
         function("fc_looplocalsimple_mean_stderr_chn_f", feature<&catchamouse16::fc_looplocalsimple_mean_stderr_chn>, {y, normalize(false)}),
         function("co_translateshape_circle_35_pts_statav4_m_f", feature<&catchamouse16::co_translateshape_circle_35_pts_statav4_m>, {y, normalize(false)}),
         function("co_translateshape_circle_35_pts_std_f", feature<&catchamouse16::co_translateshape_circle_35_pts_std>, {y, normalize(false)}),
-        // rows 33-35: co_histogram_ami_even_10_1_f, co_histogram_ami_even_10_3_f, co_histogram_ami_even_2_3_f
+        function("co_histogram_ami_even_10_1_f", feature<&catch22::co_histogram_ami_even_10_1>, {y, normalize(true)}),
+        function("co_histogram_ami_even_10_3_f", feature<&catch22::co_histogram_ami_even_10_3>, {y, normalize(true)}),
+        function("co_histogram_ami_even_2_3_f", feature<&catch22::co_histogram_ami_even_2_3>, {y, normalize(true)}),
         function("co_addnoise_1_even_10_ami_at_10_f", feature<&catchamouse16::co_addnoise_1_even_10_ami_at_10>, {y, normalize(true)}),
         function("ac_nl_035_f", feature<&catchamouse16::ac_nl_035>, {y, normalize(true)}),
         function("ac_nl_036_f", feature<&catchamouse16::ac_nl_036>, {y, normalize(true)}),

@@ -1,0 +1,46 @@
+#include "catch22/sb_binarystats.hpp"
+
+#include <algorithm>
+#include <limits>
+
+namespace quorlex::catch22 {
+
+namespace {
+
+// Longest distance between successive breaks in the binary sequence bit(0 ..
+// length-1), where a break is a value equal to `breaker` or the last position.
+// Measured between break positions, so a sequence without breaks gives
+// length - 1.
+template <class Bit>
+double longest_run(std::size_t length, bool breaker, Bit bit) {
+    std::size_t best = 0;
+    std::size_t last_break = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (bit(i) == breaker || i + 1 == length) {
+            best = std::max(best, i - last_break);
+            last_break = i;
+        }
+    }
+    return static_cast<double>(best);
+}
+
+}  // namespace
+
+double sb_binarystats_mean_longstretch1(Series series, bool normalize) {
+    const std::size_t n = series.size();
+    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
+    const common::Prepared y(series, normalize);
+    const double mu = common::mean(y.view());
+    // Written as a negated comparison so that NaN (a z-scored constant) counts
+    // as above the mean.
+    return longest_run(n - 1, false, [&](std::size_t i) { return !(y[i] - mu <= 0.0); });
+}
+
+double sb_binarystats_diff_longstretch0(Series series, bool normalize) {
+    const std::size_t n = series.size();
+    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
+    const common::Prepared y(series, normalize);
+    return longest_run(n - 1, true, [&](std::size_t i) { return !(y[i + 1] < y[i]); });
+}
+
+}  // namespace quorlex::catch22

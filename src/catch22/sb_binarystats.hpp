@@ -1,0 +1,16 @@
+// Longest runs in a binarised series.
+#pragma once
+
+#include "helpers/common.hpp"
+
+namespace quorlex::catch22 {
+
+// Longest stretch of values above the mean (the last value is not
+// binarised); NaN for non-finite input or fewer than 2 values.
+double sb_binarystats_mean_longstretch1(Series y, bool normalize);
+
+// Longest stretch of successive decreases; NaN for non-finite input or fewer
+// than 2 values.
+double sb_binarystats_diff_longstretch0(Series y, bool normalize);
+
+}  // namespace quorlex::catch22

@@ -1,0 +1,13 @@
+// Entropy of two-letter words over a three-letter quantile alphabet.
+#pragma once
+
+#include "helpers/common.hpp"
+
+namespace quorlex::catch22 {
+
+// Sum over first letters of the entropy of the word frequencies (each word
+// counted against all n - 1 words); NaN for non-finite input or fewer than
+// 2 values.
+double sb_motifthree_quantile_hh(Series y, bool normalize);
+
+}  // namespace quorlex::catch22

@@ -1,0 +1,14 @@
+// Three-state transition matrix of the series sampled at its autocorrelation
+// time.
+#pragma once
+
+#include "helpers/common.hpp"
+
+namespace quorlex::catch22 {
+
+// Sum of the variances of the transition matrix's columns; NaN for non-finite,
+// empty or constant input, and when the autocorrelation is undefined after
+// normalisation (no lag to sample at).
+double sb_transitionmatrix_3ac_sumdiagcov(Series y, bool normalize);
+
+}  // namespace quorlex::catch22
