@@ -1,0 +1,92 @@
+#include "helpers/common.hpp"
+
+#include "test_support.hpp"
+
+namespace c = quorlex::common;
+using V = std::vector<double>;
+
+TEST(common_test, zscore_shapes) {
+    expect_same(c::zscore(V{1, 2, 3}), {-1, 0, 1});
+    expect_same(c::zscore(V{5}), {nan_value});
+    expect_same(c::zscore(V{1, nan_value, 3}), {nan_value});
+    EXPECT_TRUE(c::zscore(V{}).empty());
+    // A constant series has a zero standard deviation and no guard against it.
+    expect_same(c::zscore(V{2, 2}), {nan_value, nan_value});
+}
+
+TEST(common_test, means_by_type) {
+    EXPECT_EQ(c::mean(V{1, 2, 4}, c::MeanType::harmonic), 3 / 1.75);
+    EXPECT_DOUBLE_EQ(c::mean(V{1, 2, 4}, c::MeanType::geometric), 8.0);  // the product, not its cube root
+    EXPECT_EQ(c::mean(V{}, c::MeanType::geometric), 1.0);
+    EXPECT_TRUE(std::isnan(c::mean(V{})));
+    EXPECT_EQ(c::mean(V{1, 2, 3, 4, 100}, c::MeanType::iqm), 3.0);
+    EXPECT_EQ(c::mean(V{1, 2, 3, 4}, c::MeanType::midhinge), (1.5 + 3.5) * 0.5);
+    EXPECT_EQ(c::mean(V{3, 4}, c::MeanType::rms), std::sqrt(12.5));
+    EXPECT_TRUE(std::isnan(c::mean(V{1, nan_value}, c::MeanType::geometric)));
+    EXPECT_EQ(c::mean_type("unknown"), c::MeanType::arithmetic);
+    EXPECT_EQ(c::mean_type("harmonic"), c::MeanType::harmonic);
+    EXPECT_EQ(c::mean_type("harmonicxx"), c::MeanType::arithmetic);  // ten characters
+}
+
+TEST(common_test, order_statistics) {
+    EXPECT_EQ(c::median(V{3, 1, 2}), 2.0);
+    EXPECT_EQ(c::median(V{4, 1, 3, 2}), 2.5);
+    EXPECT_TRUE(std::isnan(c::median(V{})));
+    const V ten{9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+    EXPECT_EQ(c::quantile(ten, 0.25), 2.0);          // whole-number position
+    EXPECT_EQ(c::quantile(V{4, 3, 2, 1}, 0.25), 1.5);  // halfway between s[0] and s[1]
+    EXPECT_EQ(c::quantile(V{5, 1, 4, 2, 3}, 0.5), 3.0);
+    EXPECT_EQ(c::quantile(ten, 0.01), 0.0);
+    EXPECT_EQ(c::quantile(ten, 0.99), 9.0);
+    EXPECT_EQ(c::iqr(V{1, 2, 3, 4, 5, 6, 7, 8}), 4.0);
+    EXPECT_EQ(c::iqr(V{1, 2, 3, 4, 5}), 2.0);
+    EXPECT_EQ(c::iqr(V{7}), 0.0);
+}
+
+TEST(common_test, empty_input_failures) {
+    EXPECT_THROW_MSG(c::quantile(V{}, 0.5), "index out of bounds: the len is 0 but the index is 0");
+    EXPECT_THROW_MSG(c::mean(V{}, c::MeanType::iqm), "index out of bounds: the len is 0 but the index is 0");
+    EXPECT_THROW_MSG(c::iqr(V{}), "index out of bounds: the len is 0 but the index is 18446744073709551615");
+}
+
+TEST(common_test, deviations) {
+    EXPECT_TRUE(std::isnan(c::std_dev(V{1})));
+    EXPECT_EQ(c::std_dev(V{1, 2, 3, 4}), std::sqrt(5.0 / 3.0));
+    EXPECT_EQ(c::mad(V{1, 2, 3, 4, 100}, c::Deviation::median), 1.0);
+    EXPECT_EQ(c::mad(V{1, 2, 3}), 2.0 / 3.0);
+    EXPECT_TRUE(std::isnan(c::mad(V{})));
+    EXPECT_EQ(c::nan_variance(V{1, nan_value, 3}), 2.0);
+    EXPECT_TRUE(std::isnan(c::nan_variance(V{nan_value, 5})));
+}
+
+TEST(common_test, sequences) {
+    expect_same(c::diff(V{1, 4, 9}), {3, 5});
+    EXPECT_TRUE(c::diff(V{7}).empty());
+    expect_same(c::cumsum(V{1, 2, 3}), {1, 3, 6});
+    expect_same(c::cumsum(V{1, nan_value, 3}), {nan_value, nan_value, nan_value});
+    expect_same(c::linspace(0, 1, 5), {0, 0.25, 0.5, 0.75, 1});
+    expect_same(c::linspace(2, 9, 1), {2});
+    EXPECT_TRUE(c::linspace(0, 1, 0).empty());
+    // Repeated addition, not start + i * step.
+    EXPECT_EQ(c::linspace(0, 1, 11)[10], 0.1 + 0.1 + 0.1 + 0.1 + 0.1 + 0.1 + 0.1 + 0.1 + 0.1 + 0.1);
+    const std::vector<std::uint32_t> counts{3, 1, 3, 2};
+    EXPECT_EQ(c::int_mode(counts), 3u);
+    EXPECT_EQ(c::int_mode(std::vector<std::uint32_t>{}), 0u);
+}
+
+TEST(common_test, lagged_autocorrelation) {
+    EXPECT_DOUBLE_EQ(c::autocorr_lag(V{1, 2, 3, 4, 5}, 1), 1.0);
+    EXPECT_TRUE(std::isnan(c::autocorr_lag(V{1, 2, 3, 4, 5}, 5)));
+    EXPECT_TRUE(std::isnan(c::autocorr_lag(V{2, 2, 2, 2}, 1)));
+    EXPECT_TRUE(std::isnan(c::autocorr_lag(V{1, nan_value, 3, 4}, 1)));
+}
+
+TEST(common_test, linear_fit) {
+    const auto fit = c::linear_fit(V{0, 1, 2}, V{1, 3, 5});
+    ASSERT_TRUE(fit);
+    EXPECT_EQ(fit->slope, 2.0);
+    EXPECT_EQ(fit->intercept, 1.0);
+    EXPECT_FALSE(c::linear_fit(V{1, 1, 1}, V{1, 2, 3}));
+    EXPECT_FALSE(c::linear_fit(V{}, V{}));
+    EXPECT_THROW(c::linear_fit(V{1, 2}, V{1}), quorlex::Failure);
+}
