@@ -1,0 +1,320 @@
+"""What every caller sees at the module boundary: registration, argument
+binding and conversion errors, result classes and PanicException."""
+
+import array
+import inspect
+import math
+import subprocess
+import sys
+import textwrap
+
+import numpy as np
+import pytest
+
+import quorlex
+from signatures import SIGNATURES
+
+ORDER = [s.split("(")[0] for s in SIGNATURES]
+REGISTERED = [n for n in ORDER if hasattr(quorlex, n)]
+FUNCTIONS = [n for n in REGISTERED if n.endswith("_f")]
+Y = [1.0, 3.0, 2.0, 5.0, 4.0, 6.0, 8.0, 7.0, 9.0, 10.0] * 5
+
+
+def panic_of(excinfo):
+    return type(excinfo.value).__name__ == "PanicException"
+
+
+class TestRegistration:
+    def test_import_gives_one_module(self):
+        import importlib
+
+        assert importlib.import_module("quorlex") is quorlex
+        del sys.modules["quorlex"]
+        try:
+            again = importlib.import_module("quorlex")
+        finally:
+            sys.modules["quorlex"] = quorlex
+        assert again is quorlex
+
+    def test_all_lists_attributes_in_registration_order(self):
+        assert quorlex.__all__ == REGISTERED
+        assert not hasattr(quorlex, "HCTSAResult")
+        assert quorlex.__doc__ == ""
+
+    def test_signatures_match_the_table(self):
+        expected = {s.split("(")[0]: s for s in SIGNATURES}
+        for name in FUNCTIONS:
+            function = getattr(quorlex, name)
+            assert function.__text_signature__ == expected[name][len(name):]
+            assert function.__doc__ is None
+            assert function.__module__ == "quorlex"
+            assert function.__self__ is quorlex
+            inspect.signature(function)
+        assert str(inspect.signature(quorlex.dn_spread_std_f)) == "(y)"
+
+    def test_subinterpreter_is_refused(self):
+        script = textwrap.dedent(
+            """
+            import quorlex, _xxsubinterpreters as interpreters
+            interp = interpreters.create()
+            try:
+                interpreters.run_string(interp, "import quorlex")
+            except Exception as error:
+                print(type(error).__name__, error)
+            """
+        )
+        if sys.version_info >= (3, 12):
+            pytest.skip("the interpreter itself refuses single-phase modules in sub-interpreters")
+        out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True).stdout
+        assert "ImportError" in out and "sub-interpreters" in out
+
+
+class TestBinding:
+    f = staticmethod(quorlex.dn_outlierinclude_p_001_mdrmd_f)
+
+    def message(self, call):
+        with pytest.raises(TypeError) as excinfo:
+            call()
+        return str(excinfo.value)
+
+    def test_positional_counts(self):
+        assert self.message(lambda: self.f(Y, True, True)) == (
+            "dn_outlierinclude_p_001_mdrmd_f() takes from 1 to 2 positional arguments but 3 were given"
+        )
+        assert self.message(lambda: quorlex.dn_spread_std_f([1], 2)) == (
+            "dn_spread_std_f() takes 1 positional arguments but 2 were given"
+        )
+
+    def test_keywords(self):
+        assert self.message(lambda: self.f(Y, foo=1)) == (
+            "dn_outlierinclude_p_001_mdrmd_f() got an unexpected keyword argument 'foo'"
+        )
+        assert self.message(lambda: self.f(Y, y=Y)) == (
+            "dn_outlierinclude_p_001_mdrmd_f() got multiple values for argument 'y'"
+        )
+        assert self.f(y=Y, normalize=False) == self.f(Y, False)
+
+    def test_missing_arguments_are_listed(self):
+        assert self.message(lambda: self.f()) == (
+            "dn_outlierinclude_p_001_mdrmd_f() missing 1 required positional argument: 'y'"
+        )
+        if hasattr(quorlex, "sy_slidingwindow_f"):
+            assert self.message(lambda: quorlex.sy_slidingwindow_f([1.0])) == (
+                "sy_slidingwindow_f() missing 5 required positional arguments: "
+                "'window_stat', 'across_win_stat', 'num_seg', 'inc_move', and 'normalize'"
+            )
+            assert self.message(lambda: quorlex.sy_slidingwindow_f([1.0], "mean", "std", 5)) == (
+                "sy_slidingwindow_f() missing 2 required positional arguments: 'inc_move' and 'normalize'"
+            )
+
+    def test_defaults_and_none(self):
+        assert self.f(Y) == self.f(Y, None) == self.f(Y, normalize=True)
+        assert self.f(Y, False) != self.f(Y, True)
+
+
+class TestSeriesConversion:
+    f = staticmethod(quorlex.dn_spread_std_f)
+
+    def error(self, value, kind=TypeError):
+        with pytest.raises(kind) as excinfo:
+            self.f(value)
+        return excinfo.value
+
+    def test_refusals(self):
+        assert str(self.error("1234")) == "argument 'y': Can't extract `str` to `Vec`"
+        assert str(self.error(5)) == "argument 'y': 'int' object cannot be converted to 'Sequence'"
+        assert str(self.error(None)) == "argument 'y': 'NoneType' object cannot be converted to 'Sequence'"
+        assert str(self.error({1.0: 2})) == "argument 'y': 'dict' object cannot be converted to 'Sequence'"
+        assert str(self.error((x for x in Y))) == "argument 'y': 'generator' object cannot be converted to 'Sequence'"
+        assert str(self.error([1.0, "a"])) == "argument 'y': must be real number, not str"
+
+    def test_item_errors_other_than_type_errors_pass_unwrapped(self):
+        class Broken:
+            def __float__(self):
+                raise ValueError("no value")
+
+        error = self.error([1.0, Broken()], ValueError)
+        assert str(error) == "no value"
+
+    def test_type_error_cause_is_kept(self):
+        class Chained:
+            def __float__(self):
+                try:
+                    raise KeyError("inner")
+                except KeyError as inner:
+                    raise TypeError("outer") from inner
+
+        error = self.error([Chained()])
+        assert str(error) == "argument 'y': outer"
+        assert isinstance(error.__cause__, KeyError)
+
+    def test_accepted_sequences_agree(self):
+        rng = np.random.default_rng(1)
+        values = rng.normal(size=257)
+        expected = self.f(list(values))
+        same = [
+            tuple(values),
+            values,
+            np.ascontiguousarray(np.stack([values, values], axis=1))[:, 0],  # strided view
+            np.repeat(values, 2)[::2],
+            array.array("d", values),
+            memoryview(array.array("d", values)),
+            [np.float64(v) for v in values],
+        ]
+        for candidate in same:
+            assert self.f(candidate) == expected
+        assert self.f(range(10)) == self.f([float(i) for i in range(10)])
+        assert self.f(np.arange(10, dtype=np.int64)) == self.f(list(range(10)))
+        assert self.f(values.astype(np.float32)) == self.f([float(v) for v in values.astype(np.float32)])
+        assert math.isnan(self.f([]))
+
+    def test_special_values_pass_unchanged(self):
+        assert math.isnan(self.f([1.0, float("nan"), 2.0]))
+        assert math.isnan(self.f([1.0, float("inf"), 2.0]))
+        assert math.isinf(self.f([1.0, 1e308, -1e308]))
+
+    def test_list_mutated_while_reading(self):
+        data = [1.0, 2.0, 3.0, 4.0]
+
+        class Shrinker:
+            def __float__(self):
+                del data[2:]
+                return 0.0
+
+        data.insert(1, Shrinker())
+        assert self.f(data) == self.f([1.0, 0.0])
+
+
+class TestOptionConversion:
+    f = staticmethod(quorlex.dn_outlierinclude_p_001_mdrmd_f)
+
+    def test_flags(self):
+        with pytest.raises(TypeError) as excinfo:
+            self.f(Y, normalize=1)
+        assert str(excinfo.value) == "argument 'normalize': 'int' object cannot be converted to 'PyBool'"
+        with pytest.raises(TypeError) as excinfo:
+            self.f(Y, normalize="yes")
+        assert str(excinfo.value) == "argument 'normalize': 'str' object cannot be converted to 'PyBool'"
+        assert self.f(Y, np.bool_(False)) == self.f(Y, False)
+        assert self.f(Y, np.True_) == self.f(Y, True)
+
+    @pytest.mark.skipif(not hasattr(quorlex, "arch_stat_f"), reason="needs arch_stat_f")
+    def test_counts(self):
+        with pytest.raises(OverflowError):
+            quorlex.arch_stat_f([1.0, 2.0], lags=-1)
+        with pytest.raises(OverflowError):
+            quorlex.arch_stat_f([1.0, 2.0], lags=2**64)
+        with pytest.raises(TypeError) as excinfo:
+            quorlex.arch_stat_f([1.0, 2.0], lags=None)
+        assert str(excinfo.value) == "argument 'lags': 'NoneType' object cannot be interpreted as an integer"
+        with pytest.raises(TypeError) as excinfo:
+            quorlex.arch_stat_f([1.0, 2.0], lags=1.5)
+        assert str(excinfo.value) == "argument 'lags': 'float' object cannot be interpreted as an integer"
+        with pytest.raises(TypeError) as excinfo:
+            quorlex.arch_stat_f([1.0, 2.0], demean=None)
+        assert str(excinfo.value) == "argument 'demean': 'NoneType' object cannot be converted to 'PyBool'"
+        assert quorlex.arch_stat_f(Y, lags=np.int64(3)) == quorlex.arch_stat_f(Y, 3)
+
+    @pytest.mark.skipif(not hasattr(quorlex, "unitroot_kpss_f"), reason="needs unitroot_kpss_f")
+    def test_small_integers(self):
+        with pytest.raises(OverflowError) as excinfo:
+            quorlex.unitroot_kpss_f(Y, freq=2**40)
+        assert str(excinfo.value) == "out of range integral type conversion attempted"
+        with pytest.raises(TypeError) as excinfo:
+            quorlex.unitroot_kpss_f(Y, freq=None)
+        assert str(excinfo.value).startswith("argument 'freq': ")
+        assert quorlex.unitroot_kpss_f(Y, freq=4) == quorlex.unitroot_kpss_f(Y)
+
+    @pytest.mark.skipif(not hasattr(quorlex, "sy_slidingwindow_f"), reason="needs sy_slidingwindow_f")
+    def test_texts(self):
+        with pytest.raises(TypeError) as excinfo:
+            quorlex.sy_slidingwindow_f(Y, 1, "std", 5, 2, False)
+        assert str(excinfo.value) == "argument 'window_stat': 'int' object cannot be converted to 'PyString'"
+        with pytest.raises(UnicodeEncodeError):
+            quorlex.sy_slidingwindow_f(Y, "\udcff", "std", 5, 2, False)
+
+    @pytest.mark.skipif(not hasattr(quorlex, "st_localextrema_n100_diffmaxabsmin_f"), reason="needs local extrema")
+    def test_required_normalize_where_none_means_false(self):
+        f = quorlex.st_localextrema_n100_diffmaxabsmin_f
+        long = list(np.random.default_rng(2).normal(size=300))
+        assert f(long, None) == f(long, False)
+        with pytest.raises(TypeError):
+            f(long)
+
+
+class TestResultClasses:
+    @pytest.fixture
+    def result(self):
+        if not hasattr(quorlex, "catch22_all_f"):
+            pytest.skip("needs catch22_all_f")
+        return quorlex.catch22_all_f(Y)
+
+    def test_shape_of_the_classes(self):
+        for name in ("Catch22Result", "CumulativeFeatures", "TSFeaturesResult", "CombinedResult"):
+            if not hasattr(quorlex, name):
+                continue
+            cls = getattr(quorlex, name)
+            assert cls.__module__ == "builtins" and cls.__name__ == name
+            assert cls.__base__ is object
+            with pytest.raises(TypeError):
+                cls()
+
+    def test_results_are_read_only_records(self, result):
+        names = result.names
+        names.append("x")
+        assert result.names == names[:-1]
+        assert result.names is not result.names
+        assert len(result.names) == len(result.values)
+        with pytest.raises(AttributeError):
+            result.values = []
+        with pytest.raises(AttributeError):
+            result.other = 1
+        assert repr(result).startswith("<builtins.Catch22Result object at ")
+
+
+class TestInternalFailures:
+    @pytest.mark.skipif(not hasattr(quorlex, "sy_slidingwindow_f"), reason="needs sy_slidingwindow_f")
+    def test_panic_exception_and_recovery(self, capfd):
+        with pytest.raises(BaseException) as excinfo:
+            quorlex.sy_slidingwindow_f(Y, "mean", "std", 0, 1, False)
+        assert panic_of(excinfo)
+        error = excinfo.value
+        assert not isinstance(error, Exception)
+        assert type(error).__module__ == "pyo3_runtime"
+        assert type(error).__base__ is BaseException
+        assert len(error.args) == 1 and isinstance(error.args[0], str) and error.args[0]
+        assert "BaseException" in type(error).__doc__
+        assert error.args[0] in capfd.readouterr().err
+        assert quorlex.dn_spread_std_f([1.0, 2.0, 3.0, 4.0]) == 1.2909944487358056
+
+
+def bad_inputs():
+    class Raises:
+        def __float__(self):
+            raise RuntimeError("boom")
+
+    return [
+        None, 0, 1.5, "abc", b"abc", object(), [None], [Raises()], [1.0, Raises()],
+        [], [1.0], [float("nan")] * 5, [float("inf"), 1.0, 2.0], [1e308, -1e308] * 20, [5e-324] * 10,
+        [0.0] * 50, list(range(40)), (x for x in range(5)), np.zeros((3, 3)), [1.0, float("nan")] * 30,
+    ]
+
+
+@pytest.mark.parametrize("name", FUNCTIONS)
+def test_bad_input_never_crashes(name):
+    function = getattr(quorlex, name)
+    params = list(inspect.signature(function).parameters.values())
+    required = [p for p in params if p.default is inspect.Parameter.empty]
+    extra = {
+        "window_stat": "mean", "across_win_stat": "std", "num_seg": 5, "inc_move": 2, "normalize": False,
+    }
+    for value in bad_inputs():
+        args = [value] + [extra[p.name] for p in required[1:]]
+        try:
+            result = function(*args)
+        except (TypeError, ValueError, OverflowError, RuntimeError):
+            continue
+        except BaseException as error:  # PanicException is allowed, crashes are not
+            assert type(error).__name__ == "PanicException", (name, value, error)
+            continue
+        assert isinstance(result, (float, dict)) or hasattr(result, "values"), (name, value, result)
