@@ -41,6 +41,19 @@ std::string Function::text_signature() const {
     return text + ")";
 }
 
+void SeriesValue::use_buffer(const Py_buffer& buffer, std::size_t n) {
+    release();
+    buffer_ = buffer;
+    holds_buffer_ = true;
+    view_ = Series(static_cast<const double*>(buffer_.buf), n);
+}
+
+void SeriesValue::release() {
+    if (holds_buffer_) PyBuffer_Release(&buffer_);
+    holds_buffer_ = false;
+    view_ = {};
+}
+
 namespace {
 
 // ---- binding messages (cold paths) ----
@@ -107,25 +120,32 @@ bool is_double_format(const char* format) {
 }
 
 // Objects exporting a one-dimensional buffer of native doubles (numpy float64
-// arrays, array('d'), memoryviews) are read directly; the values are those the
-// item-by-item path would produce.
-bool read_double_buffer(PyObject* object, std::vector<double>& out) {
+// arrays, array('d'), memoryviews) are read directly, without a copy when the
+// data are contiguous; the values are those the item-by-item path would produce.
+bool read_double_buffer(PyObject* object, SeriesValue& out) {
     if (!PyObject_CheckBuffer(object)) return false;
     Py_buffer view;
     if (PyObject_GetBuffer(object, &view, PyBUF_RECORDS_RO) != 0) {
         PyErr_Clear();
         return false;
     }
-    const bool usable = view.ndim == 1 && view.itemsize == sizeof(double) && is_double_format(view.format);
-    if (usable) {
-        const Py_ssize_t n = view.shape[0];
-        const Py_ssize_t stride = view.strides[0];
-        const char* base = static_cast<const char*>(view.buf);
-        out.resize(static_cast<std::size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) std::memcpy(&out[static_cast<std::size_t>(i)], base + i * stride, sizeof(double));
+    if (view.ndim != 1 || view.itemsize != sizeof(double) || !is_double_format(view.format)) {
+        PyBuffer_Release(&view);
+        return false;
     }
+    const auto n = static_cast<std::size_t>(view.shape[0]);
+    const Py_ssize_t stride = view.strides[0];
+    if (stride == static_cast<Py_ssize_t>(sizeof(double)) || n <= 1) {
+        out.use_buffer(view, n);
+        return true;
+    }
+    const char* base = static_cast<const char*>(view.buf);
+    auto& values = out.storage();
+    values.resize(n);
+    for (std::size_t i = 0; i < n; ++i) std::memcpy(&values[i], base + static_cast<Py_ssize_t>(i) * stride, sizeof(double));
     PyBuffer_Release(&view);
-    return usable;
+    out.use_storage();
+    return true;
 }
 
 bool append_number(PyObject* item, std::vector<double>& out) {
@@ -135,12 +155,18 @@ bool append_number(PyObject* item, std::vector<double>& out) {
     return true;
 }
 
-// Exact lists are indexed rather than iterated (no iterator, no reference
-// counting per item); the size is re-read in case a __float__ shrinks the list.
+// Exact lists are indexed rather than iterated (no iterator object). Exact
+// floats run no Python code, so their borrowed references stay valid; any other
+// item is held while converted, and the size is re-read in case its __float__
+// shrinks the list.
 bool read_exact_list(PyObject* list, std::vector<double>& out) {
     for (Py_ssize_t i = 0; i < PyList_Size(list); ++i) {
         PyObject* item = PyList_GetItem(list, i);
         if (item == nullptr) return false;
+        if (PyFloat_CheckExact(item)) {
+            out.push_back(PyFloat_AsDouble(item));
+            continue;
+        }
         Py_INCREF(item);
         const bool ok = append_number(item, out);
         Py_DECREF(item);
@@ -162,7 +188,7 @@ bool read_iterable(PyObject* object, std::vector<double>& out) {
     return ok && !PyErr_Occurred();
 }
 
-bool convert_series(PyObject* object, std::vector<double>& out) {
+bool convert_series(PyObject* object, SeriesValue& out) {
     if (PyUnicode_Check(object)) {
         type_error("Can't extract `str` to `Vec`");
         return false;
@@ -177,12 +203,14 @@ bool convert_series(PyObject* object, std::vector<double>& out) {
         PyErr_Clear();
         hint = 0;
     }
-    out.reserve(static_cast<std::size_t>(hint));
-    const bool ok = PyList_CheckExact(object) ? read_exact_list(object, out) : read_iterable(object, out);
+    auto& values = out.storage();
+    values.reserve(static_cast<std::size_t>(hint));
+    const bool ok = PyList_CheckExact(object) ? read_exact_list(object, values) : read_iterable(object, values);
     if (!ok) {
         ensure_error_set();
-        out = {};
+        values = {};
     }
+    out.use_storage();
     return ok;
 }
 

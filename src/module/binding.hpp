@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "helpers/common.hpp"
 #include "module/python.hpp"
 
 namespace quorlex::module {
@@ -34,8 +35,33 @@ struct Param {
     std::optional<std::int64_t> fallback = std::nullopt;
 };
 
+// A converted series: a view of the caller's contiguous float64 buffer when it
+// has one (held until the call returns), else doubles read item by item.
+class SeriesValue {
+public:
+    SeriesValue() = default;
+    SeriesValue(const SeriesValue&) = delete;
+    SeriesValue& operator=(const SeriesValue&) = delete;
+    ~SeriesValue() { release(); }
+
+    operator Series() const { return view_; }
+    Series span() const { return view_; }
+
+    std::vector<double>& storage() { return owned_; }
+    void use_storage() { view_ = owned_; }
+    // Takes over a buffer view whose data are contiguous native doubles.
+    void use_buffer(const Py_buffer& buffer, std::size_t n);
+    void release();
+
+private:
+    std::vector<double> owned_;
+    Py_buffer buffer_{};
+    bool holds_buffer_ = false;
+    Series view_;
+};
+
 struct Value {
-    std::vector<double> series;
+    SeriesValue series;
     bool flag = false;
     std::optional<std::uint64_t> count;
     std::int32_t small = 0;
