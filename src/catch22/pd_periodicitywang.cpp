@@ -1,0 +1,88 @@
+#include "catch22/pd_periodicitywang.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "catch22/splinefit.hpp"
+
+namespace quorlex::catch22 {
+
+namespace {
+
+constexpr double threshold = 0.01;
+
+// acf[k-1] = (sum over i < n-k of r[i] * r[i+k]) / (n - k) for k = 1 .. acf.size(),
+// which must stay below n. Every sum runs in index order from -0.0; a block
+// of lags is accumulated side by side only to overlap their additions.
+void autocovariances(Series r, std::span<double> acf) {
+    constexpr std::size_t block = 8;
+    const std::size_t n = r.size();
+    const std::size_t lags = acf.size();
+    std::size_t k = 1;
+    for (; k + block - 1 <= lags; k += block) {
+        double acc[block];
+        for (double& a : acc) a = -0.0;
+        const std::size_t shared = n - (k + block - 1);
+        for (std::size_t i = 0; i < shared; ++i) {
+            const double v = r[i];
+            const double* ahead = r.data() + i + k;
+            for (std::size_t b = 0; b < block; ++b) acc[b] += v * ahead[b];
+        }
+        for (std::size_t b = 0; b < block; ++b) {
+            const std::size_t lag = k + b;
+            for (std::size_t i = shared; i < n - lag; ++i) acc[b] += r[i] * r[i + lag];
+            acf[lag - 1] = acc[b] / static_cast<double>(n - lag);
+        }
+    }
+    for (; k <= lags; ++k) {
+        double acc = -0.0;
+        for (std::size_t i = 0; i < n - k; ++i) acc += r[i] * r[i + k];
+        acf[k - 1] = acc / static_cast<double>(n - k);
+    }
+}
+
+}  // namespace
+
+std::int32_t pd_periodicitywang(Series y, bool normalize) {
+    if (!common::all_finite(y)) return 0;
+    const common::Prepared prepared(y, normalize);
+    const Series x = prepared.view();
+    const std::size_t n = x.size();
+    // Below seven values fewer than three autocovariances exist and no peak can
+    // follow a trough; the spline fit would be degenerate as well, so skip it.
+    if (n <= 6) return 0;
+
+    std::vector<double> residual(n);
+    splinefit(x, residual);
+    for (std::size_t i = 0; i < n; ++i) residual[i] = x[i] - residual[i];
+
+    const auto acmax = static_cast<std::size_t>(std::ceil(static_cast<double>(n) / 3.0));
+    std::vector<double> acf(acmax);
+    autocovariances(residual, acf);
+
+    // Troughs and peaks come in increasing order, so the last trough seen
+    // before a peak is the last trough below it.
+    bool have_trough = false;
+    std::size_t trough = 0;
+    for (std::size_t i = 1; i + 1 < acmax; ++i) {
+        const double slope_in = acf[i] - acf[i - 1];
+        const double slope_out = acf[i + 1] - acf[i];
+        if (slope_in < 0 && slope_out > 0) {
+            have_trough = true;
+            trough = i;
+        } else if (slope_in > 0 && slope_out < 0) {
+            if (!have_trough) continue;
+            if (acf[i] < 0) continue;
+            if (acf[i] - acf[trough] < threshold) continue;
+            return static_cast<std::int32_t>(i);
+        }
+    }
+    return 0;
+}
+
+double pd_periodicitywang_th0_01(Series y, bool normalize) {
+    return static_cast<double>(pd_periodicitywang(y, normalize));
+}
+
+}  // namespace quorlex::catch22

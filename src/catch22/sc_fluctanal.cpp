@@ -1,0 +1,147 @@
+#include "catch22/sc_fluctanal.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace quorlex::catch22 {
+
+namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr std::size_t scale_count = 50;
+constexpr std::size_t min_segment = 6;
+constexpr double log_min_scale = 1.6094379124341003;  // ln 5
+
+enum class Method { dfa, rsrangefit, unknown };
+
+Method parse_method(std::string_view text) {
+    if (text == "dfa") return Method::dfa;
+    if (text == "rsrangefit") return Method::rsrangefit;
+    return Method::unknown;
+}
+
+// 50 log-spaced window lengths from 5 to floor(n/2), rounded half away from
+// zero, with runs of equal lengths reduced to one entry.
+std::size_t scales(std::size_t n, std::array<std::uint32_t, scale_count>& tau) {
+    const double hi = std::log(static_cast<double>(n / 2));
+    const double step = (hi - log_min_scale) / 49.0;
+    for (std::size_t i = 0; i < scale_count; ++i) {
+        tau[i] = static_cast<std::uint32_t>(std::round(std::exp(step * static_cast<double>(i) + log_min_scale)));
+    }
+    std::size_t kept = 1;
+    for (std::size_t i = 1; i < scale_count; ++i) {
+        if (tau[i] != tau[kept - 1]) tau[kept++] = tau[i];
+    }
+    return kept;
+}
+
+// Fluctuation at window length s: the windows of cs are detrended by a
+// least-squares line over x = 1 .. s.
+double fluctuation(Series cs, Series x, std::size_t s, Method method) {
+    const std::size_t windows = cs.size() / s;
+    const Series xs = x.first(s);
+    double total = 0.0;
+    for (std::size_t j = 0; j < windows; ++j) {
+        const Series w = cs.subspan(j * s, s);
+        const auto fit = common::linear_fit(xs, w);
+        const double a = fit ? fit->slope : 0.0;
+        const double b = fit ? fit->intercept : 0.0;
+        if (method == Method::dfa) {
+            for (std::size_t k = 0; k < s; ++k) {
+                const double r = w[k] - (b + a * xs[k]);
+                total += r * r;
+            }
+        } else {
+            double hi = w[0] - (b + a * xs[0]);
+            double lo = hi;
+            bool any_nan = std::isnan(hi);
+            for (std::size_t k = 1; k < s; ++k) {
+                const double r = w[k] - (b + a * xs[k]);
+                any_nan = any_nan || std::isnan(r);
+                if (r > hi) hi = r;
+                if (r < lo) lo = r;
+            }
+            const double range = any_nan ? nan : hi - lo;
+            total += range * range;
+        }
+    }
+    if (method == Method::dfa) return std::sqrt(total / static_cast<double>(s * windows));
+    return std::sqrt(total / static_cast<double>(windows));
+}
+
+// Root of the summed squared residuals of a line fitted to (x, y); a singular
+// fit counts as the zero line.
+double segment_error(Series x, Series y) {
+    const auto fit = common::linear_fit(x, y);
+    const double slope = fit ? fit->slope : 0.0;
+    const double intercept = fit ? fit->intercept : 0.0;
+    double sse = 0.0;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const double e = (intercept + slope * x[k]) - y[k];
+        sse += e * e;
+    }
+    return std::sqrt(sse);
+}
+
+}  // namespace
+
+double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize) {
+    if (!common::all_finite(y) || y.size() < 2) return nan;
+    if (lag == 0) return nan;
+    const Method kind = parse_method(method);
+    const common::Prepared prepared(y, normalize);
+    const Series v = prepared.view();
+    const std::size_t n = v.size();
+
+    std::array<std::uint32_t, scale_count> tau{};
+    const std::size_t ntau = scales(n, tau);
+    if (ntau < 2 * min_segment) return 0.0;
+    if (kind == Method::unknown) return 0.0;
+
+    // Integrated series of every lag-th value.
+    const std::size_t m = n / lag;
+    std::vector<double> cs(m);
+    if (m > 0) {
+        cs[0] = v[0];
+        for (std::size_t k = 1; k < m; ++k) cs[k] = cs[k - 1] + v[k * lag];
+    }
+    std::vector<double> x(tau[ntau - 1]);
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<double>(k + 1);
+
+    std::vector<double> logtt(ntau);
+    std::vector<double> logf(ntau);
+    for (std::size_t i = 0; i < ntau; ++i) {
+        logtt[i] = std::log(static_cast<double>(tau[i]));
+        logf[i] = std::log(fluctuation(cs, x, tau[i], kind));
+    }
+
+    // Two lines sharing the point b - 1, each at least six points long; the
+    // first breakpoint with the smallest total error wins, and any NaN error
+    // makes the answer 1 / ntau.
+    const Series lt = logtt;
+    const Series lf = logf;
+    double best = std::numeric_limits<double>::infinity();
+    std::size_t best_break = min_segment;
+    for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
+        const double err = segment_error(lt.first(b), lf.first(b)) + segment_error(lt.subspan(b - 1), lf.subspan(b - 1));
+        if (std::isnan(err)) return 1.0 / static_cast<double>(ntau);
+        if (err < best) {
+            best = err;
+            best_break = b;
+        }
+    }
+    return static_cast<double>(best_break) / static_cast<double>(ntau);
+}
+
+double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize) {
+    return sc_fluctanal_prop(y, 2, "dfa", normalize);
+}
+
+double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize) {
+    return sc_fluctanal_prop(y, 1, "rsrangefit", normalize);
+}
+
+}  // namespace quorlex::catch22

@@ -1,0 +1,109 @@
+#include "catch22/sp_summaries.hpp"
+
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "catch22/fft.hpp"
+#include "helpers/failure.hpp"
+
+namespace quorlex::catch22 {
+
+namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double two_pi = 6.283185307179586;
+
+// Smallest power of two >= n; the published length is a 32-bit signed
+// integer, so 2^30 is the largest length it can hold.
+std::size_t spectrum_length(std::size_t n) {
+    constexpr std::size_t limit = std::size_t{1} << 30;
+    if (n == 0 || n > limit) fail("welch: no 32-bit transform length for a series of " + std::to_string(n) + " values");
+    return std::bit_ceil(n);
+}
+
+}  // namespace
+
+Spectrum welch(Series y, std::span<const double> window) {
+    const std::size_t n = y.size();
+    const std::size_t width = window.size();
+    const double m = common::mean(y);
+    const std::size_t nfft = spectrum_length(width);
+    const double df = 1.0 / static_cast<double>(nfft);
+    const auto segments = static_cast<std::int64_t>(std::floor(static_cast<double>(n) / (static_cast<double>(width) / 2.0))) - 1;
+
+    double s = 0.0;
+    for (double w : window) s += w * w;
+    // Rooted and squared again as published, which can move the last bit.
+    const double kmu = std::sqrt(s) * std::sqrt(s) * static_cast<double>(segments);
+
+    const auto tw = twiddles(nfft);
+    std::vector<Complex> f(nfft);
+    std::vector<Complex> scratch(nfft);
+    std::vector<double> power(nfft, 0.0);
+    for (std::int64_t i = 0; i < segments; ++i) {
+        const auto offset = static_cast<std::size_t>(std::floor(static_cast<double>(width) * static_cast<double>(i) * 0.5));
+        for (std::size_t j = 0; j < width; ++j) f[j] = {window[j] * y[j + offset] - m, 0.0};
+        for (std::size_t j = width; j < nfft; ++j) f[j] = {0.0, 0.0};
+        fft(f, tw, scratch);
+        for (std::size_t l = 0; l < nfft; ++l) {
+            const double h = std::hypot(f[l].re, f[l].im);
+            power[l] += h * h;
+        }
+    }
+
+    const std::size_t nout = nfft / 2 + 1;
+    Spectrum out{std::vector<double>(nout), std::vector<double>(nout)};
+    for (std::size_t i = 0; i < nout; ++i) {
+        double p = power[i] / kmu;
+        // Every frequency but zero and Nyquist also stands for its negative twin.
+        if (i > 0 && i + 1 < nout) p = p + p;
+        out.pxx[i] = p;
+        out.freq[i] = df * static_cast<double>(i);
+    }
+    return out;
+}
+
+double sp_summaries_welch_rect(Series series, std::string_view what, bool normalize) {
+    if (!common::all_finite(series) || series.size() < 2) return nan;
+    const bool centroid = what == "centroid";
+    if (!centroid && what != "area_5_1") return 0.0;
+    const common::Prepared y(series, normalize);
+
+    const std::vector<double> window(y.size(), 1.0);
+    Spectrum spectrum = welch(y.view(), window);
+    const std::size_t nout = spectrum.pxx.size();
+    // Angular frequency and spectrum, in place of the estimate.
+    std::vector<double>& w = spectrum.freq;
+    std::vector<double>& sw = spectrum.pxx;
+    for (std::size_t i = 0; i < nout; ++i) {
+        w[i] = w[i] * two_pi;
+        sw[i] = sw[i] / two_pi;
+        if (std::isinf(sw[i])) return 0.0;
+    }
+    const double dw = w[1] - w[0];
+
+    if (centroid) {
+        const auto cs = common::cumsum(sw);
+        const double half = cs[nout - 1] * 0.5;
+        for (std::size_t i = 0; i < nout; ++i) {
+            if (!(cs[i] <= half)) return w[i];
+        }
+        return 0.0;
+    }
+    double area = 0.0;
+    for (std::size_t i = 0; i < nout / 5; ++i) area += sw[i];
+    return dw * area;
+}
+
+double sp_summaries_welch_rect_area_5_1(Series y, bool normalize) {
+    return sp_summaries_welch_rect(y, "area_5_1", normalize);
+}
+
+double sp_summaries_welch_rect_centroid(Series y, bool normalize) {
+    return sp_summaries_welch_rect(y, "centroid", normalize);
+}
+
+}  // namespace quorlex::catch22
