@@ -5,10 +5,15 @@
 #include "catch22/co_histogram_ami.hpp"
 #include "catch22/dn_outlierinclude.hpp"
 #include "catch22/dn_spread_std.hpp"
+#include "catch22/fc_localsimple.hpp"
 #include "catch22/in_automutualinfostats.hpp"
+#include "catch22/md_hrv.hpp"
+#include "catch22/pd_periodicitywang.hpp"
 #include "catch22/sb_binarystats.hpp"
 #include "catch22/sb_motifthree.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
+#include "catch22/sc_fluctanal.hpp"
+#include "catch22/sp_summaries.hpp"
 #include "catchamouse16/co_addnoise.hpp"
 #include "catchamouse16/co_nonlinearautocorr.hpp"
 #include "catchamouse16/co_translateshape.hpp"
@@ -22,6 +27,7 @@
 #include "catchamouse16/sy_slidingwindow.hpp"
 #include "module/results.hpp"
 #include "module/table.hpp"
+#include "parallel/catch22.hpp"
 #include "parallel/tsfeatures.hpp"
 #include "tsfeatures/arch_stat.hpp"
 #include "tsfeatures/crossing_points.hpp"
@@ -40,6 +46,15 @@ namespace quorlex::module {
 namespace {
 
 using namespace table;
+
+// -- set runs --
+PyObject* catch22_all_row(Args& a) {
+    return make_feature_set(ResultClass::catch22, parallel::catch22_all(a[0].series, a[1].flag, a[2].flag));
+}
+
+PyObject* catch22_cumulative_row(Args& a) {
+    return make_cumulative(parallel::catch22_cumulative(a[0].series, a[1].flag, a[2].flag, a[3].text));
+}
 
 // -- tsfeatures adapters --
 // freq as an optional count: omitted gives the row's fallback, None absent.
@@ -86,19 +101,30 @@ std::vector<Entry> build_table() {
         result_class(ResultClass::catch22),
         result_class(ResultClass::cumulative),
         // -- catch22 (rows 1-23) --
+        function("catch22_all_f", catch22_all_row, {y, normalize(true), option("catch24", false)}),
         function("co_trev_1_num_f", feature<&catch22::co_trev_1_num>, {y, normalize(true)}),
         function("co_f1ecac_f", feature<&catch22::co_f1ecac>, {y, normalize(true)}),
         function("co_first_min_ac_f", feature<&catch22::co_firstmin_ac>, {y, normalize(true)}),
         function("co_histogram_ami_even_2_5_f", feature<&catch22::co_histogram_ami_even_2_5>, {y, normalize(true)}),
+        function("md_hrv_classic_pnn40_f", feature<&catch22::md_hrv_classic_pnn40>, {y, normalize(true)}),
         function("dn_spread_std_f", feature<&catch22::dn_spread_std>, {y}),
         function("sb_binarystats_diff_longsstretch0_f", feature<&catch22::sb_binarystats_diff_longstretch0>, {y, normalize(true)}),
         function("sb_binarystats_mean_longstretch1_f", feature<&catch22::sb_binarystats_mean_longstretch1>, {y, normalize(true)}),
         function("sb_transitionmatrix_3ac_sumdiagcov_f", feature<&catch22::sb_transitionmatrix_3ac_sumdiagcov>, {y, normalize(true)}),
+        function("pd_periodicitywang_f", feature<&catch22::pd_periodicitywang_th0_01>, {y, normalize(true)}),
         function("co_embed2_dist_tau_d_expfit_meandiff_f", feature<&catch22::co_embed2_dist_expfit_meandiff>, {y, normalize(true)}),
         function("in_automutualinfostats_40_gaussian_fmmi_f", feature<&catch22::in_automutualinfostats_fmmi>, {y, normalize(true)}),
+        function("fc_localsimple_mean1_tauresrat_f", feature<&catch22::fc_localsimple_tauresrat>, {y, normalize(true)}),
+        function("fc_localsimple_mean3_stderr_f", feature<&catch22::fc_localsimple_stderr>, {y, normalize(true)}),
         function("dn_outlierinclude_p_001_mdrmd_f", feature<&catch22::dn_outlierinclude_p_001_mdrmd>, {y, normalize(true)}),
         function("dn_outlierinclude_n_001_mdrmd_f", feature<&catch22::dn_outlierinclude_n_001_mdrmd>, {y, normalize(true)}),
+        function("sp_summaries_welch_rect_area_5_1_f", feature<&catch22::sp_summaries_welch_rect_area_5_1>, {y, normalize(true)}),
+        function("sp_summaries_welch_rect_centroid_f", feature<&catch22::sp_summaries_welch_rect_centroid>, {y, normalize(true)}),
         function("sb_motifthree_quantile_hh_f", feature<&catch22::sb_motifthree_quantile_hh>, {y, normalize(true)}),
+        function("sc_fluctanal_2_dfa_50_1_2_logi_prop_r1_f", feature<&catch22::sc_fluctanal_2_dfa_50_1_2_logi_prop_r1>, {y, normalize(true)}),
+        function("sc_fluctanal_2_rsrangefit_50_1_2_logi_prop_r1_f", feature<&catch22::sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1>, {y, normalize(true)}),
+        function("extract_catch22_features_cumulative_f", catch22_cumulative_row,
+                 {series, normalize(true), option("catch24", false), value_column_name}),
         // -- catchaMouse16 (rows 24-41; rows 33-35 are catch22 histogram settings) --
         function("sy_driftingmean50_min_f", feature<&catchamouse16::sy_driftingmean50_min>, {y, normalize(false)}),
         function("sy_slidingwindow_f",
