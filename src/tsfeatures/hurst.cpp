@@ -6,6 +6,67 @@
 
 namespace quorlex::tsfeatures {
 
+namespace {
+
+struct Range {
+    double lo;
+    double hi;
+};
+
+// Minimum and maximum of d_j = C_j - a (j + 1) over j < t, starting at d_0
+// and replacing on strictly smaller or larger values. A NaN d_0 sticks and
+// later NaNs are passed over.
+Range ordered_range(const double* c, std::size_t t, double a) {
+    double lo = c[0] - a * 1.0;
+    double hi = lo;
+    for (std::size_t j = 1; j < t; ++j) {
+        const double d = c[j] - a * static_cast<double>(j + 1);
+        if (d < lo) lo = d;
+        if (d > hi) hi = d;
+    }
+    return {lo, hi};
+}
+
+// The same range when every C_j is finite: then no d_j is NaN (a NaN needs
+// inf - inf), the extremes do not depend on the scan order, and four
+// independent lanes run without waiting on each other. Only the sign of a
+// zero extreme could differ, and it cannot change R or the sign test on it.
+// j + 1 is carried as an exact double counter.
+Range finite_range(const double* c, std::size_t t, double a) {
+    double lo[4];
+    double hi[4];
+    for (int k = 0; k < 4; ++k) lo[k] = hi[k] = c[0] - a * 1.0;
+    double x = 1.0;
+    std::size_t j = 0;
+    for (; j + 4 <= t; j += 4, x += 4.0) {
+        const double d0 = c[j] - a * x;
+        const double d1 = c[j + 1] - a * (x + 1.0);
+        const double d2 = c[j + 2] - a * (x + 2.0);
+        const double d3 = c[j + 3] - a * (x + 3.0);
+        lo[0] = d0 < lo[0] ? d0 : lo[0];
+        lo[1] = d1 < lo[1] ? d1 : lo[1];
+        lo[2] = d2 < lo[2] ? d2 : lo[2];
+        lo[3] = d3 < lo[3] ? d3 : lo[3];
+        hi[0] = d0 > hi[0] ? d0 : hi[0];
+        hi[1] = d1 > hi[1] ? d1 : hi[1];
+        hi[2] = d2 > hi[2] ? d2 : hi[2];
+        hi[3] = d3 > hi[3] ? d3 : hi[3];
+    }
+    for (; j < t; ++j, x += 1.0) {
+        const double d = c[j] - a * x;
+        lo[0] = d < lo[0] ? d : lo[0];
+        hi[0] = d > hi[0] ? d : hi[0];
+    }
+    Range r{lo[0], hi[0]};
+    for (int k = 1; k < 4; ++k) {
+        r.lo = lo[k] < r.lo ? lo[k] : r.lo;
+        r.hi = hi[k] > r.hi ? hi[k] : r.hi;
+    }
+    return r;
+}
+
+}  // namespace
+
 double hurst(Series y) {
     const std::size_t n = y.size();
     if (n < 2) return 0.0;
@@ -13,6 +74,8 @@ double hurst(Series y) {
     if (!common::all_finite(y)) return nan;
 
     const std::vector<double> c = common::cumsum(y);
+    // Running sums of huge values can overflow even though y is finite.
+    const bool finite = common::all_finite(c);
     std::vector<double> log_t;
     std::vector<double> log_rs;
     log_t.reserve(n - 1);
@@ -29,16 +92,8 @@ double hurst(Series y) {
         const double var = q / td - mean * mean;
         if (var <= 0.0) continue;
 
-        // Range of d_j = C_j - a (j + 1); the prefix range is not reusable
-        // because a changes with t.
         const double a = c[t - 1] / td;
-        double lo = c[0] - a * 1.0;
-        double hi = lo;
-        for (std::size_t j = 1; j < t; ++j) {
-            const double d = c[j] - a * static_cast<double>(j + 1);
-            if (d < lo) lo = d;
-            if (d > hi) hi = d;
-        }
+        const auto [lo, hi] = finite ? finite_range(c.data(), t, a) : ordered_range(c.data(), t, a);
         const double rs = (hi - lo) / std::sqrt(var);
         if (rs > 0.0) {
             log_t.push_back(std::log(td));
