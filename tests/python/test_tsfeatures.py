@@ -2,6 +2,7 @@ import math
 import os
 import subprocess
 import sys
+import warnings
 
 import numpy as np
 import pytest
@@ -365,3 +366,24 @@ def test_cumulative_defaults():
     assert row["close"] == series[-1]
     empty = q.extract_tsfeatures_cumulative_f([])
     assert empty.feature_names == [] and empty.values == []
+
+
+# ---- agreement with the tsfeatures package, where installed ----
+
+
+@pytest.mark.parametrize("freq", [1, 12])
+def test_agrees_with_tsfeatures_package(freq):
+    tsf = pytest.importorskip("tsfeatures")
+    rng = np.random.default_rng(freq)
+    y = np.cumsum(rng.standard_normal(300)) * 0.1 + rng.standard_normal(300)
+    r = q.tsfeatures_all_f(y.tolist(), freq=freq)
+    ours = dict(zip(r.names, r.values))
+    theirs = {}
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        for f in (tsf.crossing_points, tsf.flat_spots, tsf.entropy, tsf.lumpiness, tsf.stability, tsf.hurst,
+                  tsf.pacf_features, tsf.nonlinearity, tsf.arch_stat, tsf.unitroot_kpss, tsf.unitroot_pp):
+            theirs.update(f(y, freq))
+    assert len(theirs) == (14 if freq > 1 else 13)
+    for name, value in theirs.items():
+        assert ours[name] == pytest.approx(float(value), rel=1e-9), name
