@@ -89,26 +89,12 @@ def test_entropy_fixed_values():
     assert q.entropy_f(noise(4096)) > 0.9
 
 
-def test_entropy_repeats_exactly():
-    # The plan cache (and its eviction after many lengths) never changes a value.
-    y = noise(1000, seed=3)
-    first = q.entropy_f(y)
-    for n in range(100, 160):
-        q.entropy_f(noise(n))
-    assert q.entropy_f(y) == first
-
-
 # ---- lumpiness, stability, hurst ----
 
 
-def test_lumpiness_and_stability_short_series():
-    y = noise(19)
-    assert q.lumpiness_f(y) == 0.0
-    assert q.stability_f(y) == 0.0
+def test_block_widths_by_freq():
+    assert q.lumpiness_f(noise(19)) == q.stability_f(noise(19)) == 0.0
     assert math.isnan(q.lumpiness_f([]))
-
-
-def test_freq_states():
     y = noise(60, seed=5)
     # freq=1 and an omitted freq both mean blocks of 10.
     assert q.stability_f(y) == q.stability_f(y, freq=1) == q.stability_f(y, freq=10)
@@ -116,9 +102,6 @@ def test_freq_states():
     # None means blocks of one value for stability: the sample variance.
     assert q.stability_f(y, freq=None) == pytest.approx(np.var(y, ddof=1), rel=1e-12)
     assert math.isnan(q.stability_f(y[:10] + [nan], freq=None))
-    assert q.lumpiness_f(y, freq=0) == 0.0
-    assert q.lumpiness_f(y, freq=2**64 - 1) == 0.0
-    assert q.stability_f(y, freq=2**64 - 1) == 0.0
 
 
 def test_block_statistics_by_hand():
@@ -187,8 +170,10 @@ def test_pacf_feature_keys_by_freq():
     assert "seas_pacf" not in q.pacf_features_f(y, freq=None)
     assert "seas_pacf" in q.pacf_features_f(y, freq=2)
     assert math.isnan(q.pacf_features_f(y[:4], freq=4)["seas_pacf"])
-    assert q.pacf_features_f(y + [nan], freq=4) == pytest.approx({k: nan for k in ["x_pacf5", "diff1x_pacf5", "diff2x_pacf5"]}, nan_ok=True)
-    assert sorted(q.pacf_features_f([], freq=4)) == ["diff1x_pacf5", "diff2x_pacf5", "x_pacf5"]
+    for unusable in (y + [nan], []):
+        f = q.pacf_features_f(unusable, freq=4)
+        assert sorted(f) == ["diff1x_pacf5", "diff2x_pacf5", "x_pacf5"]
+        assert all(math.isnan(v) for v in f.values())
 
 
 def test_nonlinearity():
@@ -206,11 +191,7 @@ def test_nonlinearity():
 def test_arch_stat():
     assert math.isnan(q.arch_stat_f(noise(13)))
     assert math.isnan(q.arch_stat_f(noise(20)))  # 8 rows for 13 coefficients
-    r2 = q.arch_stat_f(noise(500))
-    assert 0.0 <= r2 < 0.1
-    assert q.arch_stat_f(noise(50), lags=1) == q.arch_stat_f(noise(50), 1, True)
-    y = [v + 5.0 for v in noise(50)]
-    assert q.arch_stat_f(y, lags=2, demean=False) != q.arch_stat_f(y, lags=2)
+    assert 0.0 <= q.arch_stat_f(noise(500)) < 0.1
     assert math.isnan(q.arch_stat_f([nan] + noise(30)))
     assert math.isnan(q.arch_stat_f(noise(30), lags=2**64 - 1))
 
@@ -270,14 +251,8 @@ def test_argument_rules():
         q.unitroot_kpss_f(y, freq=2**40)
     assert str(excinfo.value) == "out of range integral type conversion attempted"
     assert q.unitroot_kpss_f(y, freq=4) == q.unitroot_kpss_f(y)
-    assert q.unitroot_pp_f(y, freq=-3) == q.unitroot_pp_f(y)
     with pytest.raises(TypeError):
         q.unitroot_pp_f(y, freq=None)
-    with pytest.raises(OverflowError):
-        q.lumpiness_f(y, freq=-1)
-    with pytest.raises(TypeError) as excinfo:
-        q.arch_stat_f(y, demean=1)
-    assert str(excinfo.value) == "argument 'demean': 'int' object cannot be converted to 'PyBool'"
 
 
 # ---- set runs ----
