@@ -27,11 +27,15 @@ double fc_looplocalsimple_mean_stderr_chn(Series y, bool normalize) {
         double s = nan;
         if (n > train) {
             const std::size_t m = n - train;
-            residuals.resize(m);
-            // Every forecast sums its own window in order, so no running sum.
+            // Every forecast sums its own window in index order from zero (no
+            // running sum across windows); adding one offset at a time to all
+            // windows keeps that order per window.
+            residuals.assign(m, 0.0);
+            for (std::size_t t = 0; t < train; ++t) {
+                for (std::size_t j = 0; j < m; ++j) residuals[j] += x[j + t];
+            }
             for (std::size_t j = 0; j < m; ++j) {
-                const double forecast = common::sum(x.view().subspan(j, train)) / static_cast<double>(train);
-                residuals[j] = forecast - x[j + train];
+                residuals[j] = residuals[j] / static_cast<double>(train) - x[j + train];
             }
             s = common::std_dev(residuals);
             if (!std::isnan(s)) {
