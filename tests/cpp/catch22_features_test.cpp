@@ -7,14 +7,10 @@
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/co_histogram_ami.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
+#include "test_support.hpp"
 
 using namespace quorlex;
 using namespace quorlex::catch22;
-
-namespace {
-const double not_a_number = std::numeric_limits<double>::quiet_NaN();
-const double infinity = std::numeric_limits<double>::infinity();
-}  // namespace
 
 TEST(features_test, histogram_ami_of_an_alternating_series_is_the_pair_entropy) {
     // Bins 1 and 2 alternate: pairs (1,2) three times, (2,1) twice.
@@ -30,8 +26,8 @@ TEST(features_test, histogram_ami_fixed_values) {
     const std::vector<double> three{1, 2, 3};
     EXPECT_TRUE(std::isnan(co_histogram_ami_even(three, 2, 3, true)));
     EXPECT_FALSE(std::isnan(co_histogram_ami_even(three, 2, 2, true)));
-    EXPECT_TRUE(std::isnan(co_histogram_ami_even(std::vector<double>{1, infinity, 3, 4}, 2, 1, true)));
-    EXPECT_TRUE(std::isnan(co_histogram_ami_even(std::vector<double>{1, not_a_number, 3, 4}, 2, 1, false)));
+    EXPECT_TRUE(std::isnan(co_histogram_ami_even(std::vector<double>{1, inf_value, 3, 4}, 2, 1, true)));
+    EXPECT_TRUE(std::isnan(co_histogram_ami_even(std::vector<double>{1, nan_value, 3, 4}, 2, 1, false)));
     // Constant: every pair in one cell, with or without the z-score's NaNs.
     const std::vector<double> constant(20, 4.0);
     for (bool normalize : {true, false}) {
