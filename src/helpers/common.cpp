@@ -230,12 +230,26 @@ double autocorr_lag(Series y, std::size_t lag) {
     const Series a = y.first(m);
     const Series b = y.subspan(lag, m);
     if (has_nan(a) || has_nan(b)) return nan;
-    const double ma = mean(a);
-    const double mb = mean(b);
-    double cov = 0.0;
-    for (std::size_t i = 0; i < m; ++i) cov += (a[i] - ma) * (b[i] - mb);
+    // Fused passes with one accumulator per sum: the same additions in the same
+    // order as mean, the covariance sum and std_dev computed one after another.
+    double sa = 0.0, sb = 0.0;
+    for (std::size_t i = 0; i < m; ++i) {
+        sa += a[i];
+        sb += b[i];
+    }
+    const double ma = sa / static_cast<double>(m);
+    const double mb = sb / static_cast<double>(m);
+    double cov = 0.0, ssa = 0.0, ssb = 0.0;
+    for (std::size_t i = 0; i < m; ++i) {
+        const double da = a[i] - ma;
+        const double db = b[i] - mb;
+        cov += da * db;
+        ssa += da * da;
+        ssb += db * db;
+    }
     cov = cov / static_cast<double>(m - 1);
-    const double d = std_dev(a) * std_dev(b);
+    const double denominator = static_cast<double>(m - 1);
+    const double d = m < 2 ? nan : std::sqrt(ssa / denominator) * std::sqrt(ssb / denominator);
     if (std::isfinite(d) && std::fabs(d) < 1.4901161193847656e-8) return nan;
     return cov / d;
 }
