@@ -1,5 +1,6 @@
 #include "catch22/sc_fluctanal.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -38,38 +39,106 @@ std::size_t scales(std::size_t n, std::array<std::uint32_t, scale_count>& tau) {
     return kept;
 }
 
-// Fluctuation at window length s: the windows of cs are detrended by a
-// least-squares line over x = 1 .. s.
-double fluctuation(Series cs, Series x, std::size_t s, Method method) {
-    const std::size_t windows = cs.size() / s;
-    const Series xs = x.first(s);
+// The regressor x = 1 .. s of every window of one scale. Its sums are the same
+// for all windows, so they are formed once; with the window sums Sxy and Sy
+// (each in index order) the line is exactly what common::linear_fit gives.
+class WindowLine {
+public:
+    explicit WindowLine(Series x) : x_(x), n_(static_cast<double>(x.size())) {
+        for (double v : x) {
+            sx_ += v;
+            sxx_ += v * v;
+        }
+        det_ = sxx_ * n_ - sx_ * sx_;
+    }
+    // Slope and intercept from the window sums; the zero line when singular.
+    common::LinearFit fit(double sxy, double sy) const {
+        if (det_ == 0.0) return {0.0, 0.0};
+        return {(sxy * n_ - sx_ * sy) / det_, (sxx_ * sy - sx_ * sxy) / det_};
+    }
+
+private:
+    Series x_;
+    double n_;
+    double sx_ = 0.0;
+    double sxx_ = 0.0;
+    double det_ = 0.0;
+};
+
+// Squared residuals added one at a time ("dfa"), or the squared residual
+// range, NaN as soon as a residual is NaN ("rsrangefit").
+template <Method M>
+struct Spread {
     double total = 0.0;
-    for (std::size_t j = 0; j < windows; ++j) {
-        const Series w = cs.subspan(j * s, s);
-        const auto fit = common::linear_fit(xs, w);
-        const double a = fit ? fit->slope : 0.0;
-        const double b = fit ? fit->intercept : 0.0;
-        if (method == Method::dfa) {
-            for (std::size_t k = 0; k < s; ++k) {
-                const double r = w[k] - (b + a * xs[k]);
-                total += r * r;
-            }
+    double hi = 0.0;
+    double lo = 0.0;
+    bool any_nan = false;
+
+    void first(double r) {
+        if constexpr (M == Method::dfa) {
+            total += r * r;
         } else {
-            double hi = w[0] - (b + a * xs[0]);
-            double lo = hi;
-            bool any_nan = std::isnan(hi);
-            for (std::size_t k = 1; k < s; ++k) {
-                const double r = w[k] - (b + a * xs[k]);
-                any_nan = any_nan || std::isnan(r);
-                if (r > hi) hi = r;
-                if (r < lo) lo = r;
-            }
+            hi = lo = r;
+            any_nan = std::isnan(r);
+        }
+    }
+    void next(double r) {
+        if constexpr (M == Method::dfa) {
+            total += r * r;
+        } else {
+            // NaN is tracked apart, so the extremes can use branch-free max/min.
+            any_nan |= std::isnan(r);
+            hi = std::max(hi, r);
+            lo = std::min(lo, r);
+        }
+    }
+    void end_window() {
+        if constexpr (M == Method::rsrangefit) {
             const double range = any_nan ? nan : hi - lo;
             total += range * range;
         }
     }
-    if (method == Method::dfa) return std::sqrt(total / static_cast<double>(s * windows));
-    return std::sqrt(total / static_cast<double>(windows));
+};
+
+// Fluctuation at window length s: the windows of cs are detrended by a
+// least-squares line over x = 1 .. s. The sums for the next window's line are
+// formed in the same pass as the current window's residuals so that the two
+// dependency chains overlap.
+template <Method M>
+double fluctuation(Series cs, Series x, std::size_t s) {
+    const std::size_t windows = cs.size() / s;
+    const Series xs = x.first(s);
+    const WindowLine line(xs);
+    Spread<M> spread;
+    double sxy = 0.0, sy = 0.0;
+    if (windows > 0) {
+        for (std::size_t k = 0; k < s; ++k) {
+            sxy += xs[k] * cs[k];
+            sy += cs[k];
+        }
+    }
+    for (std::size_t j = 0; j < windows; ++j) {
+        const auto [a, b] = line.fit(sxy, sy);
+        const double* w = cs.data() + j * s;
+        sxy = 0.0;
+        sy = 0.0;
+        spread.first(w[0] - (b + a * xs[0]));
+        if (j + 1 < windows) {
+            const double* ahead = w + s;
+            sxy += xs[0] * ahead[0];
+            sy += ahead[0];
+            for (std::size_t k = 1; k < s; ++k) {
+                spread.next(w[k] - (b + a * xs[k]));
+                sxy += xs[k] * ahead[k];
+                sy += ahead[k];
+            }
+        } else {
+            for (std::size_t k = 1; k < s; ++k) spread.next(w[k] - (b + a * xs[k]));
+        }
+        spread.end_window();
+    }
+    if constexpr (M == Method::dfa) return std::sqrt(spread.total / static_cast<double>(s * windows));
+    return std::sqrt(spread.total / static_cast<double>(windows));
 }
 
 // Root of the summed squared residuals of a line fitted to (x, y); a singular
@@ -115,7 +184,9 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     std::vector<double> logf(ntau);
     for (std::size_t i = 0; i < ntau; ++i) {
         logtt[i] = std::log(static_cast<double>(tau[i]));
-        logf[i] = std::log(fluctuation(cs, x, tau[i], kind));
+        const double f = kind == Method::dfa ? fluctuation<Method::dfa>(cs, x, tau[i])
+                                             : fluctuation<Method::rsrangefit>(cs, x, tau[i]);
+        logf[i] = std::log(f);
     }
 
     // Two lines sharing the point b - 1, each at least six points long; the
