@@ -14,7 +14,6 @@
 #include "catchamouse16/co_translateshape.hpp"
 #include "catchamouse16/dn_removepoints.hpp"
 #include "catchamouse16/fc_looplocalsimple.hpp"
-#include "catchamouse16/ph_walker.hpp"
 #include "catchamouse16/sc_fluctanal.hpp"
 #include "catchamouse16/st_localextrema.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
@@ -54,13 +53,6 @@ TEST(catchamouse16_test, sliding_window_statistics) {
     // and the means 2 .. 14 spread like thirteen consecutive integers.
     EXPECT_EQ(sy_slidingwindow(ramp, "std", "std", 5, 2, false), 0.0);
     EXPECT_DOUBLE_EQ(sy_slidingwindow(ramp, "mean", "std", 5, 2, false), std::sqrt(91.0 / 6.0) / std::sqrt(20.0));
-    for (const char* bad : {"Std", "median", ""}) {
-        EXPECT_TRUE(std::isnan(sy_slidingwindow(ramp, bad, "std", 5, 2, false))) << bad;
-        EXPECT_TRUE(std::isnan(sy_slidingwindow(ramp, "mean", bad, 5, 2, false))) << bad;
-    }
-    // More segments than values: empty windows have no statistic.
-    EXPECT_TRUE(std::isnan(sy_slidingwindow(ramp, "mean", "std", 16, 1, false)));
-    EXPECT_TRUE(std::isnan(sy_slidingwindow(std::vector<double>{}, "mean", "std", 5, 2, false)));
 }
 
 TEST(catchamouse16_test, local_extrema_drops_an_all_zero_last_window) {
@@ -85,23 +77,6 @@ TEST(catchamouse16_test, local_extrema_drops_an_all_zero_last_window) {
     EXPECT_TRUE(std::isnan(st_localextrema_n100_diffmaxabsmin(y, false)));
 }
 
-TEST(catchamouse16_test, local_extrema_and_biased_walker_of_an_empty_series_are_nan) {
-    const std::vector<double> empty;
-    EXPECT_TRUE(std::isnan(st_localextrema_n100_diffmaxabsmin(empty, false)));
-    EXPECT_TRUE(std::isnan(st_localextrema_n100_diffmaxabsmin(empty, true)));
-    EXPECT_TRUE(std::isnan(ph_walker_biasprop_05_01_sw_meanabsdiff(empty, false)));
-    EXPECT_TRUE(std::isnan(ph_walker_biasprop_05_01_sw_meanabsdiff(empty, true)));
-}
-
-TEST(catchamouse16_test, walkers_worked_examples) {
-    // w = 0, then 0.2 (slowly, as 2 -> 1 falls), then 0.6 (quickly, as 1 -> 4 rises).
-    EXPECT_DOUBLE_EQ(ph_walker_biasprop_05_01_sw_meanabsdiff(std::vector<double>{2.0, 1.0, 4.0}, false),
-                     (2.0 + 0.8 + 3.4) / 3.0);
-    EXPECT_EQ(ph_walker_biasprop_05_01_sw_meanabsdiff(std::vector<double>{-3.5}, false), 3.5);
-    // w = 1, -1, then the inertial -3 moved a fifth of the way to 5: -1.4.
-    EXPECT_EQ(ph_walker_momentum_5_w_momentumzcross(std::vector<double>{1.0, -1.0, 5.0}, false), 0.5);
-}
-
 TEST(catchamouse16_test, translate_shape_statistics) {
     // A flat series: all seven neighbours lie inside every circle.
     const std::vector<double> flat(12, 2.0);
@@ -116,12 +91,6 @@ TEST(catchamouse16_test, translate_shape_statistics) {
     const double counts_std = co_translateshape(spike, "std", false);
     const double m = 17.0 / 3.0;
     EXPECT_DOUBLE_EQ(counts_std, std::sqrt(((7 - m) * (7 - m) * 2 + (3 - m) * (3 - m)) / 2.0));
-}
-
-TEST(catchamouse16_test, nonlinear_autocorrelation_with_other_lags) {
-    // Lags 0, 0, 0: the mean fourth power.
-    EXPECT_EQ(co_nonlinearautocorr(std::vector<double>{1.0, 2.0}, {0, 0, 0}, false), 8.5);
-    EXPECT_TRUE(std::isnan(co_nonlinearautocorr(std::vector<double>{1.0, 2.0}, {0, 1, 2}, false)));
 }
 
 TEST(catchamouse16_test, remove_points_keeps_tied_magnitudes_in_time_order) {
@@ -169,15 +138,6 @@ TEST(catchamouse16_test, loop_local_simple_sums_each_window_in_order) {
         const double expected = common::mean(common::diff(spread)) / (hi - lo);
         EXPECT_TRUE(same(fc_looplocalsimple_mean_stderr_chn(y, false), expected)) << n;
     }
-}
-
-TEST(catchamouse16_test, robust_fluctuation_short_and_degenerate_series) {
-    for (std::size_t n : {0, 1, 2, 5, 31}) {
-        EXPECT_EQ(sc_fluctanal_2_dfa_50_2_logi_r2_se2(noise(n, 4), true), 0.0) << n;
-    }
-    const double at_32 = sc_fluctanal_2_dfa_50_2_logi_r2_se2(noise(32, 4), true);
-    EXPECT_TRUE(std::isfinite(at_32) && at_32 > 0.0);
-    EXPECT_TRUE(std::isnan(sc_fluctanal_2_dfa_50_2_logi_r2_se2(std::vector<double>(40, 1.0), true)));
 }
 
 TEST(catchamouse16_test, added_noise_is_the_same_from_concurrent_threads) {
