@@ -44,7 +44,7 @@ std::size_t scales(std::size_t n, std::array<std::uint32_t, scale_count>& tau) {
 // (each in index order) the line is exactly what common::linear_fit gives.
 class WindowLine {
 public:
-    explicit WindowLine(Series x) : x_(x), n_(static_cast<double>(x.size())) {
+    explicit WindowLine(Series x) : n_(static_cast<double>(x.size())) {
         for (double v : x) {
             sx_ += v;
             sxx_ += v * v;
@@ -58,7 +58,6 @@ public:
     }
 
 private:
-    Series x_;
     double n_;
     double sx_ = 0.0;
     double sxx_ = 0.0;
