@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <vector>
 
-#include "catch22/fc_localsimple.hpp"
 #include "catch22/pd_periodicitywang.hpp"
 #include "catch22/sc_fluctanal.hpp"
 #include "catch22/sp_summaries.hpp"
@@ -94,13 +93,6 @@ TEST(periodic_test, periodicity_threshold_applies_to_the_autocovariance) {
     EXPECT_EQ(pd_periodicitywang(quiet, false), 0);
 }
 
-TEST(periodic_test, periodicity_needs_seven_values) {
-    const std::vector<double> six{0.0, 1.0, 0.0, 1.0, 0.0, 1.0};
-    EXPECT_EQ(pd_periodicitywang(six, true), 0);
-    const std::vector<double> seven{0.0, 1.0, 0.0, 1.0, 0.0, 1.0, 0.0};
-    EXPECT_EQ(pd_periodicitywang(seven, false), 0);
-}
-
 TEST(periodic_test, welch_scale_is_rooted_and_squared) {
     const std::vector<double> y{1.0, 3.0};
     const std::vector<double> window{1.0, 1.0};
@@ -168,16 +160,4 @@ TEST(periodic_test, fluctuation_methods_and_lags) {
     auto odd_changed = y;
     for (std::size_t i = 1; i < odd_changed.size(); i += 2) odd_changed[i] = -7.0 * odd_changed[i];
     EXPECT_EQ(sc_fluctanal_prop(odd_changed, 2, "dfa", false), sc_fluctanal_prop(y, 2, "dfa", false));
-}
-
-TEST(periodic_test, local_forecast_residual_windows) {
-    const std::vector<double> bump{0, 0, 0, 3, 0, 0};
-    EXPECT_EQ(fc_localsimple_stderr(bump, false), 2.3094010767585034);
-    std::vector<double> ramp(10);
-    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<double>(i);
-    // Constant residuals have an all-NaN autocorrelation: tauRes is 0.
-    EXPECT_EQ(fc_localsimple_tauresrat(ramp, false), 0.0);
-    EXPECT_EQ(fc_localsimple_stderr(Series(ramp.data(), 3), true), 0.0);
-    EXPECT_TRUE(std::isnan(fc_localsimple_stderr(Series(ramp.data(), 4), true)));
-    EXPECT_TRUE(std::isfinite(fc_localsimple_stderr(std::vector<double>{1, 4, 2, 8, 5}, true)));
 }
