@@ -1,5 +1,6 @@
 #include "catch22/pd_periodicitywang.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -23,14 +24,14 @@ LagPair load_pair(const double* p) {
     return v;
 }
 
-// acf[k-1] = (sum over i < n-k of r[i] * r[i+k]) / (n - k) for k = 1 .. acf.size(),
-// which must stay below n. Every sum runs in index order from -0.0; a block
-// of lags is accumulated side by side only to overlap their additions.
-void autocovariances(Series r, std::span<double> acf) {
+// acf[k-1] = (sum over i < n-k of r[i] * r[i+k]) / (n - k) for k = first .. last,
+// with last below n. Every sum runs in index order from -0.0; a block of lags
+// is accumulated side by side only to overlap their additions.
+void autocovariances(Series r, std::span<double> acf, std::size_t first, std::size_t last) {
     constexpr std::size_t block = 8;
     const std::size_t n = r.size();
-    const std::size_t lags = acf.size();
-    std::size_t k = 1;
+    const std::size_t lags = last;
+    std::size_t k = first;
     for (; k + block - 1 <= lags; k += block) {
         // Named accumulators stay in registers.
         const LagPair zero{-0.0, -0.0};
@@ -77,13 +78,24 @@ std::int32_t pd_periodicitywang(Series y, bool normalize) {
 
     const auto acmax = static_cast<std::size_t>(std::ceil(static_cast<double>(n) / 3.0));
     std::vector<double> acf(acmax);
-    autocovariances(residual, acf);
+    // The scan stops at the first qualifying peak, and deciding on position i
+    // needs only acf[0 .. i+1]: autocovariances (quadratic work in all) are
+    // computed in chunks as the scan reaches them.
+    constexpr std::size_t chunk = 64;
+    std::size_t ready = 0;
+    const auto ensure = [&](std::size_t count) {
+        if (count <= ready) return;
+        const std::size_t upto = std::min(acmax, std::max(count, ready + chunk));
+        autocovariances(residual, acf, ready + 1, upto);
+        ready = upto;
+    };
 
     // Troughs and peaks come in increasing order, so the last trough seen
     // before a peak is the last trough below it.
     bool have_trough = false;
     std::size_t trough = 0;
     for (std::size_t i = 1; i + 1 < acmax; ++i) {
+        ensure(i + 2);
         const double slope_in = acf[i] - acf[i - 1];
         const double slope_out = acf[i + 1] - acf[i];
         if (slope_in < 0 && slope_out > 0) {
