@@ -28,7 +28,7 @@ std::vector<Complex> raw_autocorrelation(Series y) {
     const std::span<Complex> scratch(buffer.data() + n_fft, n_fft);
     for (std::size_t i = 0; i < y.size(); ++i) f[i] = {y[i] - m, 0.0};
 
-    const auto tw = twiddles(n_fft);
+    const SharedTwiddles tw(n_fft);
     fft(f, tw, scratch);
     for (auto& c : f) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
     fft(f, tw, scratch);

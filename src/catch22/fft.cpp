@@ -1,6 +1,9 @@
 #include "catch22/fft.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <mutex>
 #include <cmath>
 
 namespace quorlex::catch22 {
@@ -29,6 +32,21 @@ std::vector<Complex> twiddles(std::size_t n) {
         tw[k] = {std::cos(theta), std::sin(theta)};
     }
     return tw;
+}
+
+SharedTwiddles::SharedTwiddles(std::size_t n) {
+    // One slot per power of two up to 2^24 values (256 MiB of tables at most).
+    constexpr std::size_t slots = 25;
+    static std::array<std::once_flag, slots> once;
+    static std::array<std::vector<Complex>, slots> tables;
+    const auto slot = static_cast<std::size_t>(std::countr_zero(n));
+    if (!std::has_single_bit(n) || slot >= slots) {
+        own_ = twiddles(n);
+        view_ = own_;
+        return;
+    }
+    std::call_once(once[slot], [&] { tables[slot] = twiddles(n); });
+    view_ = tables[slot];
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch) {

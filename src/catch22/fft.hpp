@@ -26,6 +26,19 @@ inline Complex operator*(Complex a, Complex b) {
 // the published recipe.
 std::vector<Complex> twiddles(std::size_t n);
 
+// The same table for a power-of-two n, computed once per process and shared
+// read-only between threads (the tables are pure functions of n); very long
+// tables are computed for the holder alone.
+class SharedTwiddles {
+public:
+    explicit SharedTwiddles(std::size_t n);
+    operator std::span<const Complex>() const { return view_; }
+
+private:
+    std::vector<Complex> own_;
+    std::span<const Complex> view_;
+};
+
 // Unnormalised forward transform of `a` in place. The length must be a power
 // of two and equal to tw.size(); `scratch` needs as many entries and is
 // overwritten, so callers running several transforms can keep one buffer.

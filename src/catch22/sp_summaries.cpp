@@ -39,7 +39,7 @@ Spectrum welch(Series y, std::span<const double> window) {
     // Rooted and squared again as published, which can move the last bit.
     const double kmu = std::sqrt(s) * std::sqrt(s) * static_cast<double>(segments);
 
-    const auto tw = twiddles(nfft);
+    const SharedTwiddles tw(nfft);
     std::vector<Complex> f(nfft);
     std::vector<Complex> scratch(nfft);
     std::vector<double> power(nfft, 0.0);
