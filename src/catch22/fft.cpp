@@ -3,23 +3,42 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <mutex>
 #include <cmath>
+#include <mutex>
 
 namespace quorlex::catch22 {
 
 namespace {
 
-// Decimation in time: the two half transforms are built in `out` (with the
-// arrays swapping roles one level down), then combined into `a`.
-void step(Complex* a, Complex* out, std::size_t n, std::size_t s, const Complex* tw) {
-    if (s >= n) return;
-    step(out, a, n, s * 2, tw);
-    step(out + s, a + s, n, s * 2, tw);
-    for (std::size_t i = 0; i < n; i += 2 * s) {
-        const Complex t = tw[i] * out[i + s];
-        a[i / 2] = out[i] + t;
-        a[(i + n) / 2] = out[i] - t;
+// Decimation in time, written as the recursion
+//   step(a, out, n, s): step(out, a, n, 2s); step(out + s, a + s, n, 2s);
+//       for i = 0, 2s, ... < n: t = tw[i] * out[i + s];
+//                               a[i/2] = out[i] + t; a[(i + n)/2] = out[i] - t;
+// unrolled level by level. The s calls of one level (offsets o = 0 .. s-1) read
+// only the buffer the level below wrote and write only the other one, so they
+// can run in any order: here the offsets form the inner loop, which walks
+// memory contiguously. Every butterfly is the same arithmetic on the same
+// inputs as in the recursion, so the results are identical.
+void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
+    const int levels = std::countr_zero(n);
+    const std::size_t half = n / 2;
+    for (int k = levels - 1; k >= 0; --k) {
+        const std::size_t s = std::size_t{1} << k;
+        // Level s = 1 writes the caller's array; the roles alternate below it.
+        Complex* dst = k % 2 == 0 ? a : scratch;
+        const Complex* src = k % 2 == 0 ? scratch : a;
+        for (std::size_t j = 0; j < half / s; ++j) {
+            const Complex w = tw[2 * s * j];
+            const Complex* even = src + 2 * s * j;
+            const Complex* odd = even + s;
+            Complex* low = dst + s * j;
+            Complex* high = low + half;
+            for (std::size_t o = 0; o < s; ++o) {
+                const Complex t = w * odd[o];
+                low[o] = even[o] + t;
+                high[o] = even[o] - t;
+            }
+        }
     }
 }
 
@@ -51,7 +70,7 @@ SharedTwiddles::SharedTwiddles(std::size_t n) {
 
 void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch) {
     std::copy(a.begin(), a.end(), scratch.begin());
-    step(a.data(), scratch.data(), a.size(), 1, tw.data());
+    transform(a.data(), scratch.data(), a.size(), tw.data());
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw) {
