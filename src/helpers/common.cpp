@@ -144,7 +144,7 @@ double iqr(Series y) {
 
 double std_dev(Series y) {
     if (has_nan(y) || y.size() < 2) return nan;
-    const double m = mean(y);
+    const double m = sum(y) / static_cast<double>(y.size());
     return std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
 }
 
@@ -158,8 +158,10 @@ double mad(Series y, Deviation type) {
 std::vector<double> zscore(Series y) {
     if (has_nan(y)) return {nan};
     if (y.empty()) return {};
-    const double m = mean(y);
-    const double s = std_dev(y);
+    // mean and std_dev without their repeated NaN scans and mean passes.
+    const double m = sum(y) / static_cast<double>(y.size());
+    const double s = y.size() < 2 ? nan
+                                  : std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
     std::vector<double> z(y.size());
     for (std::size_t i = 0; i < y.size(); ++i) z[i] = (y[i] - m) / s;
     return z;
