@@ -85,11 +85,21 @@ std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
 
 namespace quorlex::catch22 {
 
-double co_f1ecac(Series series, bool normalize) {
+PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, common::RunMemo* memo) {
+    if (memo != nullptr) {
+        view_ = memo->get(common::RunMemo::Item::prepared_autocorrs, [&] { return co_autocorrs(y.view()); });
+    } else {
+        own_ = co_autocorrs(y.view());
+        view_ = own_;
+    }
+}
+
+double co_f1ecac(Series series, bool normalize, common::RunMemo* memo) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
-    const common::Prepared y(series, normalize);
-    const auto ac = co_autocorrs(y.view());
+    const common::Prepared y(series, normalize, memo);
+    const PreparedAutocorrs autocorrs(y, memo);
+    const auto ac = autocorrs.view();
     const double thresh = 0.36787944117144233;
     for (std::size_t i = 0; i + 2 < n; ++i) {
         if (ac[i + 1] < thresh) {
@@ -99,11 +109,12 @@ double co_f1ecac(Series series, bool normalize) {
     return static_cast<double>(n);
 }
 
-double co_firstmin_ac(Series series, bool normalize) {
+double co_firstmin_ac(Series series, bool normalize, common::RunMemo* memo) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
-    const common::Prepared y(series, normalize);
-    const auto ac = co_autocorrs(y.view());
+    const common::Prepared y(series, normalize, memo);
+    const PreparedAutocorrs autocorrs(y, memo);
+    const auto ac = autocorrs.view();
     for (std::size_t i = 1; i + 1 < n; ++i) {
         if (ac[i] < ac[i - 1] && ac[i] < ac[i + 1]) return static_cast<double>(i);
     }
@@ -124,11 +135,12 @@ double co_trev_1_num(Series series, bool normalize) {
     return total / static_cast<double>(n == 0 ? 0 : n - 1);
 }
 
-double co_embed2_dist_expfit_meandiff(Series series, bool normalize) {
+double co_embed2_dist_expfit_meandiff(Series series, bool normalize, common::RunMemo* memo) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return nan;
-    const common::Prepared y(series, normalize);
-    const auto ac = co_autocorrs(y.view());
+    const common::Prepared y(series, normalize, memo);
+    const PreparedAutocorrs autocorrs(y, memo);
+    const auto ac = autocorrs.view();
     const std::size_t tau = std::min(co_firstzero(ac, n), n / 10);
 
     const std::size_t m = n - tau - 1;

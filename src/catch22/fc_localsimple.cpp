@@ -28,13 +28,13 @@ std::vector<double> residuals(Series y, std::size_t w) {
 
 }  // namespace
 
-double fc_localsimple_tauresrat(Series series, bool normalize) {
+double fc_localsimple_tauresrat(Series series, bool normalize, common::RunMemo* memo) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return nan;
-    const common::Prepared y(series, normalize);
+    const common::Prepared y(series, normalize, memo);
     const auto res = residuals(y.view(), 1);
     const std::size_t tau_res = co_firstzero(co_autocorrs(res), n - 1);
-    const std::size_t tau_y = co_firstzero(co_autocorrs(y.view()), n);
+    const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, memo).view(), n);
     // Unguarded: a constant series gives 0/0.
     return static_cast<double>(tau_res) / static_cast<double>(tau_y);
 }

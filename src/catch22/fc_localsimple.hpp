@@ -8,7 +8,7 @@ namespace quorlex::catch22 {
 
 // Window 1: first zero crossing of the residuals' autocorrelation over that of
 // the series. NaN for non-finite input or fewer than two values.
-double fc_localsimple_tauresrat(Series y, bool normalize);
+double fc_localsimple_tauresrat(Series y, bool normalize, common::RunMemo* memo = nullptr);
 
 // Window 3: sample standard deviation of the residuals. NaN for non-finite
 // input or fewer than two values, 0.0 for two or three values, NaN for four.

@@ -41,11 +41,14 @@ double mad(Series y, Deviation type = Deviation::mean);
 // standard deviation.
 std::vector<double> zscore(Series y);
 
+class RunMemo;
+
 // The z-score when `normalize` is set, otherwise a view of the input itself:
-// callers that only read avoid a copy.
+// callers that only read avoid a copy. Within a set run the z-score comes from
+// the run's memo, computed once for all its features.
 class Prepared {
 public:
-    Prepared(Series y, bool normalize);
+    Prepared(Series y, bool normalize, RunMemo* memo = nullptr);
     Prepared(const Prepared&) = delete;
     Prepared& operator=(const Prepared&) = delete;
     Series view() const { return view_; }

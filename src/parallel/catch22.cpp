@@ -19,28 +19,28 @@ namespace quorlex::parallel {
 TaskList catch22_tasks(bool catch24) {
     using namespace catch22;
     TaskList tasks = {
-        {"CO_f1ecac", co_f1ecac},
-        {"CO_FirstMin_ac", co_firstmin_ac},
-        {"CO_HistogramAMI_even_2_5", co_histogram_ami_even_2_5},
-        {"CO_trev_1_num", co_trev_1_num},
-        {"MD_hrv_classic_pnn40", md_hrv_classic_pnn40},
-        {"SB_BinaryStats_mean_longstretch1", sb_binarystats_mean_longstretch1},
-        {"SB_TransitionMatrix_3ac_sumdiagcov", sb_transitionmatrix_3ac_sumdiagcov},
-        {"PD_PeriodicityWang_th0_01", pd_periodicitywang_th0_01},
-        {"CO_Embed2_Dist_tau_d_expfit_meandiff", co_embed2_dist_expfit_meandiff},
-        {"IN_AutoMutualInfoStats_40_gaussian_fmmi", in_automutualinfostats_fmmi},
-        {"FC_LocalSimple_mean1_tauresrat", fc_localsimple_tauresrat},
-        {"DN_OutlierInclude_p_001_mdrmd", dn_outlierinclude_p_001_mdrmd},
-        {"DN_OutlierInclude_n_001_mdrmd", dn_outlierinclude_n_001_mdrmd},
-        {"SP_Summaries_welch_rect_area_5_1", sp_summaries_welch_rect_area_5_1},
-        {"SB_BinaryStats_diff_longstretch0", sb_binarystats_diff_longstretch0},
-        {"SB_MotifThree_quantile_hh", sb_motifthree_quantile_hh},
-        {"SC_FluctAnal_2_rsrangefit_50_1_logi_prop_r1", sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1},
-        {"SC_FluctAnal_2_dfa_50_1_2_logi_prop_r1", sc_fluctanal_2_dfa_50_1_2_logi_prop_r1},
-        {"SP_Summaries_welch_rect_centroid", sp_summaries_welch_rect_centroid},
-        {"FC_LocalSimple_mean3_stderr", fc_localsimple_stderr},
+        {"CO_f1ecac", routine<&co_f1ecac>},
+        {"CO_FirstMin_ac", routine<&co_firstmin_ac>},
+        {"CO_HistogramAMI_even_2_5", routine<&co_histogram_ami_even_2_5>},
+        {"CO_trev_1_num", routine<&co_trev_1_num>},
+        {"MD_hrv_classic_pnn40", routine<&md_hrv_classic_pnn40>},
+        {"SB_BinaryStats_mean_longstretch1", routine<&sb_binarystats_mean_longstretch1>},
+        {"SB_TransitionMatrix_3ac_sumdiagcov", routine<&sb_transitionmatrix_3ac_sumdiagcov>},
+        {"PD_PeriodicityWang_th0_01", routine<&pd_periodicitywang_th0_01>},
+        {"CO_Embed2_Dist_tau_d_expfit_meandiff", routine<&co_embed2_dist_expfit_meandiff>},
+        {"IN_AutoMutualInfoStats_40_gaussian_fmmi", routine<&in_automutualinfostats_fmmi>},
+        {"FC_LocalSimple_mean1_tauresrat", routine<&fc_localsimple_tauresrat>},
+        {"DN_OutlierInclude_p_001_mdrmd", routine<&dn_outlierinclude_p_001_mdrmd>},
+        {"DN_OutlierInclude_n_001_mdrmd", routine<&dn_outlierinclude_n_001_mdrmd>},
+        {"SP_Summaries_welch_rect_area_5_1", routine<&sp_summaries_welch_rect_area_5_1>},
+        {"SB_BinaryStats_diff_longstretch0", routine<&sb_binarystats_diff_longstretch0>},
+        {"SB_MotifThree_quantile_hh", routine<&sb_motifthree_quantile_hh>},
+        {"SC_FluctAnal_2_rsrangefit_50_1_logi_prop_r1", routine<&sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1>},
+        {"SC_FluctAnal_2_dfa_50_1_2_logi_prop_r1", routine<&sc_fluctanal_2_dfa_50_1_2_logi_prop_r1>},
+        {"SP_Summaries_welch_rect_centroid", routine<&sp_summaries_welch_rect_centroid>},
+        {"FC_LocalSimple_mean3_stderr", routine<&fc_localsimple_stderr>},
     };
-    if (catch24) tasks.push_back({"DN_Spread_Std", [](Series y, bool) { return dn_spread_std(y); }});
+    if (catch24) tasks.push_back({"DN_Spread_Std", routine<&dn_spread_std>});
     return tasks;
 }
 

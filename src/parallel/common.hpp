@@ -5,18 +5,34 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "helpers/common.hpp"
+#include "helpers/memo.hpp"
 
 namespace quorlex::parallel {
 
 // One feature of a set run: its result name and how to compute it from the
-// shared read-only series and the run's normalize flag.
+// shared read-only series, the run's normalize flag and the run's memo of
+// intermediate results that several features share.
 struct FeatureTask {
     std::string name;
-    std::function<double(Series y, bool normalize)> compute;
+    std::function<double(Series y, bool normalize, common::RunMemo& memo)> compute;
 };
+
+// A feature routine as a task's computation, whichever of the routine forms
+// (series, flag, memo), (series, flag) or (series) it has.
+template <auto F>
+double routine(Series y, bool normalize, common::RunMemo& memo) {
+    if constexpr (std::is_invocable_v<decltype(F), Series, bool, common::RunMemo*>) {
+        return F(y, normalize, &memo);
+    } else if constexpr (std::is_invocable_v<decltype(F), Series, bool>) {
+        return F(y, normalize);
+    } else {
+        return F(y);
+    }
+}
 using TaskList = std::vector<FeatureTask>;
 
 struct FeatureSet {

@@ -1,9 +1,6 @@
 #include "parallel/tsfeatures.hpp"
 
-#include <cstring>
 #include <limits>
-#include <memory>
-#include <mutex>
 #include <vector>
 
 #include "tsfeatures/arch_stat.hpp"
@@ -22,49 +19,18 @@ namespace quorlex::parallel {
 
 namespace {
 
-using tsfeatures::PacfFeatures;
+enum class PacfEntry : std::size_t { x, diff1, diff2, seasonal };
 
-// The pacf feature map of the last series seen. The four pacf tasks of a run
-// all receive the same series, so the first computes the map and the others
-// read it. The key is the series' content, so a list reused for another
-// series recomputes rather than answering for the old one.
-class PacfCache {
-public:
-    explicit PacfCache(std::optional<std::uint64_t> freq) : freq_(freq) {}
-
-    PacfFeatures get(Series y) {
-        const std::lock_guard lock(mutex_);
-        if (!features_ || !same_series(y)) {
-            features_ = tsfeatures::pacf_features(y, freq_);
-            key_.assign(y.begin(), y.end());
-        }
-        return *features_;
-    }
-
-private:
-    bool same_series(Series y) const {
-        // Bitwise, so that NaN matches NaN.
-        return key_.size() == y.size() && (y.empty() || std::memcmp(key_.data(), y.data(), y.size_bytes()) == 0);
-    }
-
-    std::optional<std::uint64_t> freq_;
-    std::mutex mutex_;
-    std::optional<PacfFeatures> features_;
-    std::vector<double> key_;
-};
-
-enum class PacfEntry { x, diff1, diff2, seasonal };
-
-FeatureTask pacf_task(const std::shared_ptr<PacfCache>& cache, const char* name, PacfEntry entry) {
-    return {name, [cache, entry](Series y, bool) {
-                const PacfFeatures f = cache->get(y);
-                switch (entry) {
-                    case PacfEntry::x: return f.x_pacf5;
-                    case PacfEntry::diff1: return f.diff1x_pacf5;
-                    case PacfEntry::diff2: return f.diff2x_pacf5;
-                    case PacfEntry::seasonal: break;
-                }
-                return f.seas_pacf.value_or(std::numeric_limits<double>::quiet_NaN());
+// The four pacf tasks of a run read one computation of the pacf feature map,
+// kept in the run's memo in PacfEntry order (NaN for an absent seasonal entry).
+FeatureTask pacf_task(std::optional<std::uint64_t> freq, const char* name, PacfEntry entry) {
+    return {name, [freq, entry](Series y, bool, common::RunMemo& memo) {
+                const auto& map = memo.get(common::RunMemo::Item::pacf_features, [&] {
+                    const tsfeatures::PacfFeatures f = tsfeatures::pacf_features(y, freq);
+                    return std::vector<double>{f.x_pacf5, f.diff1x_pacf5, f.diff2x_pacf5,
+                                               f.seas_pacf.value_or(std::numeric_limits<double>::quiet_NaN())};
+                });
+                return map[static_cast<std::size_t>(entry)];
             }};
 }
 
@@ -73,25 +39,24 @@ bool seasonal(std::optional<std::uint64_t> freq) { return freq && *freq >= 2; }
 // Rows 1 to 14 of the set, with or without row 8 ("seas_pacf"), then the
 // trailing "seas_pacf" for a seasonal freq.
 TaskList build(std::optional<std::uint64_t> freq, std::uint64_t lags, bool demean, bool with_row_8) {
-    const auto cache = std::make_shared<PacfCache>(freq);
     TaskList tasks;
     tasks.reserve(15);
-    tasks.push_back({"crossing_points", [](Series y, bool) { return tsfeatures::crossing_points(y); }});
-    tasks.push_back({"flat_spots", [](Series y, bool) { return tsfeatures::flat_spots(y); }});
-    tasks.push_back({"lumpiness", [freq](Series y, bool) { return tsfeatures::lumpiness(y, freq); }});
-    tasks.push_back({"stability", [freq](Series y, bool) { return tsfeatures::stability(y, freq); }});
-    tasks.push_back(pacf_task(cache, "x_pacf5", PacfEntry::x));
-    tasks.push_back(pacf_task(cache, "diff1x_pacf5", PacfEntry::diff1));
-    tasks.push_back(pacf_task(cache, "diff2x_pacf5", PacfEntry::diff2));
-    if (with_row_8) tasks.push_back(pacf_task(cache, "seas_pacf", PacfEntry::seasonal));
-    tasks.push_back({"hurst", [](Series y, bool) { return tsfeatures::hurst(y); }});
-    tasks.push_back({"unitroot_pp", [](Series y, bool) { return tsfeatures::unitroot_pp(y); }});
-    tasks.push_back({"unitroot_kpss", [](Series y, bool) { return tsfeatures::unitroot_kpss(y); }});
-    tasks.push_back({"nonlinearity", [](Series y, bool) { return tsfeatures::nonlinearity(y); }});
+    tasks.push_back({"crossing_points", routine<&tsfeatures::crossing_points>});
+    tasks.push_back({"flat_spots", routine<&tsfeatures::flat_spots>});
+    tasks.push_back({"lumpiness", [freq](Series y, bool, common::RunMemo&) { return tsfeatures::lumpiness(y, freq); }});
+    tasks.push_back({"stability", [freq](Series y, bool, common::RunMemo&) { return tsfeatures::stability(y, freq); }});
+    tasks.push_back(pacf_task(freq, "x_pacf5", PacfEntry::x));
+    tasks.push_back(pacf_task(freq, "diff1x_pacf5", PacfEntry::diff1));
+    tasks.push_back(pacf_task(freq, "diff2x_pacf5", PacfEntry::diff2));
+    if (with_row_8) tasks.push_back(pacf_task(freq, "seas_pacf", PacfEntry::seasonal));
+    tasks.push_back({"hurst", routine<&tsfeatures::hurst>});
+    tasks.push_back({"unitroot_pp", routine<&tsfeatures::unitroot_pp>});
+    tasks.push_back({"unitroot_kpss", routine<&tsfeatures::unitroot_kpss>});
+    tasks.push_back({"nonlinearity", routine<&tsfeatures::nonlinearity>});
     tasks.push_back(
-        {"arch_lm", [lags, demean](Series y, bool) { return tsfeatures::arch_stat(y, lags, demean); }});
-    tasks.push_back({"entropy", [](Series y, bool) { return tsfeatures::entropy(y); }});
-    if (seasonal(freq)) tasks.push_back(pacf_task(cache, "seas_pacf", PacfEntry::seasonal));
+        {"arch_lm", [lags, demean](Series y, bool, common::RunMemo&) { return tsfeatures::arch_stat(y, lags, demean); }});
+    tasks.push_back({"entropy", routine<&tsfeatures::entropy>});
+    if (seasonal(freq)) tasks.push_back(pacf_task(freq, "seas_pacf", PacfEntry::seasonal));
     return tasks;
 }
 
@@ -113,10 +78,8 @@ FeatureSet tsfeatures_all(Series y, bool normalize, std::optional<std::uint64_t>
 CumulativeTable tsfeatures_cumulative(Series series, bool normalize, std::optional<std::uint64_t> freq,
                                       std::uint64_t lags, bool demean,
                                       const std::optional<std::string>& value_column) {
-    // A list per prefix: each run has its own pacf cache.
-    return cumulative(series, value_column, [&](Series prefix) {
-        return run_normalising(prefix, normalize, tsfeatures_tasks(freq, lags, demean));
-    });
+    const TaskList tasks = tsfeatures_tasks(freq, lags, demean);
+    return cumulative(series, value_column, [&](Series prefix) { return run_normalising(prefix, normalize, tasks); });
 }
 
 }  // namespace quorlex::parallel

@@ -187,8 +187,9 @@ TEST(catchamouse16_test, task_list_names_and_routines) {
 
     const auto y = noise(300, 6);
     for (bool normalize : {false, true}) {
-        EXPECT_EQ(tasks[1].compute(y, normalize), sy_slidingwindow(y, "std", "std", 5, 2, normalize));
-        EXPECT_EQ(tasks[2].compute(y, normalize), sy_slidingwindow(y, "mean", "std", 5, 2, normalize));
-        EXPECT_EQ(tasks[15].compute(y, normalize), ac_nl_112(y, normalize));
+        quorlex::common::RunMemo memo;
+        EXPECT_EQ(tasks[1].compute(y, normalize, memo), sy_slidingwindow(y, "std", "std", 5, 2, normalize));
+        EXPECT_EQ(tasks[2].compute(y, normalize, memo), sy_slidingwindow(y, "mean", "std", 5, 2, normalize));
+        EXPECT_EQ(tasks[15].compute(y, normalize, memo), ac_nl_112(y, normalize));
     }
 }

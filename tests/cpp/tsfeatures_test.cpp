@@ -163,14 +163,15 @@ TEST(tsfeatures_test, combined_task_list) {
     EXPECT_EQ(names(parallel::tsfeatures_combined_tasks(12, 12, true)), combined);
 }
 
-TEST(tsfeatures_test, pacf_tasks_follow_the_series_when_a_list_is_reused) {
+TEST(tsfeatures_test, pacf_tasks_share_one_map_per_run_when_a_list_is_reused) {
     const auto tasks = parallel::tsfeatures_tasks(4, 12, true);
     const auto a = noise(60, 6);
     const auto b = noise(60, 7);
     for (const auto* y : {&a, &b, &a}) {
         const auto f = pacf_features(*y, 4);
-        EXPECT_EQ(tasks[4].compute(*y, false), f.x_pacf5);
-        EXPECT_EQ(tasks[6].compute(*y, false), f.diff2x_pacf5);
-        EXPECT_EQ(tasks[14].compute(*y, false), *f.seas_pacf);
+        common::RunMemo memo;
+        EXPECT_EQ(tasks[4].compute(*y, false, memo), f.x_pacf5);
+        EXPECT_EQ(tasks[6].compute(*y, false, memo), f.diff2x_pacf5);
+        EXPECT_EQ(tasks[14].compute(*y, false, memo), *f.seas_pacf);
     }
 }
