@@ -56,7 +56,9 @@ def main():
 
         reference = {n: seconds_per_call(lambda y=series(n).tolist(): pycatch22.catch22_all(y, catch24=True))
                      for n in LENGTHS}
-        version = getattr(pycatch22, "__version__", "installed")
+        from importlib.metadata import version as package_version
+
+        version = package_version("pycatch22")
     except ImportError:
         reference, version = {}, "not installed"
     print(f"catch22_all_f(y, catch24=True), ms per series (pycatch22 {version})")

@@ -16,18 +16,6 @@
 using namespace quorlex;
 using namespace quorlex::catch22;
 
-namespace {
-
-std::vector<double> noise(std::size_t n, unsigned seed) {
-    std::mt19937_64 gen(seed);
-    std::normal_distribution<double> dist;
-    std::vector<double> y(n);
-    for (auto& v : y) v = dist(gen);
-    return y;
-}
-
-}  // namespace
-
 TEST(transform_test, twiddles_carry_the_truncated_pi) {
     const auto tw = twiddles(4);
     ASSERT_EQ(tw.size(), 4u);

@@ -25,14 +25,6 @@ using namespace quorlex::catchamouse16;
 
 namespace {
 
-std::vector<double> noise(std::size_t n, unsigned seed) {
-    std::mt19937_64 gen(seed);
-    std::normal_distribution<double> dist;
-    std::vector<double> y(n);
-    for (auto& v : y) v = dist(gen);
-    return y;
-}
-
 bool same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -33,4 +34,13 @@ inline void expect_same(const std::vector<double>& actual, const std::vector<dou
             EXPECT_EQ(actual[i], expected[i]) << "index " << i;
         }
     }
+}
+
+// Reproducible Gaussian noise.
+inline std::vector<double> noise(std::size_t n, unsigned seed) {
+    std::mt19937_64 gen(seed);
+    std::normal_distribution<double> dist;
+    std::vector<double> y(n);
+    for (auto& v : y) v = dist(gen);
+    return y;
 }

@@ -24,14 +24,6 @@ namespace {
 
 constexpr std::uint64_t largest = std::numeric_limits<std::uint64_t>::max();
 
-std::vector<double> noise(std::size_t n, unsigned seed) {
-    std::mt19937_64 gen(seed);
-    std::normal_distribution<double> dist;
-    std::vector<double> y(n);
-    for (auto& v : y) v = dist(gen);
-    return y;
-}
-
 std::vector<double> ar1(std::size_t n, double phi, unsigned seed) {
     auto y = noise(n, seed);
     for (std::size_t t = 1; t < n; ++t) y[t] += phi * y[t - 1];
