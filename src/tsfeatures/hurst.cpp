@@ -1,8 +1,11 @@
 #include "tsfeatures/hurst.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include "parallel/pool.hpp"
 
 namespace quorlex::tsfeatures {
 
@@ -65,6 +68,22 @@ Range finite_range(const double* c, std::size_t t, double a) {
     return r;
 }
 
+// Prefix lengths 2 .. n cut into blocks of roughly equal total length, few
+// enough that short series stay in one block.
+std::vector<std::size_t> balanced_blocks(std::size_t n) {
+    constexpr double work_per_block = 1 << 20;
+    const double total = 0.5 * static_cast<double>(n) * static_cast<double>(n);
+    const auto blocks = static_cast<std::size_t>(std::min(64.0, std::max(1.0, total / work_per_block)));
+    std::vector<std::size_t> bounds{2};
+    for (std::size_t b = 1; b < blocks; ++b) {
+        // Work up to length t grows as t^2, so equal shares end at n * sqrt(b / blocks).
+        const auto t = static_cast<std::size_t>(static_cast<double>(n) * std::sqrt(static_cast<double>(b) / static_cast<double>(blocks)));
+        if (t > bounds.back() && t <= n) bounds.push_back(t);
+    }
+    bounds.push_back(n + 1);
+    return bounds;
+}
+
 }  // namespace
 
 double hurst(Series y) {
@@ -76,11 +95,12 @@ double hurst(Series y) {
     const std::vector<double> c = common::cumsum(y);
     // Running sums of huge values can overflow even though y is finite.
     const bool finite = common::all_finite(c);
-    std::vector<double> log_t;
-    std::vector<double> log_rs;
-    log_t.reserve(n - 1);
-    log_rs.reserve(n - 1);
-
+    // The running moments are sequential and cheap; the O(t) range of each
+    // prefix is independent of the others, so the prefixes are spread over
+    // the worker pool in blocks of similar work and gathered in order.
+    std::vector<double> rs(n + 1, 0.0);
+    std::vector<double> a(n + 1, 0.0);
+    std::vector<double> sd(n + 1, 0.0);
     double s = y[0];
     double q = y[0] * y[0];
     for (std::size_t t = 2; t <= n; ++t) {
@@ -90,14 +110,27 @@ double hurst(Series y) {
         const double td = static_cast<double>(t);
         const double mean = s / td;
         const double var = q / td - mean * mean;
-        if (var <= 0.0) continue;
+        if (var <= 0.0) continue;  // rs stays 0: no point
+        a[t] = c[t - 1] / td;
+        sd[t] = std::sqrt(var);
+    }
+    const std::vector<std::size_t> bounds = balanced_blocks(n);
+    parallel::for_each_index(bounds.size() - 1, [&](std::size_t b) {
+        for (std::size_t t = bounds[b]; t < bounds[b + 1]; ++t) {
+            if (sd[t] == 0.0) continue;
+            const auto [lo, hi] = finite ? finite_range(c.data(), t, a[t]) : ordered_range(c.data(), t, a[t]);
+            rs[t] = (hi - lo) / sd[t];
+        }
+    });
 
-        const double a = c[t - 1] / td;
-        const auto [lo, hi] = finite ? finite_range(c.data(), t, a) : ordered_range(c.data(), t, a);
-        const double rs = (hi - lo) / std::sqrt(var);
-        if (rs > 0.0) {
-            log_t.push_back(std::log(td));
-            log_rs.push_back(std::log(rs));
+    std::vector<double> log_t;
+    std::vector<double> log_rs;
+    log_t.reserve(n - 1);
+    log_rs.reserve(n - 1);
+    for (std::size_t t = 2; t <= n; ++t) {
+        if (rs[t] > 0.0) {
+            log_t.push_back(std::log(static_cast<double>(t)));
+            log_rs.push_back(std::log(rs[t]));
         }
     }
     if (log_t.empty()) return nan;
