@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,14 +18,17 @@ namespace quorlex::parallel {
 
 namespace {
 
-// A positive decimal integer, or 0 when the variable is unset or anything else.
+// A positive decimal integer (an optional leading '+', as Rust's integer
+// parsing allows), or 0 when the variable is unset or holds anything else.
 std::size_t positive_count(const char* variable) {
     const char* text = std::getenv(variable);
-    if (text == nullptr || *text == '\0') return 0;
+    if (text == nullptr) return 0;
+    if (*text == '+') ++text;
+    if (*text == '\0') return 0;
     std::size_t value = 0;
     for (const char* c = text; *c != '\0'; ++c) {
         if (*c < '0' || *c > '9') return 0;
-        if (value > (std::size_t{1} << 32)) return 0;
+        if (value > (std::numeric_limits<std::size_t>::max() - 9) / 10) return 0;
         value = value * 10 + static_cast<std::size_t>(*c - '0');
     }
     return value;
