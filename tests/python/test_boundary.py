@@ -20,10 +20,6 @@ FUNCTIONS = [n for n in REGISTERED if n.endswith("_f")]
 Y = [1.0, 3.0, 2.0, 5.0, 4.0, 6.0, 8.0, 7.0, 9.0, 10.0] * 5
 
 
-def panic_of(excinfo):
-    return type(excinfo.value).__name__ == "PanicException"
-
-
 class TestRegistration:
     def test_import_gives_one_module(self):
         import importlib
@@ -69,106 +65,114 @@ class TestRegistration:
         assert "ImportError" in out and "sub-interpreters" in out
 
 
-class TestBinding:
-    f = staticmethod(quorlex.dn_outlierinclude_p_001_mdrmd_f)
+def f(*args, **kwargs):
+    return quorlex.dn_outlierinclude_p_001_mdrmd_f(*args, **kwargs)
 
-    def message(self, call):
-        with pytest.raises(TypeError) as excinfo:
-            call()
-        return str(excinfo.value)
 
-    def test_positional_counts(self):
-        assert self.message(lambda: self.f(Y, True, True)) == (
-            "dn_outlierinclude_p_001_mdrmd_f() takes from 1 to 2 positional arguments but 3 were given"
-        )
-        assert self.message(lambda: quorlex.dn_spread_std_f([1], 2)) == (
-            "dn_spread_std_f() takes 1 positional arguments but 2 were given"
-        )
+class Chained:
+    def __float__(self):
+        try:
+            raise KeyError("inner")
+        except KeyError as inner:
+            raise TypeError("outer") from inner
 
-    def test_keywords(self):
-        assert self.message(lambda: self.f(Y, foo=1)) == (
-            "dn_outlierinclude_p_001_mdrmd_f() got an unexpected keyword argument 'foo'"
-        )
-        assert self.message(lambda: self.f(Y, y=Y)) == (
-            "dn_outlierinclude_p_001_mdrmd_f() got multiple values for argument 'y'"
-        )
-        assert self.f(y=Y, normalize=False) == self.f(Y, False)
 
-    def test_missing_arguments_are_listed(self):
-        assert self.message(lambda: self.f()) == (
-            "dn_outlierinclude_p_001_mdrmd_f() missing 1 required positional argument: 'y'"
-        )
-        if hasattr(quorlex, "sy_slidingwindow_f"):
-            assert self.message(lambda: quorlex.sy_slidingwindow_f([1.0])) == (
-                "sy_slidingwindow_f() missing 5 required positional arguments: "
-                "'window_stat', 'across_win_stat', 'num_seg', 'inc_move', and 'normalize'"
-            )
-            assert self.message(lambda: quorlex.sy_slidingwindow_f([1.0], "mean", "std", 5)) == (
-                "sy_slidingwindow_f() missing 2 required positional arguments: 'inc_move' and 'normalize'"
-            )
+class Broken:
+    def __float__(self):
+        raise ValueError("no value")
 
-    def test_defaults_and_none(self):
-        assert self.f(Y) == self.f(Y, None) == self.f(Y, normalize=True)
-        assert self.f(Y, False) != self.f(Y, True)
+
+# (call, exception type, exact message or None for the interpreter's own)
+ARGUMENT_ERRORS = [
+    (lambda: f(Y, True, True), TypeError,
+     "dn_outlierinclude_p_001_mdrmd_f() takes from 1 to 2 positional arguments but 3 were given"),
+    (lambda: quorlex.dn_spread_std_f([1], 2), TypeError,
+     "dn_spread_std_f() takes 1 positional arguments but 2 were given"),
+    (lambda: f(Y, foo=1), TypeError, "dn_outlierinclude_p_001_mdrmd_f() got an unexpected keyword argument 'foo'"),
+    (lambda: f(Y, y=Y), TypeError, "dn_outlierinclude_p_001_mdrmd_f() got multiple values for argument 'y'"),
+    (lambda: f(), TypeError, "dn_outlierinclude_p_001_mdrmd_f() missing 1 required positional argument: 'y'"),
+    (lambda: f("1234"), TypeError, "argument 'y': Can't extract `str` to `Vec`"),
+    (lambda: f(5), TypeError, "argument 'y': 'int' object cannot be converted to 'Sequence'"),
+    (lambda: f(None), TypeError, "argument 'y': 'NoneType' object cannot be converted to 'Sequence'"),
+    (lambda: f({1.0: 2}), TypeError, "argument 'y': 'dict' object cannot be converted to 'Sequence'"),
+    (lambda: f(x for x in Y), TypeError, "argument 'y': 'generator' object cannot be converted to 'Sequence'"),
+    (lambda: f([1.0, "a"]), TypeError, "argument 'y': must be real number, not str"),
+    (lambda: f([1.0, Broken()]), ValueError, "no value"),  # only TypeError is rewrapped
+    (lambda: f(Y, normalize=1), TypeError, "argument 'normalize': 'int' object cannot be converted to 'PyBool'"),
+    (lambda: f(Y, normalize="yes"), TypeError, "argument 'normalize': 'str' object cannot be converted to 'PyBool'"),
+]
+if hasattr(quorlex, "sy_slidingwindow_f"):
+    ARGUMENT_ERRORS += [
+        (lambda: quorlex.sy_slidingwindow_f([1.0]), TypeError,
+         "sy_slidingwindow_f() missing 5 required positional arguments: "
+         "'window_stat', 'across_win_stat', 'num_seg', 'inc_move', and 'normalize'"),
+        (lambda: quorlex.sy_slidingwindow_f([1.0], "mean", "std", 5), TypeError,
+         "sy_slidingwindow_f() missing 2 required positional arguments: 'inc_move' and 'normalize'"),
+        (lambda: quorlex.sy_slidingwindow_f(Y, 1, "std", 5, 2, False), TypeError,
+         "argument 'window_stat': 'int' object cannot be converted to 'PyString'"),
+        (lambda: quorlex.sy_slidingwindow_f(Y, "\udcff", "std", 5, 2, False), UnicodeEncodeError, None),
+    ]
+if hasattr(quorlex, "arch_stat_f"):
+    ARGUMENT_ERRORS += [
+        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=-1), OverflowError, None),
+        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=2**64), OverflowError, None),
+        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=None), TypeError,
+         "argument 'lags': 'NoneType' object cannot be interpreted as an integer"),
+        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=1.5), TypeError,
+         "argument 'lags': 'float' object cannot be interpreted as an integer"),
+        (lambda: quorlex.arch_stat_f([1.0, 2.0], demean=None), TypeError,
+         "argument 'demean': 'NoneType' object cannot be converted to 'PyBool'"),
+        (lambda: quorlex.unitroot_kpss_f(Y, freq=2**40), OverflowError,
+         "out of range integral type conversion attempted"),
+        (lambda: quorlex.unitroot_kpss_f(Y, freq=None), TypeError,
+         "argument 'freq': 'NoneType' object cannot be interpreted as an integer"),
+    ]
+
+
+@pytest.mark.parametrize("call,kind,message", ARGUMENT_ERRORS)
+def test_argument_errors(call, kind, message):
+    with pytest.raises(kind) as excinfo:
+        call()
+    assert type(excinfo.value) is kind
+    if message is not None:
+        assert str(excinfo.value) == message
+
+
+def test_rewrapped_type_error_keeps_its_cause():
+    with pytest.raises(TypeError) as excinfo:
+        f([Chained()])
+    assert str(excinfo.value) == "argument 'y': outer"
+    assert isinstance(excinfo.value.__cause__, KeyError)
+
+
+def test_defaults_none_keywords_and_numpy_scalars():
+    assert f(Y) == f(Y, None) == f(Y, normalize=True) == f(y=Y, normalize=np.True_)
+    assert f(Y, np.bool_(False)) == f(y=Y, normalize=False) != f(Y, True)
+    if hasattr(quorlex, "arch_stat_f"):
+        assert quorlex.arch_stat_f(Y, lags=np.int64(3)) == quorlex.arch_stat_f(Y, 3)
+        assert quorlex.unitroot_kpss_f(Y, freq=4) == quorlex.unitroot_kpss_f(Y)
+    if hasattr(quorlex, "st_localextrema_n100_diffmaxabsmin_f"):
+        long = list(np.random.default_rng(2).normal(size=300))
+        assert quorlex.st_localextrema_n100_diffmaxabsmin_f(long, None) == (
+            quorlex.st_localextrema_n100_diffmaxabsmin_f(long, False))
 
 
 class TestSeriesConversion:
     f = staticmethod(quorlex.dn_spread_std_f)
 
-    def error(self, value, kind=TypeError):
-        with pytest.raises(kind) as excinfo:
-            self.f(value)
-        return excinfo.value
-
-    def test_refusals(self):
-        assert str(self.error("1234")) == "argument 'y': Can't extract `str` to `Vec`"
-        assert str(self.error(5)) == "argument 'y': 'int' object cannot be converted to 'Sequence'"
-        assert str(self.error(None)) == "argument 'y': 'NoneType' object cannot be converted to 'Sequence'"
-        assert str(self.error({1.0: 2})) == "argument 'y': 'dict' object cannot be converted to 'Sequence'"
-        assert str(self.error((x for x in Y))) == "argument 'y': 'generator' object cannot be converted to 'Sequence'"
-        assert str(self.error([1.0, "a"])) == "argument 'y': must be real number, not str"
-
-    def test_item_errors_other_than_type_errors_pass_unwrapped(self):
-        class Broken:
-            def __float__(self):
-                raise ValueError("no value")
-
-        error = self.error([1.0, Broken()], ValueError)
-        assert str(error) == "no value"
-
-    def test_type_error_cause_is_kept(self):
-        class Chained:
-            def __float__(self):
-                try:
-                    raise KeyError("inner")
-                except KeyError as inner:
-                    raise TypeError("outer") from inner
-
-        error = self.error([Chained()])
-        assert str(error) == "argument 'y': outer"
-        assert isinstance(error.__cause__, KeyError)
-
     def test_accepted_sequences_agree(self):
-        rng = np.random.default_rng(1)
-        values = rng.normal(size=257)
+        values = np.random.default_rng(1).normal(size=257)
         expected = self.f(list(values))
-        same = [
-            tuple(values),
-            values,
-            np.ascontiguousarray(np.stack([values, values], axis=1))[:, 0],  # strided view
-            np.repeat(values, 2)[::2],
-            array.array("d", values),
-            memoryview(array.array("d", values)),
-            [np.float64(v) for v in values],
-        ]
-        for candidate in same:
+        for candidate in (
+            tuple(values), values, np.stack([values, values], axis=1)[:, 0], np.repeat(values, 2)[::2],
+            array.array("d", values), memoryview(array.array("d", values)), [np.float64(v) for v in values],
+        ):
             assert self.f(candidate) == expected
-        assert self.f(range(10)) == self.f([float(i) for i in range(10)])
-        assert self.f(np.arange(10, dtype=np.int64)) == self.f(list(range(10)))
+        assert self.f(range(10)) == self.f(np.arange(10, dtype=np.int64)) == self.f([float(i) for i in range(10)])
         assert self.f(values.astype(np.float32)) == self.f([float(v) for v in values.astype(np.float32)])
-        assert math.isnan(self.f([]))
 
     def test_special_values_pass_unchanged(self):
+        assert math.isnan(self.f([]))
         assert math.isnan(self.f([1.0, float("nan"), 2.0]))
         assert math.isnan(self.f([1.0, float("inf"), 2.0]))
         assert math.isinf(self.f([1.0, 1e308, -1e308]))
@@ -183,63 +187,6 @@ class TestSeriesConversion:
 
         data.insert(1, Shrinker())
         assert self.f(data) == self.f([1.0, 0.0])
-
-
-class TestOptionConversion:
-    f = staticmethod(quorlex.dn_outlierinclude_p_001_mdrmd_f)
-
-    def test_flags(self):
-        with pytest.raises(TypeError) as excinfo:
-            self.f(Y, normalize=1)
-        assert str(excinfo.value) == "argument 'normalize': 'int' object cannot be converted to 'PyBool'"
-        with pytest.raises(TypeError) as excinfo:
-            self.f(Y, normalize="yes")
-        assert str(excinfo.value) == "argument 'normalize': 'str' object cannot be converted to 'PyBool'"
-        assert self.f(Y, np.bool_(False)) == self.f(Y, False)
-        assert self.f(Y, np.True_) == self.f(Y, True)
-
-    @pytest.mark.skipif(not hasattr(quorlex, "arch_stat_f"), reason="needs arch_stat_f")
-    def test_counts(self):
-        with pytest.raises(OverflowError):
-            quorlex.arch_stat_f([1.0, 2.0], lags=-1)
-        with pytest.raises(OverflowError):
-            quorlex.arch_stat_f([1.0, 2.0], lags=2**64)
-        with pytest.raises(TypeError) as excinfo:
-            quorlex.arch_stat_f([1.0, 2.0], lags=None)
-        assert str(excinfo.value) == "argument 'lags': 'NoneType' object cannot be interpreted as an integer"
-        with pytest.raises(TypeError) as excinfo:
-            quorlex.arch_stat_f([1.0, 2.0], lags=1.5)
-        assert str(excinfo.value) == "argument 'lags': 'float' object cannot be interpreted as an integer"
-        with pytest.raises(TypeError) as excinfo:
-            quorlex.arch_stat_f([1.0, 2.0], demean=None)
-        assert str(excinfo.value) == "argument 'demean': 'NoneType' object cannot be converted to 'PyBool'"
-        assert quorlex.arch_stat_f(Y, lags=np.int64(3)) == quorlex.arch_stat_f(Y, 3)
-
-    @pytest.mark.skipif(not hasattr(quorlex, "unitroot_kpss_f"), reason="needs unitroot_kpss_f")
-    def test_small_integers(self):
-        with pytest.raises(OverflowError) as excinfo:
-            quorlex.unitroot_kpss_f(Y, freq=2**40)
-        assert str(excinfo.value) == "out of range integral type conversion attempted"
-        with pytest.raises(TypeError) as excinfo:
-            quorlex.unitroot_kpss_f(Y, freq=None)
-        assert str(excinfo.value).startswith("argument 'freq': ")
-        assert quorlex.unitroot_kpss_f(Y, freq=4) == quorlex.unitroot_kpss_f(Y)
-
-    @pytest.mark.skipif(not hasattr(quorlex, "sy_slidingwindow_f"), reason="needs sy_slidingwindow_f")
-    def test_texts(self):
-        with pytest.raises(TypeError) as excinfo:
-            quorlex.sy_slidingwindow_f(Y, 1, "std", 5, 2, False)
-        assert str(excinfo.value) == "argument 'window_stat': 'int' object cannot be converted to 'PyString'"
-        with pytest.raises(UnicodeEncodeError):
-            quorlex.sy_slidingwindow_f(Y, "\udcff", "std", 5, 2, False)
-
-    @pytest.mark.skipif(not hasattr(quorlex, "st_localextrema_n100_diffmaxabsmin_f"), reason="needs local extrema")
-    def test_required_normalize_where_none_means_false(self):
-        f = quorlex.st_localextrema_n100_diffmaxabsmin_f
-        long = list(np.random.default_rng(2).normal(size=300))
-        assert f(long, None) == f(long, False)
-        with pytest.raises(TypeError):
-            f(long)
 
 
 class TestResultClasses:
@@ -277,7 +224,7 @@ class TestInternalFailures:
     def test_panic_exception_and_recovery(self, capfd):
         with pytest.raises(BaseException) as excinfo:
             quorlex.sy_slidingwindow_f(Y, "mean", "std", 0, 1, False)
-        assert panic_of(excinfo)
+        assert type(excinfo.value).__name__ == "PanicException"
         error = excinfo.value
         assert not isinstance(error, Exception)
         assert type(error).__module__ == "pyo3_runtime"
