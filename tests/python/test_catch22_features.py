@@ -1,179 +1,146 @@
-"""catch22 autocorrelation, information and symbolic features: worked examples
-and the fixed values for degenerate input."""
+"""catch22 single-feature functions: worked examples, fixed values for degenerate
+input and the normalize argument."""
 
 import math
+from itertools import accumulate
 
+import numpy as np
 import pytest
 
 import quorlex as q
 
-nan = float("nan")
+nan = N = float("nan")
 inf = float("inf")
 
-AUTOCORR = [q.co_f1ecac_f, q.co_first_min_ac_f]
-HISTOGRAM_AMI = {  # function: tau
-    q.co_histogram_ami_even_2_5_f: 2,
-    q.co_histogram_ami_even_10_1_f: 1,
-    q.co_histogram_ami_even_10_3_f: 3,
-    q.co_histogram_ami_even_2_3_f: 3,
-}
-NAN_FOR_NON_FINITE = [
-    *HISTOGRAM_AMI,
-    q.in_automutualinfostats_40_gaussian_fmmi_f,
-    q.co_embed2_dist_tau_d_expfit_meandiff_f,
-    q.sb_binarystats_mean_longstretch1_f,
-    q.sb_binarystats_diff_longsstretch0_f,
-    q.sb_motifthree_quantile_hh_f,
-    q.sb_transitionmatrix_3ac_sumdiagcov_f,
+# Column order of the expected values below.
+FUNCS = [
+    q.co_f1ecac_f, q.co_first_min_ac_f, q.co_trev_1_num_f,
+    q.co_histogram_ami_even_2_5_f, q.co_histogram_ami_even_10_1_f,
+    q.co_histogram_ami_even_10_3_f, q.co_histogram_ami_even_2_3_f,
+    q.in_automutualinfostats_40_gaussian_fmmi_f, q.co_embed2_dist_tau_d_expfit_meandiff_f,
+    q.sb_binarystats_mean_longstretch1_f, q.sb_binarystats_diff_longsstretch0_f,
+    q.sb_motifthree_quantile_hh_f, q.sb_transitionmatrix_3ac_sumdiagcov_f,
+    q.pd_periodicitywang_f, q.md_hrv_classic_pnn40_f,
+    q.fc_localsimple_mean1_tauresrat_f, q.fc_localsimple_mean3_stderr_f,
+    q.sp_summaries_welch_rect_area_5_1_f, q.sp_summaries_welch_rect_centroid_f,
+    q.sc_fluctanal_2_dfa_50_1_2_logi_prop_r1_f, q.sc_fluctanal_2_rsrangefit_50_1_2_logi_prop_r1_f,
 ]
-ALL = [*AUTOCORR, q.co_trev_1_num_f, *NAN_FOR_NON_FINITE]
+GAUSS_AMI = q.in_automutualinfostats_40_gaussian_fmmi_f
+MEAN_STRETCH = q.sb_binarystats_mean_longstretch1_f
+DIFF_STRETCH = q.sb_binarystats_diff_longsstretch0_f
+STDERR = q.fc_localsimple_mean3_stderr_f
 
 WALK = [0.3, 1.1, 0.4, -0.9, -0.2, 0.8, 1.9, 1.2, 0.1, 0.6, -0.4, -1.3, -0.5, 0.2, 1.4, 0.9]
 
-
-
-def sequential_sum(values):
-    # Left to right, one addition per value: builtin sum() compensates from 3.12 on.
-    total = 0.0
-    for v in values:
-        total += v
-    return total
 
 def same(a, b):
     return a == b or (math.isnan(a) and math.isnan(b))
 
 
-class TestWorkedExamples:
-    def test_time_reversal_is_the_mean_cubed_increment(self):
-        assert q.co_trev_1_num_f([0, 1, 3], normalize=False) == 4.5
-
-    def test_mean_stretch_ignores_the_last_value(self):
-        assert q.sb_binarystats_mean_longstretch1_f([0, 1, 1, 1, 0], normalize=False) == 3.0
-        # A final run of high values is cut at the last binarised position.
-        assert q.sb_binarystats_mean_longstretch1_f([0, 0, 1, 1, 1], normalize=False) == 2.0
-
-    @pytest.mark.parametrize("n", [3, 4, 9])
-    def test_decrease_stretches_of_monotone_series(self, n):
-        assert q.sb_binarystats_diff_longsstretch0_f(list(range(n, 0, -1))) == n - 2
-        assert q.sb_binarystats_diff_longsstretch0_f(list(range(n))) == 1.0
-
-    @pytest.mark.parametrize("y", [[1.0, 2.0], [2.0, 1.0], [5.0, -3.0]])
-    def test_two_values_have_no_stretch(self, y):
-        assert q.sb_binarystats_mean_longstretch1_f(y) == 0.0
-        assert q.sb_binarystats_diff_longsstretch0_f(y) == 0.0
-
-    def test_motif_entropy_of_a_ramp(self):
+@pytest.mark.parametrize(
+    "f, y, normalize, expected",
+    [
+        (q.co_trev_1_num_f, [0, 1, 3], False, 4.5),
+        (q.co_trev_1_num_f, [1.0, inf], False, inf),  # only NaN is rejected
+        (q.co_trev_1_num_f, [inf, 1.0], False, -inf),
+        (q.co_f1ecac_f, [1.0, 2.0], True, 2.0),  # no lag to interpolate between
+        (q.co_f1ecac_f, [1.0, 2.0, 3.0], True, 0.6321205588285577),  # ac 1, 0: crossing at 1 - 1/e
+        (q.co_first_min_ac_f, [1.0, 2.0], True, 2.0),
+        (q.co_first_min_ac_f, [1.0, 2.0, 3.0, 4.0], True, 4.0),  # ac 1, 0.25, -0.3, -0.45 fall steadily
+        (q.co_histogram_ami_even_2_3_f, [1.0, 2.0, 3.0], True, nan),
+        (q.co_histogram_ami_even_2_3_f, [1.0, 2.0, 3.0, 4.0], True, 0.0),
+        (GAUSS_AMI, WALK[:2], True, 1.0),
+        (GAUSS_AMI, WALK[:3], True, 2.0),
+        (GAUSS_AMI, WALK[:4], True, 2.0),
+        # Period 12: the information is least at lag 3, index 2.
+        (GAUSS_AMI, [math.sin(2 * math.pi * t / 12) for t in range(48)], True, 2.0),
+        (MEAN_STRETCH, [0, 1, 1, 1, 0], False, 3.0),
+        (MEAN_STRETCH, [0, 0, 1, 1, 1], False, 2.0),  # the last value is not binarised
+        (MEAN_STRETCH, [5.0, -3.0], True, 0.0),
+        (DIFF_STRETCH, [5.0, -3.0], True, 0.0),
+        (DIFF_STRETCH, list(range(9, 0, -1)), True, 7.0),
+        (DIFF_STRETCH, list(range(9)), True, 1.0),
         # Words 11, 12, 22, 23, 33 at 1/5 each: ln 5 but for the last digit.
-        assert q.sb_motifthree_quantile_hh_f([1, 2, 3, 4, 5, 6], normalize=False) == 1.6094379124341005
-
-    def test_first_minimum_of_two_values_is_two(self):
-        assert q.co_first_min_ac_f([1.0, 2.0]) == 2.0
-        assert q.co_first_min_ac_f([2.0, 1.0], normalize=False) == 2.0
-
-    def test_autocorrelation_without_crossing_or_minimum_gives_n(self):
-        # Ramp of 4: autocorrelations 1, 0.25, -0.3, -0.45 fall steadily.
-        assert q.co_first_min_ac_f([1.0, 2.0, 3.0, 4.0]) == 4.0
-        # Two values leave no lag to interpolate between.
-        assert q.co_f1ecac_f([1.0, 2.0]) == 2.0
-
-    def test_f1ecac_interpolates_the_crossing(self):
-        # Ramp of 3: autocorrelations 1, 0, ...: the crossing lies at 1 - 1/e.
-        assert q.co_f1ecac_f([1.0, 2.0, 3.0]) == pytest.approx(1.0 - 0.36787944117144233, abs=1e-12)
-
-    @pytest.mark.parametrize("n, tau", [(2, 1), (3, 2), (4, 2)])
-    def test_gaussian_ami_of_short_series_returns_its_lag_count(self, n, tau):
-        assert q.in_automutualinfostats_40_gaussian_fmmi_f(WALK[:n]) == tau
-
-    def test_gaussian_ami_finds_the_first_minimum(self):
-        # Period 12: the lagged correlation falls through 0 at lag 3, where the
-        # information is least; lag 3 is index 2.
-        y = [math.sin(2 * math.pi * t / 12) for t in range(48)]
-        assert q.in_automutualinfostats_40_gaussian_fmmi_f(y) == 2.0
-
-    def test_histogram_ami_needs_more_values_than_its_lag(self):
-        assert math.isnan(q.co_histogram_ami_even_2_3_f([1.0, 2.0, 3.0]))
-        assert q.co_histogram_ami_even_2_3_f([1.0, 2.0, 3.0, 4.0]) == 0.0
-        assert math.isnan(q.co_histogram_ami_even_10_1_f([1.0]))
-
-    def test_embedding_of_short_series_uses_lag_zero(self):
-        # For n < 10 both coordinates are the same increment, so only the set of
-        # increments matters, not their order.
-        steps = [1.0, -3.0, 2.0, 0.5, -1.0, 4.0, -2.5, 1.5]
-        walks = []
-        for order in (steps, steps[::-1], sorted(steps)):
-            y = [0.0]
-            for d in order:
-                y.append(y[-1] + d)
-            walks.append(q.co_embed2_dist_tau_d_expfit_meandiff_f(y, False))
-        assert walks[0] > 0.0
-        assert walks[1] == pytest.approx(walks[0], rel=1e-12)
-        assert walks[2] == pytest.approx(walks[0], rel=1e-12)
+        (q.sb_motifthree_quantile_hh_f, [1, 2, 3, 4, 5, 6], False, 1.6094379124341005),
+        (q.pd_periodicitywang_f, [(-1.0) ** i * (i % 3) for i in range(6)], True, 0.0),
+        (q.pd_periodicitywang_f, [(-1.0) ** i * (i % 3) for i in range(7)], True, 0.0),
+        (q.md_hrv_classic_pnn40_f, [0, 0.05, 0.06, 0.2], False, 2 / 3),
+        (q.fc_localsimple_mean1_tauresrat_f, list(range(10)), False, 0.0),  # constant residuals
+        (STDERR, [0, 0, 0, 3, 0, 0], False, 2.3094010767585034),
+        (STDERR, [1.0, 4.0, 2.0], True, 0.0),
+        (STDERR, [1.0, 4.0, 2.0, 8.0], True, nan),
+        # Nout = 2: no area terms; the centroid lands on w[1] = pi.
+        (q.sp_summaries_welch_rect_area_5_1_f, [1.0, 3.0], True, 0.0),
+        (q.sp_summaries_welch_rect_centroid_f, [1.0, 3.0], True, math.pi),
+    ],
+)
+def test_worked_examples(f, y, normalize, expected):
+    assert same(f(y, normalize), expected)
 
 
-class TestFixedValues:
-    @pytest.mark.parametrize("bad", [nan, inf, -inf])
-    def test_non_finite_input(self, bad):
-        y = WALK[:5] + [bad] + WALK[5:]
-        for f in AUTOCORR:
-            assert f(y) == 0.0
-        for f in NAN_FOR_NON_FINITE:
-            assert math.isnan(f(y)), f.__name__
+def test_embedding_below_ten_values_uses_lag_zero():
+    # Both coordinates are then the same increment: only the set of increments matters.
+    steps = [1.0, -3.0, 2.0, 0.5, -1.0, 4.0, -2.5, 1.5]
+    got = [
+        q.co_embed2_dist_tau_d_expfit_meandiff_f(list(accumulate(s, initial=0.0)), False)
+        for s in (steps, steps[::-1], sorted(steps))
+    ]
+    assert got[0] > 0.0
+    assert got[1:] == pytest.approx([got[0]] * 2, rel=1e-12)
 
-    def test_time_reversal_rejects_only_nan(self):
-        assert math.isnan(q.co_trev_1_num_f([1.0, nan, 3.0]))
-        assert q.co_trev_1_num_f([1.0, inf], normalize=False) == inf
-        assert q.co_trev_1_num_f([inf, 1.0], normalize=False) == -inf
 
-    @pytest.mark.parametrize("y", [[], [2.5]])
-    def test_fewer_than_two_values(self, y):
-        for f in AUTOCORR:
-            assert f(y) == 0.0
-        for f in [q.co_trev_1_num_f, *NAN_FOR_NON_FINITE]:
-            assert math.isnan(f(y)), f.__name__
+NON_FINITE = [0, 0] + [N] * 11 + [0] + [N] * 7
 
-    @pytest.mark.parametrize("n", [2, 7, 100])
-    def test_constant_series_normalized(self, n):
+
+@pytest.mark.parametrize("normalize", [True, False])
+@pytest.mark.parametrize(
+    "y, expected",
+    [
+        ([], [0, 0] + [N] * 11 + [0, 0] + [N] * 6),
+        ([2.5], NON_FINITE),
+        (WALK[:5] + [nan] + WALK[5:], NON_FINITE),
+        (WALK[:5] + [inf] + WALK[5:], NON_FINITE),
+        (WALK[:5] + [-inf] + WALK[5:], NON_FINITE),
+    ],
+    ids=["empty", "one", "nan", "inf", "-inf"],
+)
+def test_short_and_non_finite_input(y, expected, normalize):
+    got = [f(y, normalize) for f in FUNCS]
+    assert all(same(g, e) for g, e in zip(got, expected)), got
+
+
+@pytest.mark.parametrize(
+    "y, normalize, expected",
+    [
         # The z-score of a constant is all NaN.
-        y = [3.0] * n
-        assert q.co_f1ecac_f(y) == n
-        assert q.co_first_min_ac_f(y) == n
-        assert math.isnan(q.co_trev_1_num_f(y))
-        for f, tau in HISTOGRAM_AMI.items():
-            assert same(f(y), nan if n <= tau else 0.0), f.__name__
-        assert q.in_automutualinfostats_40_gaussian_fmmi_f(y) == min(math.ceil(n / 2), 40)
-        assert q.co_embed2_dist_tau_d_expfit_meandiff_f(y) == 0.0
-        assert q.sb_binarystats_mean_longstretch1_f(y) == n - 2
-        assert q.sb_binarystats_diff_longsstretch0_f(y) == (0.0 if n == 2 else 1.0)
-        assert q.sb_motifthree_quantile_hh_f(y) == 0.0
-        assert math.isnan(q.sb_transitionmatrix_3ac_sumdiagcov_f(y))
-
-    def test_constant_series_raw(self):
-        y = [3.0] * 12
-        assert q.co_f1ecac_f(y, False) == 12.0
-        assert q.co_trev_1_num_f(y, False) == 0.0
-        for f in HISTOGRAM_AMI:
-            assert f(y, False) == 0.0
-        assert q.in_automutualinfostats_40_gaussian_fmmi_f(y, False) == 6.0
-        assert q.co_embed2_dist_tau_d_expfit_meandiff_f(y, False) == 0.0
-        # Every value sits on the mean: every position breaks the stretch.
-        assert q.sb_binarystats_mean_longstretch1_f(y, False) == 1.0
-        assert math.isnan(q.sb_transitionmatrix_3ac_sumdiagcov_f(y, False))
-
-    def test_transition_matrix_without_autocorrelation_time(self):
-        # Finite, not constant, but the z-score overflows into zeros.
-        assert math.isnan(q.sb_transitionmatrix_3ac_sumdiagcov_f([1e308, -1e308, 1e308, -1e308]))
+        ([3.0] * 2, True, [2, 2, N, N, 0, N, N, 1, 0, 0, 0, 0, N, 0, 0, N, 0, 0, 0, 0, 0]),
+        ([3.0] * 7, True, [7, 7, N, 0, 0, 0, 0, 4, 0, 5, 1, 0, N, 0, 0, N, N, N, 0, 0, 0]),
+        ([3.0] * 50, True, [50, 50, N, 0, 0, 0, 0, 25, 0, 48, 1, 0, N, 0, 0, N, N, N, 0, 1 / 21, 1 / 21]),
+        # Raw, every deviation is zero and every value sits on the mean.
+        ([3.0] * 50, False, [50, 50, 0, 0, 0, 0, 0, 25, 0, 1, 1, 0, N, 0, 0, N, 0, 0, 0, 1 / 21, 1 / 21]),
+        # Finite and not constant, but the z-score overflows into signed zeros.
+        ([1e308, -1e308] * 2, True, [4, 4, 0, 0, 0, 0, 0, 2, 0, 1, 1, 0, N, 0, 0, N, N, 0, 0, 0, 0]),
+    ],
+    ids=["const2", "const7", "const50", "const50-raw", "overflow"],
+)
+def test_constant_series(y, normalize, expected):
+    got = [f(y, normalize) for f in FUNCS]
+    assert all(same(g, e) for g, e in zip(got, expected)), got
 
 
-class TestNormalize:
-    @pytest.mark.parametrize("f", ALL, ids=lambda f: f.__name__)
-    def test_default_and_none_mean_true(self, f):
-        assert same(f(WALK), f(WALK, True))
-        assert same(f(WALK), f(WALK, None))
+# Small in scale, so that the scale-dependent features tell normalised from raw.
+DRIFT = list(accumulate(0.02 * (math.sin(1.7 * j) + ((j * 37) % 23) / 23 - 0.5) for j in range(90)))
 
-    @pytest.mark.parametrize("f", ALL, ids=lambda f: f.__name__)
-    def test_normalized_result_is_the_raw_result_of_the_zscore(self, f):
-        n = len(WALK)
-        m = sequential_sum(WALK) / n
-        sd = math.sqrt(sequential_sum((v - m) * (v - m) for v in WALK) / (n - 1))
-        z = [(v - m) / sd for v in WALK]
-        assert same(f(WALK, True), f(z, False))
+
+def zscore(y):
+    # np.cumsum adds in index order; builtin sum() compensates from Python 3.12 on.
+    y = np.asarray(y)
+    m = np.cumsum(y)[-1] / len(y)
+    return (y - m) / math.sqrt(np.cumsum((y - m) * (y - m))[-1] / (len(y) - 1))
+
+
+@pytest.mark.parametrize("f", FUNCS, ids=lambda f: f.__name__)
+def test_normalize_defaults_to_true_and_means_the_zscore(f):
+    expected = f(zscore(DRIFT), False)
+    for got in (f(DRIFT), f(DRIFT, None), f(DRIFT, True), f(DRIFT, normalize=True)):
+        assert same(got, expected)
