@@ -3,45 +3,13 @@ degenerate input, argument rules and the seeded noise feature."""
 
 import math
 import random
-import threading
 
-import numpy as np
 import pytest
 
 import quorlex as q
 
-nan = float("nan")
-inf = float("inf")
-
-DEFAULT_FALSE = [
-    q.sy_driftingmean50_min_f,
-    q.ph_walker_momentum_5_w_momentumzcross_f,
-    q.ph_walker_biasprop_05_01_sw_meanabsdiff_f,
-    q.in_automutualinfostats_diff_20_gaussian_ami8_f,
-    q.fc_looplocalsimple_mean_stderr_chn_f,
-    q.co_translateshape_circle_35_pts_statav4_m_f,
-    q.co_translateshape_circle_35_pts_std_f,
-]
-DEFAULT_TRUE = [
-    q.co_addnoise_1_even_10_ami_at_10_f,
-    q.ac_nl_035_f,
-    q.ac_nl_036_f,
-    q.ac_nl_112_f,
-    q.dn_removepoints_absclose_05_ac2rat_f,
-    q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f,
-]
-
-
-def sliding_std(y, normalize):
-    return q.sy_slidingwindow_f(y, "std", "std", 5, 2, normalize)
-
-
-def sliding_mean(y, normalize):
-    return q.sy_slidingwindow_f(y, "mean", "std", 5, 2, normalize)
-
-
-# Every feature as f(y, normalize).
-ALL = [*DEFAULT_FALSE, *DEFAULT_TRUE, q.st_localextrema_n100_diffmaxabsmin_f, sliding_std, sliding_mean]
+nan, inf = math.nan, math.inf
+FINITE = object()
 
 
 def noise(n, seed=0):
@@ -53,221 +21,130 @@ def same(a, b):
     return a == b or (math.isnan(a) and math.isnan(b))
 
 
-def name_of(f):
-    return getattr(f, "__name__", str(f))
+def sliding_std(y, normalize):
+    return q.sy_slidingwindow_f(y, "std", "std", 5, 2, normalize)
 
 
-class TestNormalizeDefaults:
-    @pytest.mark.parametrize("f", DEFAULT_FALSE, ids=name_of)
-    def test_omitted_or_none_means_false(self, f):
-        y = noise(120, 1)
-        assert same(f(y), f(y, normalize=False))
-        assert same(f(y, None), f(y, False))
-
-    @pytest.mark.parametrize("f", DEFAULT_TRUE, ids=name_of)
-    def test_omitted_or_none_means_true(self, f):
-        y = [v * 3.0 + 1.0 for v in noise(120, 2)]
-        assert same(f(y), f(y, normalize=True))
-        assert same(f(y, None), f(y, True))
-
-    def test_required_normalize_where_none_means_false(self):
-        y = noise(250, 3)
-        f = q.st_localextrema_n100_diffmaxabsmin_f
-        assert f(y, None) == f(y, False)
-        assert q.sy_slidingwindow_f(y, "mean", "std", 5, 2, None) == sliding_mean(y, False)
-        with pytest.raises(TypeError) as excinfo:
-            f(y)
-        assert str(excinfo.value) == (
-            "st_localextrema_n100_diffmaxabsmin_f() missing 1 required positional argument: 'normalize'"
-        )
+def sliding_mean(y, normalize):
+    return q.sy_slidingwindow_f(y, "mean", "std", 5, 2, normalize)
 
 
-class TestWorkedExamples:
-    def test_nonlinear_autocorrelation_of_a_ramp(self):
-        # 3 * 2 * 2 * 1 over one product.
-        assert q.ac_nl_112_f([1, 2, 3], False) == 12.0
-        assert math.isnan(q.ac_nl_112_f([1, 2], False))
-        assert math.isnan(q.ac_nl_035_f([1, 2, 3, 4, 5], False))
-        # y5 * y5 * y2 * y0 over one product.
-        assert q.ac_nl_035_f([2, 0, 5, 1, 0, 3], False) == 90.0
-
-    def test_drifting_mean_uses_whole_segments_of_50(self):
-        assert math.isnan(q.sy_driftingmean50_min_f(noise(49)))
-        y = noise(149, 4)
-        # The last 49 values take no part.
-        assert q.sy_driftingmean50_min_f(y) == q.sy_driftingmean50_min_f(y[:100])
-        assert q.sy_driftingmean50_min_f(y[:100] + [1e9] * 49) == q.sy_driftingmean50_min_f(y[:100])
-        segments = [y[:50], y[50:100]]
-        means = [np.mean(s) for s in segments]
-        variances = [np.var(s, ddof=1) for s in segments]
-        assert q.sy_driftingmean50_min_f(y) == pytest.approx(min(means) / np.mean(variances), rel=1e-12)
-        assert q.sy_driftingmean50_min_f(noise(150, 4)) != q.sy_driftingmean50_min_f(noise(150, 4)[:100])
-
-    def test_local_extrema_by_length(self):
-        f = q.st_localextrema_n100_diffmaxabsmin_f
-        y = noise(99, 5)
-        assert f(y, False) == abs(max(y) - abs(min(y)))
-        for n in (100, 150, 199):
-            assert math.isnan(f(noise(n, 5), False)), n
-        y = noise(200, 5)
-        pairs = [y[i : i + 2] for i in range(0, 200, 2)]
-        expected = sum(abs(max(p) - abs(min(p))) for p in pairs) / 100
-        assert f(y, False) == pytest.approx(expected, rel=1e-14)
-
-    def test_walkers(self):
-        assert q.ph_walker_momentum_5_w_momentumzcross_f([1.0, 2.0, 3.0, 2.5, 4.0, 0.5]) == 0.0
-        # w = 1, -1, then the inertial -3 moved a fifth of the way to 5: -1.4.
-        assert q.ph_walker_momentum_5_w_momentumzcross_f([1.0, -1.0, 5.0]) == 0.5
-        # w = 0, then 0.2 (slowly, as 2 -> 1 falls), then 0.6 (quickly, as 1 -> 4 rises).
-        assert q.ph_walker_biasprop_05_01_sw_meanabsdiff_f([2.0, 1.0, 4.0]) == pytest.approx(6.2 / 3, rel=1e-15)
-        assert q.ph_walker_biasprop_05_01_sw_meanabsdiff_f([-2.5]) == 2.5
-        assert math.isnan(q.ph_walker_momentum_5_w_momentumzcross_f([1.0]))
-
-    def test_translate_shape_lengths(self):
-        y = noise(12, 6)
-        assert math.isnan(q.co_translateshape_circle_35_pts_std_f(y[:6]))
-        assert math.isnan(q.co_translateshape_circle_35_pts_statav4_m_f(y[:6]))
-        # Seven values have one centre, so one count and no spread.
-        assert math.isnan(q.co_translateshape_circle_35_pts_std_f(y[:7]))
-        # Twelve values give six counts in windows of one: their spread over itself.
-        spiky = [0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0]
-        assert q.co_translateshape_circle_35_pts_statav4_m_f(spiky) == 1.0
-        assert math.isnan(q.co_translateshape_circle_35_pts_statav4_m_f([0.0] * 12))
-
-    def test_lag_8_automutual_information_needs_14_values(self):
-        f = q.in_automutualinfostats_diff_20_gaussian_ami8_f
-        assert math.isnan(f(noise(13, 7)))
-        y = noise(14, 7)
-        d = np.diff(y)
-        r = np.corrcoef(d[:-8], d[8:])[0, 1]
-        assert f(y) == pytest.approx(-0.5 * math.log(1 - r * r), rel=1e-10)
-
-    def test_loop_local_simple_needs_two_residuals_at_every_length(self):
-        f = q.fc_looplocalsimple_mean_stderr_chn_f
-        assert math.isnan(f(noise(10, 8)))
-        assert math.isnan(f(noise(11, 8)))
-        assert math.isfinite(f(noise(12, 8)))
-
-    def test_remove_points_needs_three_values(self):
-        f = q.dn_removepoints_absclose_05_ac2rat_f
-        assert math.isnan(f([1.0, 2.0]))
-        assert math.isfinite(f(noise(3, 9)))
-
-    @pytest.mark.parametrize("normalize", [False, True])
-    def test_robust_fluctuation_below_32_values_is_zero(self, normalize):
-        f = q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f
-        for n in range(0, 32):
-            assert f(noise(n, n), normalize) == 0.0, n
-        assert f(noise(32, 32), normalize) > 0.0
+# Each feature with its normalize default (None: required), then its value on
+# an empty series, a constant one z-scored (all NaN) and raw (None: any float).
+FEATURES = [
+    (q.sy_driftingmean50_min_f, False, nan, nan, inf),  # lowest mean 3 over variance 0
+    (sliding_std, None, nan, nan, nan),
+    (sliding_mean, None, nan, nan, nan),
+    (q.st_localextrema_n100_diffmaxabsmin_f, None, nan, nan, 0.0),
+    (q.ph_walker_momentum_5_w_momentumzcross_f, False, nan, 0.0, 0.0),  # a NaN product is no crossing
+    (q.ph_walker_biasprop_05_01_sw_meanabsdiff_f, False, nan, nan, None),
+    (q.in_automutualinfostats_diff_20_gaussian_ami8_f, False, nan, nan, nan),
+    (q.fc_looplocalsimple_mean_stderr_chn_f, False, nan, nan, nan),
+    (q.co_translateshape_circle_35_pts_statav4_m_f, False, nan, nan, nan),
+    (q.co_translateshape_circle_35_pts_std_f, False, nan, 0.0, 0.0),  # NaN: no point counts; raw: all seven
+    (q.ac_nl_035_f, True, nan, nan, 81.0),
+    (q.ac_nl_036_f, True, nan, nan, 81.0),
+    (q.ac_nl_112_f, True, nan, nan, 81.0),
+    (q.dn_removepoints_absclose_05_ac2rat_f, True, nan, nan, nan),
+    (q.co_addnoise_1_even_10_ami_at_10_f, True, nan, nan, None),
+    (q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f, True, 0.0, nan, None),
+]
 
 
-class TestDegenerateInput:
-    @pytest.mark.parametrize("f", ALL, ids=name_of)
-    @pytest.mark.parametrize("normalize", [False, True])
-    def test_nan_anywhere_gives_nan(self, f, normalize):
-        y = noise(300, 10)
-        y[123] = nan
-        assert math.isnan(f(y, normalize))
-
-    @pytest.mark.parametrize("f", ALL, ids=name_of)
-    @pytest.mark.parametrize("normalize", [False, True])
-    def test_empty_series(self, f, normalize):
-        expected = 0.0 if f is q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f else nan
-        assert same(f([], normalize), expected)
-
-    @pytest.mark.parametrize("f", ALL, ids=name_of)
-    @pytest.mark.parametrize("n", [1, 2, 3])
-    def test_very_short_series_give_a_number(self, f, n):
-        for normalize in (False, True):
-            assert isinstance(f(noise(n, n), normalize), float)
-
-    @pytest.mark.parametrize("f", ALL, ids=name_of)
-    def test_infinity_gives_a_number(self, f):
-        y = noise(300, 11)
-        y[7] = inf
-        for normalize in (False, True):
-            assert isinstance(f(y, normalize), float)
-        assert math.isnan(q.co_addnoise_1_even_10_ami_at_10_f(y, False))
-
-    def test_constant_series_normalised(self):
-        y = [3.0] * 300
-        expected = {
-            q.sy_driftingmean50_min_f: nan,
-            sliding_std: nan,
-            sliding_mean: nan,
-            q.st_localextrema_n100_diffmaxabsmin_f: nan,
-            q.ph_walker_momentum_5_w_momentumzcross_f: 0.0,
-            q.ph_walker_biasprop_05_01_sw_meanabsdiff_f: nan,
-            q.in_automutualinfostats_diff_20_gaussian_ami8_f: nan,
-            q.fc_looplocalsimple_mean_stderr_chn_f: nan,
-            q.co_translateshape_circle_35_pts_statav4_m_f: nan,
-            q.ac_nl_035_f: nan,
-            q.ac_nl_036_f: nan,
-            q.ac_nl_112_f: nan,
-            q.dn_removepoints_absclose_05_ac2rat_f: nan,
-            q.co_addnoise_1_even_10_ami_at_10_f: nan,
-            q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f: nan,
-        }
-        for f, value in expected.items():
-            assert same(f(y, True), value), name_of(f)
-
-    def test_constant_series_raw(self):
-        y = [3.0] * 300
-        # Every circle holds all seven points.
-        assert q.co_translateshape_circle_35_pts_std_f(y) == 0.0
-        assert q.ac_nl_112_f(y, False) == 81.0
-        assert q.ph_walker_momentum_5_w_momentumzcross_f(y) == 0.0
-        assert q.st_localextrema_n100_diffmaxabsmin_f(y, False) == 0.0
-        assert math.isnan(q.st_localextrema_n100_diffmaxabsmin_f(y[:150], False))
-        assert q.st_localextrema_n100_diffmaxabsmin_f(y[:99], False) == 0.0
+@pytest.mark.parametrize("f, default", [row[:2] for row in FEATURES if row[1] is not None])
+def test_omitted_or_none_normalize_means_the_default(f, default):
+    y = [v * 3.0 + 1.0 for v in noise(120, 2)]
+    assert same(f(y), f(y, default)) and same(f(y, None), f(y, default))
 
 
-class TestSlidingWindowArguments:
-    @pytest.mark.parametrize(
-        "window_stat, across_win_stat", [("Std", "std"), ("median", "std"), ("mean", "mean"), ("std", "Std")]
-    )
-    def test_unknown_statistic_gives_nan(self, window_stat, across_win_stat):
-        assert math.isnan(q.sy_slidingwindow_f(noise(100), window_stat, across_win_stat, 5, 2, False))
+@pytest.mark.parametrize("f, empty, constant_z, constant_raw", [row[:1] + row[2:] for row in FEATURES],
+                         ids=lambda v: getattr(v, "__name__", None))
+def test_degenerate_input(f, empty, constant_z, constant_raw):
+    with_nan, with_inf = noise(300, 10), noise(300, 11)
+    with_nan[123], with_inf[7] = nan, inf
+    for normalize in (False, True):
+        assert math.isnan(f(with_nan, normalize))
+        assert same(f([], normalize), empty)
+        assert all(isinstance(f(y, normalize), float) for y in (noise(1, 1), noise(2, 2), noise(3, 3), with_inf))
+    assert same(f([3.0] * 300, True), constant_z)
+    raw = f([3.0] * 300, False)
+    assert isinstance(raw, float) if constant_raw is None else same(raw, constant_raw)
 
-    def test_more_segments_than_values_gives_nan(self):
-        assert math.isnan(q.sy_slidingwindow_f(noise(10), "mean", "std", 11, 1, False))
 
-    def test_zero_segments_is_an_internal_failure_and_the_module_keeps_working(self):
-        y = noise(100, 12)
-        for num_seg, inc_move in [(0, 1), (5, 0)]:
-            with pytest.raises(BaseException) as excinfo:
-                q.sy_slidingwindow_f(y, "mean", "std", num_seg, inc_move, False)
-            assert type(excinfo.value).__name__ == "PanicException"
-            assert str(excinfo.value) == "attempt to divide by zero"
-        assert q.sy_slidingwindow_f(y, "mean", "std", 5, 2, False) == sliding_mean(y, False)
-        assert math.isfinite(q.ac_nl_035_f(y))
+def test_required_normalize_where_none_means_false():
+    y = noise(250, 3)
+    assert sliding_mean(y, None) == sliding_mean(y, False)
+    with pytest.raises(TypeError) as excinfo:
+        q.st_localextrema_n100_diffmaxabsmin_f(y)
+    assert str(excinfo.value) == "st_localextrema_n100_diffmaxabsmin_f() missing 1 required positional argument: 'normalize'"
 
-class TestAddedNoise:
-    def test_same_value_on_every_call(self):
-        y = noise(500, 13)
-        first = q.co_addnoise_1_even_10_ami_at_10_f(y)
-        assert math.isfinite(first)
-        assert all(q.co_addnoise_1_even_10_ami_at_10_f(y) == first for _ in range(5))
 
-    def test_same_value_from_threads_and_interleaved_with_the_robust_fit(self):
-        y = noise(800, 14)
-        expected = q.co_addnoise_1_even_10_ami_at_10_f(y)
-        fluct = q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f(y)
-        results = []
+Y99 = noise(99, 5)
 
-        def work():
-            for _ in range(10):
-                results.append((q.co_addnoise_1_even_10_ami_at_10_f(y), q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f(y)))
+EXAMPLES = [
+    (q.ac_nl_112_f, [1, 2, 3], False, 12.0),  # 3 * 2 * 2 * 1 over one product
+    (q.ac_nl_035_f, [2, 0, 5, 1, 0, 3], False, 90.0),  # y5 * y5 * y2 * y0
+    (q.ac_nl_035_f, [1, 2, 3, 4, 5], False, nan),
+    (q.sy_driftingmean50_min_f, noise(49), False, nan),
+    (q.st_localextrema_n100_diffmaxabsmin_f, Y99, False, abs(max(Y99) - abs(min(Y99)))),
+    *[(q.st_localextrema_n100_diffmaxabsmin_f, noise(n), False, nan) for n in (100, 150, 199)],
+    (q.ph_walker_momentum_5_w_momentumzcross_f, [1.0, 2.0, 3.0, 2.5, 4.0, 0.5], False, 0.0),
+    # w = 1, -1, then the inertial -3 moved a fifth of the way to 5: -1.4
+    (q.ph_walker_momentum_5_w_momentumzcross_f, [1.0, -1.0, 5.0], False, 0.5),
+    (q.ph_walker_momentum_5_w_momentumzcross_f, [1.0], False, nan),
+    # w = 0, 0.2 (slowly, as 2 -> 1 falls), 0.6 (quickly, as 1 -> 4 rises): 6.2 / 3 in doubles
+    (q.ph_walker_biasprop_05_01_sw_meanabsdiff_f, [2.0, 1.0, 4.0], False, 2.0666666666666664),
+    (q.ph_walker_biasprop_05_01_sw_meanabsdiff_f, [-2.5], False, 2.5),
+    *[(f, noise(6), False, nan) for f in (q.co_translateshape_circle_35_pts_std_f, q.co_translateshape_circle_35_pts_statav4_m_f)],
+    (q.co_translateshape_circle_35_pts_std_f, noise(7), False, nan),  # one centre, one count
+    # six counts in windows of one: their spread over itself
+    (q.co_translateshape_circle_35_pts_statav4_m_f, [0, 0, 0, 0, 5] + [0] * 7, False, 1.0),
+    (q.in_automutualinfostats_diff_20_gaussian_ami8_f, noise(13), False, nan),
+    (q.in_automutualinfostats_diff_20_gaussian_ami8_f, noise(14), False, FINITE),
+    # every training length up to 10 needs two residuals
+    (q.fc_looplocalsimple_mean_stderr_chn_f, noise(11), False, nan),
+    (q.fc_looplocalsimple_mean_stderr_chn_f, noise(12), False, FINITE),
+    (q.dn_removepoints_absclose_05_ac2rat_f, [1.0, 2.0], True, nan),
+    (q.dn_removepoints_absclose_05_ac2rat_f, noise(3), True, FINITE),
+    (q.co_addnoise_1_even_10_ami_at_10_f, [1.0], False, nan),
+    (q.co_addnoise_1_even_10_ami_at_10_f, [1.0, 2.0], False, FINITE),
+    (q.co_addnoise_1_even_10_ami_at_10_f, [1.0, inf, 2.0], False, nan),
+]
 
-        threads = [threading.Thread(target=work) for _ in range(4)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        assert results == [(expected, fluct)] * 40
 
-    def test_too_short_or_non_finite(self):
-        f = q.co_addnoise_1_even_10_ami_at_10_f
-        assert math.isnan(f([1.0], False))
-        assert math.isfinite(f([1.0, 2.0], False))
-        assert math.isnan(f([1.0, inf, 2.0], False))
+@pytest.mark.parametrize("f, y, normalize, expected", EXAMPLES)
+def test_worked_examples_and_length_thresholds(f, y, normalize, expected):
+    got = f(y, normalize)
+    assert math.isfinite(got) if expected is FINITE else same(got, expected)
+
+
+def test_drifting_mean_ignores_values_after_the_last_whole_segment():
+    f, y = q.sy_driftingmean50_min_f, noise(150, 4)
+    assert f(y[:149]) == f(y[:100]) == f(y[:100] + [1e9] * 49) != f(y)
+
+
+@pytest.mark.parametrize("normalize", [False, True])
+def test_robust_fluctuation_below_32_values_is_zero(normalize):
+    f = q.sc_fluctanal_2_dfa_50_2_logi_r2_se2_f
+    assert [f(noise(n, n), normalize) for n in range(32)] == [0.0] * 32
+    assert f(noise(32, 32), normalize) > 0.0
+
+
+@pytest.mark.parametrize("window_stat, across_win_stat, num_seg, n", [
+    ("Std", "std", 5, 100), ("median", "std", 5, 100), ("mean", "mean", 5, 100), ("std", "Std", 5, 100),
+    ("mean", "std", 11, 10)])
+def test_sliding_window_unknown_statistic_or_more_segments_than_values_gives_nan(window_stat, across_win_stat, num_seg, n):
+    assert math.isnan(q.sy_slidingwindow_f(noise(n), window_stat, across_win_stat, num_seg, 2, False))
+
+
+@pytest.mark.parametrize("num_seg, inc_move", [(0, 1), (5, 0)])
+def test_sliding_window_without_segments_or_steps_is_an_internal_failure(num_seg, inc_move):
+    with pytest.raises(BaseException) as excinfo:
+        q.sy_slidingwindow_f(noise(100), "mean", "std", num_seg, inc_move, False)
+    assert type(excinfo.value).__name__ == "PanicException" and str(excinfo.value) == "attempt to divide by zero"
+
+
+def test_added_noise_is_the_same_on_every_call():
+    y = noise(500, 13)
+    values = [q.co_addnoise_1_even_10_ami_at_10_f(y) for _ in range(5)]
+    assert math.isfinite(values[0]) and values == values[:1] * 5
