@@ -4,6 +4,7 @@ binding and conversion errors, result classes and PanicException."""
 import array
 import inspect
 import math
+import pathlib
 import subprocess
 import sys
 import textwrap
@@ -12,8 +13,10 @@ import numpy as np
 import pytest
 
 import quorlex
-from signatures import SIGNATURES
 
+# Every module attribute in registration order: a function's signature, or a
+# result class's name where the class is registered.
+SIGNATURES = (pathlib.Path(__file__).parent / "signatures.txt").read_text().split("\n")[:-1]
 ORDER = [s.split("(")[0] for s in SIGNATURES]
 REGISTERED = [n for n in ORDER if hasattr(quorlex, n)]
 FUNCTIONS = [n for n in REGISTERED if n.endswith("_f")]
