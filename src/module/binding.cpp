@@ -92,12 +92,8 @@ namespace {
     PyErr_NormalizeException(&type, &value, &traceback);
     PyObject* cause = value != nullptr ? PyException_GetCause(value) : nullptr;
     PyObject* text = value != nullptr ? PyObject_Str(value) : nullptr;
-    std::string message = std::string("argument '") + param + "': ";
-    if (text != nullptr) {
-        Py_ssize_t size = 0;
-        if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) message.append(utf8, static_cast<std::size_t>(size));
-        Py_DECREF(text);
-    }
+    const std::string message = std::string("argument '") + param + "': " + utf8_text(text);
+    Py_XDECREF(text);
     PyErr_Clear();
     PyObject* wrapped = PyObject_CallFunction(PyExc_TypeError, "s", message.c_str());
     if (wrapped != nullptr) {
@@ -217,10 +213,7 @@ bool convert_series(PyObject* object, SeriesValue& out) {
 std::string type_attribute(PyObject* type, const char* attribute) {
     std::string result;
     if (PyObject* value = PyObject_GetAttrString(type, attribute)) {
-        if (PyUnicode_Check(value)) {
-            Py_ssize_t size = 0;
-            if (const char* text = PyUnicode_AsUTF8AndSize(value, &size)) result.assign(text, static_cast<std::size_t>(size));
-        }
+        if (PyUnicode_Check(value)) result = utf8_text(value);
         Py_DECREF(value);
     }
     PyErr_Clear();
@@ -325,16 +318,6 @@ bool keyword_matches(PyObject* keyword, const char* name) {
     return PyUnicode_CompareWithASCIIString(keyword, name) == 0;
 }
 
-std::string keyword_text(PyObject* keyword) {
-    Py_ssize_t size = 0;
-    const char* text = PyUnicode_AsUTF8AndSize(keyword, &size);
-    if (text == nullptr) {
-        PyErr_Clear();
-        return "?";
-    }
-    return std::string(text, static_cast<std::size_t>(size));
-}
-
 }  // namespace
 
 PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -349,10 +332,10 @@ PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nar
         std::size_t i = 0;
         while (i < f.param_count && !keyword_matches(keyword, f.params[i].name)) ++i;
         if (i == f.param_count) {
-            return type_error(std::string(f.name) + "() got an unexpected keyword argument '" + keyword_text(keyword) + "'");
+            return type_error(std::string(f.name) + "() got an unexpected keyword argument '" + utf8_text(keyword, "?") + "'");
         }
         if (slots[i] != nullptr) {
-            return type_error(std::string(f.name) + "() got multiple values for argument '" + keyword_text(keyword) + "'");
+            return type_error(std::string(f.name) + "() got multiple values for argument '" + utf8_text(keyword, "?") + "'");
         }
         slots[i] = args[given + static_cast<std::size_t>(k)];
     }

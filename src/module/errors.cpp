@@ -66,15 +66,20 @@ void ensure_error_set() {
     }
 }
 
-std::string type_qualname(PyObject* object) {
-    std::string result = "?";
-    PyObject* name = PyType_GetQualName(Py_TYPE(object));
-    if (name != nullptr) {
-        Py_ssize_t size = 0;
-        if (const char* text = PyUnicode_AsUTF8AndSize(name, &size)) result.assign(text, static_cast<std::size_t>(size));
-        Py_DECREF(name);
+std::string utf8_text(PyObject* text, const std::string& fallback) {
+    Py_ssize_t size = 0;
+    const char* utf8 = text != nullptr ? PyUnicode_AsUTF8AndSize(text, &size) : nullptr;
+    if (utf8 == nullptr) {
+        PyErr_Clear();
+        return fallback;
     }
-    PyErr_Clear();
+    return std::string(utf8, static_cast<std::size_t>(size));
+}
+
+std::string type_qualname(PyObject* object) {
+    PyObject* name = PyType_GetQualName(Py_TYPE(object));
+    std::string result = utf8_text(name, "?");
+    Py_XDECREF(name);
     return result;
 }
 

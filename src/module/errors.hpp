@@ -21,6 +21,10 @@ PyObject* type_error(const std::string& message);
 // Ensures an exception is pending after an interpreter call reported failure.
 void ensure_error_set();
 
+// The UTF-8 text of a str object, or `fallback` (with the error cleared) when
+// it is null or cannot be encoded.
+std::string utf8_text(PyObject* text, const std::string& fallback = "");
+
 // The qualified name of an object's type, as used in conversion messages.
 std::string type_qualname(PyObject* object);
 
