@@ -19,17 +19,23 @@ public:
         count
     };
 
-    // `make` must not start parallel work: a thread waiting here runs nothing else.
+    // `make` must not start parallel work: a thread waiting here runs nothing
+    // else. If `make` fails, the failure propagates and a later call retries.
     template <class Make>
     const std::vector<double>& get(Item item, Make make) {
         Entry& e = entries_[static_cast<std::size_t>(item)];
-        std::call_once(e.once, [&] { e.value = make(); });
+        const std::lock_guard lock(e.mutex);
+        if (!e.ready) {
+            e.value = make();
+            e.ready = true;
+        }
         return e.value;
     }
 
 private:
     struct Entry {
-        std::once_flag once;
+        std::mutex mutex;
+        bool ready = false;
         std::vector<double> value;
     };
     std::array<Entry, static_cast<std::size_t>(Item::count)> entries_;
