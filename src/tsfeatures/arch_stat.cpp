@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <variant>
 #include <vector>
 
 #include "tsfeatures/ols.hpp"
@@ -22,40 +23,23 @@ double arch_stat(Series y, std::uint64_t lags, bool demean) {
         s[t] = x * x;
     }
 
-    // Row t (t = lags .. n-1) regresses s_t on 1, s_(t-1), ..., s_(t-lags);
-    // regressor j of row t is 1 for j = 0, else s[t - j].
-    const std::size_t k = lags + 1;
-    const std::size_t first = lags;
-    const auto regressor = [&](std::size_t j, std::size_t t) { return j == 0 ? 1.0 : s[t - j]; };
-    std::vector<double> xtx(k * k, 0.0);
-    std::vector<double> xty(k, 0.0);
-    for (std::size_t i = 0; i < k; ++i) {
-        for (std::size_t j = i; j < k; ++j) {
-            double sum = 0.0;
-            for (std::size_t t = first; t < n; ++t) sum += regressor(i, t) * regressor(j, t);
-            xtx[i * k + j] = sum;
-            xtx[j * k + i] = sum;
-        }
-        double sum = 0.0;
-        for (std::size_t t = first; t < n; ++t) sum += regressor(i, t) * s[t];
-        xty[i] = sum;
-    }
-    const auto solved = solve_normal_equations(xtx, xty);
-    const auto* b = std::get_if<std::vector<double>>(&solved);
-    if (b == nullptr) return nan;
+    // Rows t = lags .. n-1 regress s_t on 1, s_(t-1), ..., s_(t-lags): the
+    // regressor columns are a column of ones and lagged views of s.
+    const std::size_t rows = n - lags;
+    const Series target = Series(s).subspan(lags, rows);
+    const std::vector<double> ones(rows, 1.0);
+    std::vector<Series> columns{ones};
+    for (std::size_t j = 1; j <= lags; ++j) columns.push_back(Series(s).subspan(lags - j, rows));
+    const auto fit = ols(target, columns);
+    const auto* result = std::get_if<OlsResult>(&fit);
+    if (result == nullptr) return nan;
 
-    const std::size_t rows = n - first;
     double total = 0.0;
-    for (std::size_t t = first; t < n; ++t) total += s[t];
+    for (double v : target) total += v;
     const double ybar = total / static_cast<double>(rows);
     double sst = 0.0;
-    double ssr = 0.0;
-    for (std::size_t t = first; t < n; ++t) {
-        double fitted = 0.0;
-        for (std::size_t j = 0; j < k; ++j) fitted += regressor(j, t) * (*b)[j];
-        sst += (s[t] - ybar) * (s[t] - ybar);
-        ssr += (s[t] - fitted) * (s[t] - fitted);
-    }
+    for (double v : target) sst += (v - ybar) * (v - ybar);
+    const double ssr = result->ssr;
     if (sst == 0.0) return ssr == 0.0 ? 1.0 : 0.0;
     if (sst < 1e-10) return ssr < 1e-10 ? 1.0 : 0.0;
     return 1.0 - ssr / sst;
