@@ -20,47 +20,31 @@ struct ResultObject {
 using SetObject = ResultObject<parallel::FeatureSet>;
 using CumulativeObject = ResultObject<parallel::CumulativeTable>;
 
+// A new list holding make(item) for every item; nullptr if any fails.
+template <class Items, class Make>
+PyObject* list_of(const Items& items, Make make) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PyObject* item = make(items[i]);
+        if (item == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+    }
+    return list;
+}
+
 PyObject* string_list(const std::vector<std::string>& strings) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(strings.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < strings.size(); ++i) {
-        PyObject* item = PyUnicode_FromStringAndSize(strings[i].data(), static_cast<Py_ssize_t>(strings[i].size()));
-        if (item == nullptr) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
+    return list_of(strings, [](const std::string& text) {
+        return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    });
 }
 
-PyObject* float_list(const std::vector<double>& values) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        PyObject* item = PyFloat_FromDouble(values[i]);
-        if (item == nullptr) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
-}
+PyObject* float_list(const std::vector<double>& values) { return list_of(values, PyFloat_FromDouble); }
 
-PyObject* row_lists(const std::vector<std::vector<double>>& rows) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(rows.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        PyObject* row = float_list(rows[i]);
-        if (row == nullptr) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SetItem(list, static_cast<Py_ssize_t>(i), row);
-    }
-    return list;
-}
+PyObject* row_lists(const std::vector<std::vector<double>>& rows) { return list_of(rows, float_list); }
 
 // A getter builds a fresh list from the record under a shared read.
 template <class Object, class Build>
