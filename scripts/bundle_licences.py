@@ -4,8 +4,8 @@ files, then writes the wheel into an output directory.
 Usage: bundle_licences.py WHEEL OUTPUT_DIR
 
 auditwheel records each library it copies into the wheel in a CycloneDX SBOM
-under <dist-info>/sboms/, as a pkg:deb/debian/<package>@<version> component on
-Debian. Each such package's copyright file becomes
+under <dist-info>/sboms/, as a pkg:deb/<distribution>/<package>@<version>
+component on Debian and its derivatives. Each such package's copyright file becomes
 <dist-info>/licenses/<source package>.copyright (libgsl27 and libgslcblas0 share
 "gsl"), and every licence text those files refer to in
 /usr/share/common-licenses/ (Apache-2.0 for oneTBB, GPL-2 for FFTW, ...) is
@@ -26,7 +26,7 @@ import zipfile
 
 DOC = pathlib.Path("/usr/share/doc")
 COMMON_LICENSES = pathlib.Path("/usr/share/common-licenses")
-DEBIAN_COMPONENT = re.compile(r"pkg:deb/debian/([^@?#]+)")
+DEBIAN_COMPONENT = re.compile(r"pkg:deb/[^/]+/([^@?#]+)")
 COMMON_LICENSE_REFERENCE = re.compile(r"/usr/share/common-licenses/([A-Za-z0-9.+-]+[A-Za-z0-9+])")
 
 
