@@ -1,7 +1,8 @@
 """The release wheel: its tag, its licence files and RECORD, and that it runs on
 fresh CPython 3.11 and 3.13 environments with the system's copies of the
 libraries it bundles made unloadable, giving the developer build's values to
-the bit. Also: a missing build dependency is named with its Debian package.
+the bit. Also: the source archive carries the tree, and a missing build
+dependency is named with its Debian package.
 
 scripts/check-wheel runs this with QUORLEX_WHEEL (the repaired wheel) and
 QUORLEX_DEVELOPER_BUILD (the directory of the unrepaired extension module)."""
@@ -15,6 +16,7 @@ import pathlib
 import re
 import subprocess
 import sys
+import tarfile
 import zipfile
 
 import pytest
@@ -178,3 +180,15 @@ def test_missing_dependency_names_its_debian_package(setting, message, tmp_path)
     run = subprocess.run(command, env=env, capture_output=True, text=True)
     assert run.returncode != 0
     assert re.search(rf"^  {re.escape(message)}$", run.stderr, re.MULTILINE), run.stderr
+
+
+def test_sdist_carries_the_tracked_tree(tmp_path):
+    subprocess.run([sys.executable, "-m", "build", "--sdist", "--no-isolation", "-o", str(tmp_path), str(REPO)],
+                   check=True, capture_output=True)
+    (archive,) = tmp_path.glob("quorlex-*.tar.gz")
+    with tarfile.open(archive) as sdist:
+        members = {name.split("/", 1)[1] for name in sdist.getnames() if "/" in name}
+    tracked = subprocess.run(["git", "-C", str(REPO), "ls-files"], check=True, capture_output=True,
+                             text=True).stdout.split()
+    assert set(tracked) <= members
+    assert not [name for name in members if name.split("/")[0] in {"build", "dist", ".venv"}]
