@@ -135,11 +135,11 @@ def test_masked_system_libraries_break_the_developer_build(developer_module):
 
 
 def interpreter(version):
-    """CPython `version` from pyenv, or from the system."""
+    """CPython `version` from pyenv, else from the system."""
     root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = sorted(glob.glob(f"{root}/versions/{version}.*/bin/python{version}")) + glob.glob(f"/usr/bin/python{version}")
+    found = glob.glob(f"{root}/versions/{version}.*/bin/python{version}") or glob.glob(f"/usr/bin/python{version}")
     assert found, f"no CPython {version}: install it with pyenv"
-    return found[-1]
+    return found[0]
 
 
 @pytest.mark.parametrize("version", ["3.11", "3.13"])
