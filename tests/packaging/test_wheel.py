@@ -4,8 +4,9 @@ libraries it bundles made unloadable, giving the developer build's values to
 the bit. Also: the source archive carries the tree, and a missing build
 dependency is named with its Debian package.
 
-scripts/check-wheel runs this with QUORLEX_WHEEL (the repaired wheel) and
-QUORLEX_DEVELOPER_BUILD (the directory of the unrepaired extension module)."""
+scripts/check-wheel runs this after building the wheel in scripts/check's build
+directory: the repaired wheel is the one in dist/ and the developer build is the
+unrepaired extension module in build/check/python."""
 
 import base64
 import glob
@@ -30,7 +31,9 @@ BUNDLED = {"libgsl", "libgslcblas", "libfftw3", "libtbb"}
 
 @pytest.fixture(scope="module")
 def wheel_path():
-    return pathlib.Path(os.environ["QUORLEX_WHEEL"])
+    wheels = list((REPO / "dist").glob("quorlex-*.whl"))
+    assert len(wheels) == 1, "expected the one wheel scripts/wheel leaves in dist/"
+    return wheels[0]
 
 
 @pytest.fixture(scope="module")
@@ -52,9 +55,9 @@ def metadata(wheel, dist_info):
 
 @pytest.fixture(scope="module")
 def developer_module():
-    extensions = glob.glob(os.path.join(os.environ["QUORLEX_DEVELOPER_BUILD"], "quorlex*.so"))
-    assert len(extensions) == 1, extensions
-    return pathlib.Path(extensions[0])
+    extensions = list((REPO / "build" / "check" / "python").glob("quorlex*.so"))
+    assert len(extensions) == 1, "expected the extension scripts/check builds in build/check/python"
+    return extensions[0]
 
 
 def bundled_base(name):
