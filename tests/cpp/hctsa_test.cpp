@@ -120,7 +120,7 @@ TEST(hctsa_test, first_minima_match_the_lag_by_lag_routine) {
 }
 
 TEST(hctsa_test, shared_intermediates_give_every_member_its_own_value) {
-    for (std::size_t n : {1, 2, 7, 64, 301}) {
+    for (std::size_t n : {1, 2, 7, 64, 150}) {
         V y = noise(n, static_cast<unsigned>(n));
         for (std::size_t i = 1; i < y.size(); ++i) y[i] += 0.3 * y[i - 1];
         auto shared = std::make_shared<quorlex::parallel::HctsaShared>();
