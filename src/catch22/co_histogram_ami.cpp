@@ -10,17 +10,22 @@
 namespace quorlex::catch22 {
 
 double joint_histogram_ami(std::span<const std::uint32_t> bins, std::uint32_t n_edges, std::size_t tau) {
+    JointHistogram scratch;
+    return scratch.ami(bins, n_edges, tau);
+}
+
+double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_edges, std::size_t tau) {
     const std::size_t n = bins.size();
     const std::size_t num_bins = n_edges - 1;
-    const std::uint32_t stride = n_edges;
-    const std::size_t n_joint = static_cast<std::size_t>(stride) * stride;
 
-    // The published routine counts the joint codes b2 + (b1 - 1) * stride
-    // (32-bit, wrapping) against the edges 1, 2, ..., n_joint: the codes are
+    // The published routine counts the joint codes b2 + (b1 - 1) * n_edges
+    // (32-bit, wrapping) against the edges 1, 2, ..., n_edges^2: the codes are
     // whole numbers, so the first edge >= code is index code - 1, or 0 for
-    // every code <= 1 (negative codes come from values in no bin). Count
-    // index a * stride + b, with a and b below num_bins, is the table cell
-    // p[b][a]; the last code of each group is dropped.
+    // every code <= 1. Index a * n_edges + b, with a and b below num_bins, is
+    // the table cell p[b][a]; the last index of each group is dropped. With
+    // bins below n_edges (as histbinassign gives) that is: b1 = 0, or b1 = 1
+    // with b2 <= 1, counts in p[0][0]; otherwise b2 = 0 is dropped and the
+    // rest counts in p[b2 - 1][b1 - 1].
     //
     // Only the occupied cells are visited, in the row-major order of the
     // full table. That order is the order of every sum below (row marginals
@@ -28,47 +33,55 @@ double joint_histogram_ami(std::span<const std::uint32_t> bins, std::uint32_t n_
     // then columns), and an empty cell only adds +0.0 to a non-negative sum
     // or is skipped by the p > 0 test, so the sums are bit for bit those of a
     // walk over the whole table.
-    std::vector<std::uint32_t> counts(num_bins * num_bins, 0);  // row-major p[row][col]
-    std::vector<std::uint32_t> occupied;
+    counts_.assign(num_bins * num_bins, 0);
+    occupied_.clear();
+    const auto count = [&](std::size_t cell) {
+        if (counts_[cell]++ == 0) occupied_.push_back(static_cast<std::uint32_t>(cell));
+    };
     for (std::size_t k = 0; k + tau < n; ++k) {
         const std::uint32_t b1 = bins[k];
         const std::uint32_t b2 = bins[k + tau];
-        const auto code = static_cast<std::int32_t>(b2 + (b1 - 1) * stride);
-        std::size_t index;
-        if (code <= 1) {
-            index = 0;
-        } else if (static_cast<std::size_t>(code) <= n_joint) {
-            index = static_cast<std::size_t>(code) - 1;
-        } else {
-            continue;
+        if (b1 == 0 || (b1 == 1 && b2 <= 1)) {
+            count(0);
+        } else if (b2 != 0) {
+            count((b2 - 1) * num_bins + (b1 - 1));
         }
-        const std::size_t a = index / stride;
-        const std::size_t b = index % stride;
-        if (a >= num_bins || b >= num_bins) continue;
-        const std::size_t cell = b * num_bins + a;
-        if (counts[cell]++ == 0) occupied.push_back(static_cast<std::uint32_t>(cell));
     }
-    std::sort(occupied.begin(), occupied.end());
+    if (occupied_.empty()) return std::numeric_limits<double>::quiet_NaN();
+    // Row-major order: a scan of the table when it is small next to the
+    // number of occupied cells, a sort otherwise.
+    if (counts_.size() <= 4 * occupied_.size()) {
+        occupied_.clear();
+        for (std::size_t cell = 0; cell < counts_.size(); ++cell) {
+            if (counts_[cell] != 0) occupied_.push_back(static_cast<std::uint32_t>(cell));
+        }
+    } else {
+        std::sort(occupied_.begin(), occupied_.end());
+    }
 
     std::int32_t sum_bins = 0;
-    for (std::uint32_t cell : occupied) sum_bins += static_cast<std::int32_t>(counts[cell]);
-    // Only edges that leave values outside every bin (never the even-width
-    // edges here, which span the data with a margin) can empty the table.
-    if (sum_bins == 0) return std::numeric_limits<double>::quiet_NaN();
+    for (std::uint32_t cell : occupied_) sum_bins += static_cast<std::int32_t>(counts_[cell]);
     const double total = static_cast<double>(sum_bins);
-    const auto p = [&](std::uint32_t cell) { return static_cast<double>(counts[cell]) / total; };
+    p_.resize(occupied_.size());
+    rows_.resize(occupied_.size());
+    cols_.resize(occupied_.size());
+    for (std::size_t i = 0; i < occupied_.size(); ++i) {
+        p_[i] = static_cast<double>(counts_[occupied_[i]]) / total;
+        rows_[i] = occupied_[i] / static_cast<std::uint32_t>(num_bins);
+        cols_[i] = occupied_[i] % static_cast<std::uint32_t>(num_bins);
+    }
 
-    std::vector<double> pi(num_bins, 0.0);
-    std::vector<double> pj(num_bins, 0.0);
-    for (std::uint32_t cell : occupied) {
-        pi[cell / num_bins] += p(cell);
-        pj[cell % num_bins] += p(cell);
+    pi_.assign(num_bins, 0.0);
+    pj_.assign(num_bins, 0.0);
+    for (std::size_t i = 0; i < p_.size(); ++i) {
+        pi_[rows_[i]] += p_[i];
+        pj_[cols_[i]] += p_[i];
     }
 
     double ami = 0.0;
-    for (std::uint32_t cell : occupied) {
-        const double pij = p(cell);
-        if (pij > 0) ami += pij * std::log(pij / (pj[cell % num_bins] * pi[cell / num_bins]));
+    for (std::size_t i = 0; i < p_.size(); ++i) {
+        const double pij = p_[i];
+        if (pij > 0) ami += pij * std::log(pij / (pj_[cols_[i]] * pi_[rows_[i]]));
     }
     return ami;
 }

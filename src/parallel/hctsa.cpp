@@ -23,7 +23,6 @@
 #include "hctsa/distribution/dn_trimmedmean.hpp"
 #include "hctsa/distribution/dn_withinp.hpp"
 #include "hctsa/helpers/bf_point_of_crossing.hpp"
-#include "hctsa/helpers/digamma.hpp"
 #include "helpers/failure.hpp"
 #include "parallel/pool.hpp"
 
@@ -125,15 +124,14 @@ void HctsaShared::prepare(Series y) {
     std::array<std::vector<double>, n_curves> inputs;
     std::array<std::vector<double>, n_curves> entries;
     std::array<bool, n_curves> valid{};
-    std::vector<double> psi;
+    std::array<hctsa::KraskovInputs, n_curves> kraskov;
     for (std::size_t c = 0; c < n_curves; ++c) {
         inputs[c] = curve_input(y, static_cast<Curve>(c));
         valid[c] = common::all_finite(inputs[c]) && inputs[c].size() >= 2;
-        if (valid[c]) entries[c].resize(hctsa::ami_curve_length(inputs[c].size(), curve_specs[c].max_lag));
+        if (!valid[c]) continue;
+        entries[c].resize(hctsa::ami_curve_length(inputs[c].size(), curve_specs[c].max_lag));
+        kraskov[c] = hctsa::kraskov_inputs(inputs[c], curve_specs[c].estimator);
     }
-    // One digamma table long enough for both series (psi(k) is the same value
-    // whatever the table's length).
-    psi = hctsa::digamma_table(y.size() + 1);
 
     const std::vector<std::size_t> bins = min_ami_bins();
     const bool finite = common::all_finite(y) && !y.empty();
@@ -160,7 +158,8 @@ void HctsaShared::prepare(Series y) {
         if (job.kind == 0) {
             acf_value = hctsa::co_autocorr(y);
         } else if (job.kind == 1) {
-            entries[job.a][job.b] = hctsa::ami_at_lag(inputs[job.a], job.b + 1, curve_specs[job.a].estimator, psi);
+            entries[job.a][job.b] =
+                hctsa::ami_at_lag(inputs[job.a], job.b + 1, curve_specs[job.a].estimator, kraskov[job.a]);
         } else {
             first_minima[job.a][job.b] = hctsa::first_ami_minimum(y, sorted, min_ami_methods[job.a], bins[job.b]);
         }

@@ -73,50 +73,92 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
                 std::span<const double> psi) {
     const std::size_t n = x.size();
     std::vector<std::size_t> rank_x(n), rank_z(n);
-    std::vector<double> xs(n), zx(n), zs(n);
+    std::vector<double> xs(n), zs(n);
     for (std::size_t r = 0; r < n; ++r) {
         rank_x[by_x[r]] = r;
         xs[r] = x[by_x[r]];
-        zx[r] = z[by_x[r]];
         rank_z[by_z[r]] = r;
         zs[r] = z[by_z[r]];
+    }
+
+    // A grid of g x g cells by rank: strip c of either axis holds the ranks r
+    // with r * g / n == c, so every strip holds about n / g points and the
+    // cells about two. Points are stored cell by cell.
+    const std::size_t g = std::max<std::size_t>(1, static_cast<std::size_t>(std::sqrt(static_cast<double>(n) / 2.0)));
+    const auto strip = [n, g](std::size_t rank) { return rank * g / n; };
+    std::vector<double> strip_max_x(g), strip_min_x(g), strip_max_z(g), strip_min_z(g);
+    for (std::size_t r = 0; r < n; ++r) {
+        const std::size_t c = strip(r);
+        if (r == 0 || strip(r - 1) != c) {
+            strip_min_x[c] = xs[r];
+            strip_min_z[c] = zs[r];
+        }
+        strip_max_x[c] = xs[r];
+        strip_max_z[c] = zs[r];
+    }
+    std::vector<std::size_t> start(g * g + 1, 0);
+    for (std::size_t j = 0; j < n; ++j) ++start[strip(rank_x[j]) * g + strip(rank_z[j]) + 1];
+    for (std::size_t c = 0; c < g * g; ++c) start[c + 1] += start[c];
+    std::vector<double> cell_x(n), cell_z(n);
+    std::vector<std::size_t> cell_id(n);
+    {
+        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t j = 0; j < n; ++j) {
+            const std::size_t at = fill[strip(rank_x[j]) * g + strip(rank_z[j])]++;
+            cell_x[at] = x[j];
+            cell_z[at] = z[j];
+            cell_id[at] = j;
+        }
     }
 
     // Summed in point order, as the definition sums.
     double s = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
-        // Walk outward from the point in x order, always to the nearer side in
-        // x, until the x gap alone reaches the fourth-smallest distance found:
-        // every point left out is at least that far in the maximum norm, so
-        // the four smallest distances (offered as the literal
-        // max(|x_j - x_m|, |z_j - z_m|)) are those of all points, and eps is
-        // exactly the value that sorting the whole row would give.
-        const std::size_t r = rank_x[j];
-        std::size_t below = r;      // next candidate on the left is below - 1
-        std::size_t above = r + 1;  // next candidate on the right
+        // Search a block of cells around the point, growing it on the side
+        // nearest to the point, until every point outside the block is at
+        // least the fourth-smallest distance found away in x or in z (the
+        // bounds are fl differences with the strips' extreme values, so they
+        // never exceed the fl differences of any point beyond). The four
+        // smallest distances, offered as the literal
+        // max(|x_j - x_m|, |z_j - z_m|), are then those of all points, and
+        // eps is exactly the value that sorting the whole row would give.
+        const std::size_t cx = strip(rank_x[j]);
+        const std::size_t cz = strip(rank_z[j]);
+        std::size_t x0 = cx, x1 = cx, z0 = cz, z1 = cz;
         Smallest best;
+        const auto search = [&](std::size_t ax, std::size_t az) {
+            const std::size_t cell = ax * g + az;
+            for (std::size_t at = start[cell]; at < start[cell + 1]; ++at) {
+                if (cell_id[at] == j) continue;
+                best.offer(std::max(std::fabs(x[j] - cell_x[at]), std::fabs(z[j] - cell_z[at])));
+            }
+        };
+        search(cx, cz);
         while (true) {
-            const double dl = below > 0 ? std::fabs(x[j] - xs[below - 1]) : inf;
-            const double du = above < n ? std::fabs(x[j] - xs[above]) : inf;
-            if (dl <= du) {
-                if (!(dl < best.kth())) break;
-                --below;
-                best.offer(std::max(dl, std::fabs(z[j] - zx[below])));
+            const double left = x0 > 0 ? x[j] - strip_max_x[x0 - 1] : inf;
+            const double right = x1 + 1 < g ? strip_min_x[x1 + 1] - x[j] : inf;
+            const double down = z0 > 0 ? z[j] - strip_max_z[z0 - 1] : inf;
+            const double up = z1 + 1 < g ? strip_min_z[z1 + 1] - z[j] : inf;
+            const double nearest = std::min(std::min(left, right), std::min(down, up));
+            if (!(nearest < best.kth())) break;
+            if (nearest == left) {
+                --x0;
+                for (std::size_t az = z0; az <= z1; ++az) search(x0, az);
+            } else if (nearest == right) {
+                ++x1;
+                for (std::size_t az = z0; az <= z1; ++az) search(x1, az);
+            } else if (nearest == down) {
+                --z0;
+                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0);
             } else {
-                if (!(du < best.kth())) break;
-                best.offer(std::max(du, std::fabs(z[j] - zx[above])));
-                ++above;
+                ++z1;
+                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z1);
             }
         }
         const double eps = best.kth();
-        // Every point within eps in x has been walked over (its x gap is below
-        // eps), so nx is counted inside the walked range; the point itself is
-        // not in it.
-        const auto inside_x = [&](std::size_t q) { return std::fabs(x[j] - xs[q]) < eps; };
-        std::size_t nx = 0;
-        for (std::size_t q = below; q < r; ++q) nx += inside_x(q) ? 1 : 0;
-        for (std::size_t q = r + 1; q < above; ++q) nx += inside_x(q) ? 1 : 0;
+        const std::size_t rx = rank_x[j];
         const std::size_t rz = rank_z[j];
+        const std::size_t nx = count_below(xs, rx, x[j], eps) + count_above(xs, rx, x[j], eps);
         const std::size_t nz = count_below(zs, rz, z[j], eps) + count_above(zs, rz, z[j], eps);
         s += psi[nx + 1] + psi[nz + 1];
     }

@@ -24,7 +24,8 @@ double first_ami_minimum(Series y, Series sorted, std::string_view method, std::
     const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
     const auto assigned = catch22::histbinassign(y, edges);
     const auto n_edges = static_cast<std::uint32_t>(edges.size());
-    const auto ami = [&](std::size_t lag) { return catch22::joint_histogram_ami(assigned, n_edges, lag); };
+    catch22::JointHistogram table;
+    const auto ami = [&](std::size_t lag) { return table.ami(assigned, n_edges, lag); };
     double before = ami(0);
     double current = ami(1);
     for (std::size_t j = 2; j <= last; ++j) {

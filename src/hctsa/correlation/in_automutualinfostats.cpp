@@ -78,18 +78,23 @@ std::size_t ami_curve_length(std::size_t n, std::size_t max_lag) {
     return std::min(max_lag, (n + 1) / 2);  // ceil(n / 2)
 }
 
-double ami_at_lag(Series y, std::size_t lag, std::string_view estimator, std::span<const double> psi) {
-    if (estimator == "kraskov1") return ami_kraskov(y.first(y.size() - lag), y.subspan(lag), psi);
+double ami_at_lag(Series y, std::size_t lag, std::string_view estimator, const KraskovInputs& kraskov) {
+    if (estimator == "kraskov1") return ami_kraskov_lagged(y, kraskov.order, lag, kraskov.psi);
     const double r = common::autocorr_lag(y, lag);
     return -0.5 * std::log(1.0 - r * r);
+}
+
+KraskovInputs kraskov_inputs(Series y, std::string_view estimator) {
+    if (estimator != "kraskov1") return {};
+    return {value_order(y), digamma_table(y.size() + 1)};
 }
 
 std::optional<std::vector<double>> ami_curve(Series y, std::size_t max_lag, std::string_view estimator) {
     const std::size_t n = y.size();
     if (!common::all_finite(y) || n < 2) return std::nullopt;
-    const std::vector<double> psi = estimator == "kraskov1" ? digamma_table(n + 1) : std::vector<double>{};
+    const KraskovInputs kraskov = kraskov_inputs(y, estimator);
     std::vector<double> ami(ami_curve_length(n, max_lag));
-    for (std::size_t i = 0; i < ami.size(); ++i) ami[i] = ami_at_lag(y, i + 1, estimator, psi);
+    for (std::size_t i = 0; i < ami.size(); ++i) ami[i] = ami_at_lag(y, i + 1, estimator, kraskov);
     return ami;
 }
 

@@ -20,10 +20,16 @@ namespace quorlex::hctsa {
 std::optional<std::vector<double>> ami_curve(Series y, std::size_t max_lag, std::string_view estimator);
 
 // Building blocks of ami_curve, for callers that spread its lags over threads:
-// the curve's length for a finite series of n >= 2 values, and its entry at
-// one lag (psi = digamma_table(n + 1), used by "kraskov1" only).
+// the curve's length for a finite series of n >= 2 values, what every lag of
+// the nearest-neighbour estimate shares (empty for the Gaussian one), and the
+// curve's entry at one lag.
 std::size_t ami_curve_length(std::size_t n, std::size_t max_lag);
-double ami_at_lag(Series y, std::size_t lag, std::string_view estimator, std::span<const double> psi);
+struct KraskovInputs {
+    std::vector<std::size_t> order;  // value_order(y)
+    std::vector<double> psi;         // digamma_table(n + 1)
+};
+KraskovInputs kraskov_inputs(Series y, std::string_view estimator);
+double ami_at_lag(Series y, std::size_t lag, std::string_view estimator, const KraskovInputs& kraskov);
 
 // One statistic of a curve from ami_curve with the same max_lag: "ami1" ..
 // "amiK", "mami", "stdami", "pextrema", "fmmi", "pmaxima", "pminima",
