@@ -134,8 +134,7 @@ void HctsaShared::prepare(Series y) {
     }
 
     const std::vector<std::size_t> bins = min_ami_bins();
-    const bool finite = common::all_finite(y) && !y.empty();
-    const std::vector<double> sorted = finite ? common::sorted_copy(y) : std::vector<double>{};
+    const hctsa::SortedSeries sorted = hctsa::sorted_series(y);
     std::array<std::vector<double>, n_methods> first_minima;
     for (auto& v : first_minima) v.resize(bins.size());
 

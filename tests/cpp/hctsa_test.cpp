@@ -99,7 +99,7 @@ TEST(hctsa_test, first_minima_match_the_lag_by_lag_routine) {
         if (seed == 2) {
             for (std::size_t i = 1; i < y.size(); ++i) y[i] += y[i - 1];  // slow curve, late turns
         }
-        const V sorted = quorlex::common::sorted_copy(y);
+        const auto sorted = h::sorted_series(y);
         for (const char* method : {"std1", "std2", "even", "quantiles"}) {
             for (std::size_t b : bins) {
                 const std::size_t last = y.size() / 2;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <vector>
 
 #include "catch22/co_histogram_ami.hpp"
@@ -14,15 +15,48 @@
 
 namespace quorlex::hctsa {
 
+SortedSeries sorted_series(Series y) {
+    SortedSeries s;
+    if (y.empty() || !common::all_finite(y)) return s;
+    s.order.resize(y.size());
+    std::iota(s.order.begin(), s.order.end(), std::size_t{0});
+    std::sort(s.order.begin(), s.order.end(), [&](std::size_t a, std::size_t b) { return y[a] < y[b]; });
+    s.values.resize(y.size());
+    for (std::size_t r = 0; r < y.size(); ++r) s.values[r] = y[s.order[r]];
+    return s;
+}
+
+namespace {
+
+// histbinassign(y, edges) for ascending edges, walking the values in
+// ascending order: the first edge strictly greater than a value can only
+// move up as the value grows, so one pass over values and edges finds every
+// bin (0 where no edge is greater, as histbinassign gives).
+std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Series edges) {
+    for (std::size_t e = 1; e < edges.size(); ++e) {
+        if (!(edges[e - 1] <= edges[e])) return catch22::histbinassign(y, edges);
+    }
+    std::vector<std::uint32_t> bins(y.size());
+    std::size_t e = 0;
+    for (std::size_t r = 0; r < y.size(); ++r) {
+        const double v = sorted.values[r];
+        while (e < edges.size() && !(v < edges[e])) ++e;
+        bins[sorted.order[r]] = e < edges.size() ? static_cast<std::uint32_t>(e) : 0;
+    }
+    return bins;
+}
+
+}  // namespace
+
 // The edges and the bin of every value do not depend on the lag, so they are
 // computed once and every lag only counts its joint table: each a[j] is
 // exactly co_histogramami(y, method, bins, j), computed lazily up to the turn.
-double first_ami_minimum(Series y, Series sorted, std::string_view method, std::size_t bins) {
+double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view method, std::size_t bins) {
     const std::size_t last = y.size() / 2;
-    if (last < 2) return static_cast<double>(last);  // fewer than three lags
+    if (last < 2) return static_cast<double>(last);                                // fewer than three lags
     if (!common::all_finite(y) || y.size() < 2) return static_cast<double>(last);  // every a[j] NaN
-    const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
-    const auto assigned = catch22::histbinassign(y, edges);
+    const std::vector<double> edges = histogram_ami_edges(sorted.values, method, bins);
+    const auto assigned = assign_bins(y, sorted, edges);
     const auto n_edges = static_cast<std::uint32_t>(edges.size());
     catch22::JointHistogram table;
     const auto ami = [&](std::size_t lag) { return table.ami(assigned, n_edges, lag); };
@@ -58,8 +92,7 @@ std::pair<double, double> mode_of(const std::vector<double>& v) {
 }  // namespace
 
 MinAmiRecord co_compareminami(Series y, std::string_view method, std::span<const std::size_t> bin_counts) {
-    const bool finite = common::all_finite(y) && !y.empty();
-    const std::vector<double> sorted = finite ? common::sorted_copy(y) : std::vector<double>{};
+    const SortedSeries sorted = sorted_series(y);
     std::vector<double> v(bin_counts.size());
     for (std::size_t i = 0; i < bin_counts.size(); ++i) v[i] = first_ami_minimum(y, sorted, method, bin_counts[i]);
     return min_ami_record(v);

@@ -22,10 +22,15 @@ using MinAmiRecord = std::array<double, static_cast<std::size_t>(MinAmiStat::cou
 MinAmiRecord co_compareminami(Series y, std::string_view method, std::span<const std::size_t> bin_counts);
 
 // Building blocks of co_compareminami, for callers that spread the bin counts
-// over threads: the first minimum for one bin count (`sorted` is the series
-// sorted ascending when it is finite and not empty, otherwise ignored), and
-// the record of the first minima of every bin count.
-double first_ami_minimum(Series y, Series sorted, std::string_view method, std::size_t bins);
+// over threads: the series in ascending order (empty unless the series is
+// finite and not empty), the first minimum for one bin count, and the record
+// of the first minima of every bin count.
+struct SortedSeries {
+    std::vector<std::size_t> order;  // indices of y by ascending value
+    std::vector<double> values;      // y in that order
+};
+SortedSeries sorted_series(Series y);
+double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view method, std::size_t bins);
 MinAmiRecord min_ami_record(const std::vector<double>& first_minima);
 
 inline double min_ami_entry(const MinAmiRecord& record, MinAmiStat stat) {
