@@ -1,6 +1,7 @@
 #include "catch22/co_histogram_ami.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -33,10 +34,17 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
     // then columns), and an empty cell only adds +0.0 to a non-negative sum
     // or is skipped by the p > 0 test, so the sums are bit for bit those of a
     // walk over the whole table.
-    counts_.assign(num_bins * num_bins, 0);
-    occupied_.clear();
+    // counts_ and occupied_bits_ are all zero between calls (each call clears
+    // what it used), so a table far larger than the number of pairs costs
+    // nothing to reset. A bit per cell marks the occupied ones; reading the
+    // bits word by word lists them in row-major order without a sort.
+    const std::size_t n_cells = num_bins * num_bins;
+    if (counts_.size() < n_cells) {
+        counts_.resize(n_cells, 0);
+        occupied_bits_.resize((n_cells + 63) / 64, 0);
+    }
     const auto count = [&](std::size_t cell) {
-        if (counts_[cell]++ == 0) occupied_.push_back(static_cast<std::uint32_t>(cell));
+        if (counts_[cell]++ == 0) occupied_bits_[cell / 64] |= std::uint64_t{1} << (cell % 64);
     };
     for (std::size_t k = 0; k + tau < n; ++k) {
         const std::uint32_t b1 = bins[k];
@@ -47,17 +55,14 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
             count((b2 - 1) * num_bins + (b1 - 1));
         }
     }
-    if (occupied_.empty()) return std::numeric_limits<double>::quiet_NaN();
-    // Row-major order: a scan of the table when it is small next to the
-    // number of occupied cells, a sort otherwise.
-    if (counts_.size() <= 4 * occupied_.size()) {
-        occupied_.clear();
-        for (std::size_t cell = 0; cell < counts_.size(); ++cell) {
-            if (counts_[cell] != 0) occupied_.push_back(static_cast<std::uint32_t>(cell));
+    occupied_.clear();
+    for (std::size_t w = 0; w < (n_cells + 63) / 64; ++w) {
+        for (std::uint64_t bits = occupied_bits_[w]; bits != 0; bits &= bits - 1) {
+            occupied_.push_back(static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
         }
-    } else {
-        std::sort(occupied_.begin(), occupied_.end());
+        occupied_bits_[w] = 0;
     }
+    if (occupied_.empty()) return std::numeric_limits<double>::quiet_NaN();
 
     std::int32_t sum_bins = 0;
     for (std::uint32_t cell : occupied_) sum_bins += static_cast<std::int32_t>(counts_[cell]);
@@ -69,6 +74,7 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
         p_[i] = static_cast<double>(counts_[occupied_[i]]) / total;
         rows_[i] = occupied_[i] / static_cast<std::uint32_t>(num_bins);
         cols_[i] = occupied_[i] % static_cast<std::uint32_t>(num_bins);
+        counts_[occupied_[i]] = 0;
     }
 
     pi_.assign(num_bins, 0.0);

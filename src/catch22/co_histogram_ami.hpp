@@ -25,6 +25,7 @@ public:
 
 private:
     std::vector<std::uint32_t> counts_, occupied_, rows_, cols_;
+    std::vector<std::uint64_t> occupied_bits_;
     std::vector<double> p_, pi_, pj_;
 };
 

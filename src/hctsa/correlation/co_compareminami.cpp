@@ -58,7 +58,8 @@ double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view 
     const std::vector<double> edges = histogram_ami_edges(sorted.values, method, bins);
     const auto assigned = assign_bins(y, sorted, edges);
     const auto n_edges = static_cast<std::uint32_t>(edges.size());
-    catch22::JointHistogram table;
+    // Scratch kept per thread between calls; it never carries a value over.
+    thread_local catch22::JointHistogram table;
     const auto ami = [&](std::size_t lag) { return table.ami(assigned, n_edges, lag); };
     double before = ami(0);
     double current = ami(1);
