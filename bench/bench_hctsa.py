@@ -9,22 +9,10 @@ import json
 import os
 import subprocess
 import sys
-import timeit
 
-import numpy as np
+from bench_catch22 import seconds_per_call, series
 
 LENGTHS = [100, 1_000, 5_000]
-
-
-def seconds_per_call(function, budget=1.0):
-    function()
-    once = timeit.timeit(function, number=1)
-    number = max(1, min(1000, int(budget / max(once, 1e-6))))
-    return min(timeit.repeat(function, number=number, repeat=3)) / number
-
-
-def series(n):
-    return np.random.default_rng(n).normal(size=n)
 
 
 def measure():
