@@ -33,39 +33,31 @@ private:
     std::array<double, k_neighbours> d_;
 };
 
-// How many of sorted[0 .. at) (below `at`, all <= c) or sorted(at .. end)
-// (all >= c) satisfy |v - c| < eps. fl(v - c) is monotone in v and
-// fl(c - v) = -fl(v - c), so on each side the predicate holds on one run
-// next to `at`: a galloping search finds a bound and a binary search with the
-// exact predicate finds its end.
-std::size_t count_below(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
-    const auto inside = [c, eps](double v) { return std::fabs(c - v) < eps; };
-    std::size_t step = 1;
-    std::size_t lo = at;
-    while (lo > 0) {
-        lo = lo > step ? lo - step : 0;
-        if (!inside(sorted[lo])) break;
-        step *= 2;
+// The number of leading entries of p[0 .. len) for which `pred` holds, when
+// it holds on a prefix only. The halving steps select with a conditional
+// move rather than a branch: the outcomes are unpredictable.
+template <class Pred>
+std::size_t leading(const double* p, std::size_t len, Pred pred) {
+    if (len == 0) return 0;
+    const double* base = p;
+    while (len > 1) {
+        const std::size_t half = len / 2;
+        base += pred(base[half - 1]) ? half : 0;
+        len -= half;
     }
-    const auto first = std::partition_point(sorted.begin() + static_cast<std::ptrdiff_t>(lo),
-                                            sorted.begin() + static_cast<std::ptrdiff_t>(at),
-                                            [&](double v) { return !inside(v); });
-    return static_cast<std::size_t>(sorted.begin() + static_cast<std::ptrdiff_t>(at) - first);
+    return static_cast<std::size_t>(base - p) + (pred(*base) ? 1 : 0);
+}
+
+// How many of sorted[0 .. at) (all <= c) or of sorted(at .. end) (all >= c)
+// satisfy |v - c| < eps. fl(v - c) is monotone in v and fl(c - v) = -fl(v - c),
+// so on each side the predicate holds on one run next to `at`, found by a
+// binary search with the exact predicate.
+std::size_t count_below(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
+    return at - leading(sorted.data(), at, [c, eps](double v) { return !(std::fabs(c - v) < eps); });
 }
 
 std::size_t count_above(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
-    const auto inside = [c, eps](double v) { return std::fabs(c - v) < eps; };
-    const std::size_t n = sorted.size();
-    std::size_t step = 1;
-    std::size_t hi = at + 1;
-    while (hi < n) {
-        hi = std::min(n, hi + step);
-        if (!inside(sorted[hi - 1])) break;
-        step *= 2;
-    }
-    const auto last = std::partition_point(sorted.begin() + static_cast<std::ptrdiff_t>(at) + 1,
-                                           sorted.begin() + static_cast<std::ptrdiff_t>(hi), inside);
-    return static_cast<std::size_t>(last - (sorted.begin() + static_cast<std::ptrdiff_t>(at) + 1));
+    return leading(sorted.data() + at + 1, sorted.size() - at - 1, [c, eps](double v) { return std::fabs(c - v) < eps; });
 }
 
 // The estimator for points (x[j], z[j]) given their orders by x and by z.
