@@ -44,7 +44,8 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
         occupied_bits_.resize((n_cells + 63) / 64, 0);
     }
     const auto count = [&](std::size_t cell) {
-        if (counts_[cell]++ == 0) occupied_bits_[cell / 64] |= std::uint64_t{1} << (cell % 64);
+        ++counts_[cell];
+        occupied_bits_[cell / 64] |= std::uint64_t{1} << (cell % 64);
     };
     for (std::size_t k = 0; k + tau < n; ++k) {
         const std::uint32_t b1 = bins[k];
@@ -55,27 +56,32 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
             count((b2 - 1) * num_bins + (b1 - 1));
         }
     }
-    occupied_.clear();
+    // The cells come in increasing order, so row and column follow without a
+    // division per cell.
+    p_.clear();
+    rows_.clear();
+    cols_.clear();
+    std::int32_t sum_bins = 0;
+    std::size_t row = 0;
+    std::size_t row_start = 0;
     for (std::size_t w = 0; w < (n_cells + 63) / 64; ++w) {
         for (std::uint64_t bits = occupied_bits_[w]; bits != 0; bits &= bits - 1) {
-            occupied_.push_back(static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+            const std::size_t cell = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            while (cell >= row_start + num_bins) {
+                ++row;
+                row_start += num_bins;
+            }
+            rows_.push_back(static_cast<std::uint32_t>(row));
+            cols_.push_back(static_cast<std::uint32_t>(cell - row_start));
+            p_.push_back(static_cast<double>(counts_[cell]));  // the count, divided below
+            sum_bins += static_cast<std::int32_t>(counts_[cell]);
+            counts_[cell] = 0;
         }
         occupied_bits_[w] = 0;
     }
-    if (occupied_.empty()) return std::numeric_limits<double>::quiet_NaN();
-
-    std::int32_t sum_bins = 0;
-    for (std::uint32_t cell : occupied_) sum_bins += static_cast<std::int32_t>(counts_[cell]);
+    if (p_.empty()) return std::numeric_limits<double>::quiet_NaN();
     const double total = static_cast<double>(sum_bins);
-    p_.resize(occupied_.size());
-    rows_.resize(occupied_.size());
-    cols_.resize(occupied_.size());
-    for (std::size_t i = 0; i < occupied_.size(); ++i) {
-        p_[i] = static_cast<double>(counts_[occupied_[i]]) / total;
-        rows_[i] = occupied_[i] / static_cast<std::uint32_t>(num_bins);
-        cols_[i] = occupied_[i] % static_cast<std::uint32_t>(num_bins);
-        counts_[occupied_[i]] = 0;
-    }
+    for (double& v : p_) v /= total;
 
     pi_.assign(num_bins, 0.0);
     pj_.assign(num_bins, 0.0);

@@ -24,7 +24,7 @@ public:
     double ami(std::span<const std::uint32_t> bins, std::uint32_t n_edges, std::size_t tau);
 
 private:
-    std::vector<std::uint32_t> counts_, occupied_, rows_, cols_;
+    std::vector<std::uint32_t> counts_, rows_, cols_;
     std::vector<std::uint64_t> occupied_bits_;
     std::vector<double> p_, pi_, pj_;
 };
