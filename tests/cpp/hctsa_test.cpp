@@ -251,3 +251,64 @@ TEST(hctsa_test, distribution_rules) {
     EXPECT_EQ(h::dn_outliertest(ten, 10.0, "std"), std::sqrt(6.0) / quorlex::common::std_dev(ten));
     EXPECT_TRUE(std::isnan(h::dn_outliertest(V{1, 1, 1}, 10.0, "mean")));  // nothing strictly inside
 }
+
+namespace {
+
+// The joint-histogram information over the whole table, as published: codes
+// counted against edges 1 .. E^2, the table transposed, every cell visited.
+double dense_joint_ami(const std::vector<std::uint32_t>& bins, std::uint32_t n_edges, std::size_t tau) {
+    const std::uint32_t nb = n_edges - 1;
+    std::vector<double> codes;
+    for (std::size_t k = 0; k + tau < bins.size(); ++k) {
+        codes.push_back(static_cast<double>(static_cast<std::int32_t>(bins[k + tau] + (bins[k] - 1) * n_edges)));
+    }
+    V edges;
+    for (std::uint32_t i = 0; i < n_edges * n_edges; ++i) edges.push_back(i + 1.0);
+    const auto joint = quorlex::catch22::histcount_edges(codes, edges);
+    std::vector<V> p(nb, V(nb));
+    std::int32_t sum = 0;
+    for (std::uint32_t i = 0; i < nb; ++i) {
+        for (std::uint32_t j = 0; j < nb; ++j) {
+            p[j][i] = joint[i * n_edges + j];
+            sum += static_cast<std::int32_t>(joint[i * n_edges + j]);
+        }
+    }
+    if (sum == 0) return nan_value;
+    for (auto& row : p) {
+        for (double& v : row) v /= static_cast<double>(sum);
+    }
+    V pi(nb, 0.0), pj(nb, 0.0);
+    for (std::uint32_t i = 0; i < nb; ++i) {
+        for (std::uint32_t j = 0; j < nb; ++j) {
+            pi[i] += p[i][j];
+            pj[j] += p[i][j];
+        }
+    }
+    double ami = 0.0;
+    for (std::uint32_t i = 0; i < nb; ++i) {
+        for (std::uint32_t j = 0; j < nb; ++j) {
+            if (p[i][j] > 0) ami += p[i][j] * std::log(p[i][j] / (pj[j] * pi[i]));
+        }
+    }
+    return ami;
+}
+
+}  // namespace
+
+TEST(hctsa_test, sparse_joint_histogram_matches_the_whole_table) {
+    std::mt19937_64 gen(5);
+    quorlex::catch22::JointHistogram reused;
+    for (std::uint32_t n_edges : {2u, 3u, 6u, 11u, 40u, 81u}) {
+        for (std::size_t n : {2, 9, 150, 1000}) {
+            std::vector<std::uint32_t> bins(n);
+            // Bins 0 .. n_edges - 1, bin 0 (no edge above) included.
+            for (auto& b : bins) b = static_cast<std::uint32_t>(gen() % n_edges);
+            for (std::size_t tau : {0, 1, 4}) {
+                if (tau >= n) continue;
+                const double expected = dense_joint_ami(bins, n_edges, tau);
+                expect_bits(quorlex::catch22::joint_histogram_ami(bins, n_edges, tau), expected, "fresh");
+                expect_bits(reused.ami(bins, n_edges, tau), expected, "reused");
+            }
+        }
+    }
+}
