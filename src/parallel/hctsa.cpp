@@ -34,14 +34,14 @@ using Curve = HctsaShared::Curve;
 using Method = HctsaShared::Method;
 using hctsa::MinAmiStat;
 
-struct CurveSpec {
+struct CurveSetting {
     const char* prefix;  // result-name prefix up to the statistic
     bool diff;           // on the first differences
     std::size_t max_lag;
     const char* estimator;
 };
 
-constexpr std::array<CurveSpec, 4> curve_specs = {{
+constexpr std::array<CurveSetting, 4> curve_settings = {{
     {"IN_AutoMutualInfoStats_40_gaussian_", false, 40, "gaussian"},
     {"IN_AutoMutualInfoStats_40_kraskov1_", false, 40, "kraskov1"},
     {"IN_AutoMutualInfoStats_diff_20_gaussian_", true, 20, "gaussian"},
@@ -57,11 +57,11 @@ std::vector<std::size_t> min_ami_bins() {
     return bins;
 }
 
-const CurveSpec& spec(Curve c) { return curve_specs[static_cast<std::size_t>(c)]; }
+const CurveSetting& setting(Curve c) { return curve_settings[static_cast<std::size_t>(c)]; }
 
 // The series a curve is computed on: y itself, or its first differences.
 std::vector<double> curve_input(Series y, Curve c) {
-    return spec(c).diff ? common::diff(y) : std::vector<double>(y.begin(), y.end());
+    return setting(c).diff ? common::diff(y) : std::vector<double>(y.begin(), y.end());
 }
 
 // A task computing f(series); the run's flag and memo are not used: the
@@ -102,7 +102,7 @@ const std::vector<double>& HctsaShared::acf(Series y) {
 const std::optional<std::vector<double>>& HctsaShared::curve(Series y, Curve which) {
     return get(y, curves_[static_cast<std::size_t>(which)], [y, which] {
         const std::vector<double> input = curve_input(y, which);
-        return hctsa::ami_curve(input, spec(which).max_lag, spec(which).estimator);
+        return hctsa::ami_curve(input, setting(which).max_lag, setting(which).estimator);
     });
 }
 
@@ -129,8 +129,8 @@ void HctsaShared::prepare(Series y) {
         inputs[c] = curve_input(y, static_cast<Curve>(c));
         valid[c] = common::all_finite(inputs[c]) && inputs[c].size() >= 2;
         if (!valid[c]) continue;
-        entries[c].resize(hctsa::ami_curve_length(inputs[c].size(), curve_specs[c].max_lag));
-        kraskov[c] = hctsa::kraskov_inputs(inputs[c], curve_specs[c].estimator);
+        entries[c].resize(hctsa::ami_curve_length(inputs[c].size(), curve_settings[c].max_lag));
+        kraskov[c] = hctsa::kraskov_inputs(inputs[c], curve_settings[c].estimator);
     }
 
     const std::vector<std::size_t> bins = min_ami_bins();
@@ -158,7 +158,7 @@ void HctsaShared::prepare(Series y) {
             acf_value = hctsa::co_autocorr(y);
         } else if (job.kind == 1) {
             entries[job.a][job.b] =
-                hctsa::ami_at_lag(inputs[job.a], job.b + 1, curve_specs[job.a].estimator, kraskov[job.a]);
+                hctsa::ami_at_lag(inputs[job.a], job.b + 1, curve_settings[job.a].estimator, kraskov[job.a]);
         } else {
             first_minima[job.a][job.b] = hctsa::first_ami_minimum(y, sorted, min_ami_methods[job.a], bins[job.b]);
         }
@@ -299,8 +299,8 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
             }
         }
     }
-    for (std::size_t c = 0; c < curve_specs.size(); ++c) {
-        const CurveSpec& s = curve_specs[c];
+    for (std::size_t c = 0; c < curve_settings.size(); ++c) {
+        const CurveSetting& s = curve_settings[c];
         std::vector<std::string> stats;
         for (std::size_t k = 1; k <= s.max_lag; ++k) stats.push_back("ami" + std::to_string(k));
         for (const char* name : {"mami", "stdami", "pextrema", "fmmi", "pmaxima", "modeperiodmax", "pmodeperiodmax",
