@@ -93,4 +93,14 @@ void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body)
     });
 }
 
+void for_each_index(std::size_t n, std::size_t max_threads, const std::function<void(std::size_t)>& body) {
+    if (n == 0) return;
+    auto& p = the_pool();
+    if (max_threads == 0 || max_threads >= p.threads) return for_each_index(n, body);
+    tbb::task_arena arena(static_cast<int>(max_threads));
+    arena.execute([&] {
+        tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) { body(i); });
+    });
+}
+
 }  // namespace quorlex::parallel

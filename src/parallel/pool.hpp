@@ -15,4 +15,8 @@ std::size_t thread_count();
 // A failure thrown by any body reaches the caller (the first one wins).
 void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body);
 
+// The same with at most max_threads of the pool's threads taking part (0 or
+// more than the pool has: all of them). Nested runs inside body use the pool.
+void for_each_index(std::size_t n, std::size_t max_threads, const std::function<void(std::size_t)>& body);
+
 }  // namespace quorlex::parallel
