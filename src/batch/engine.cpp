@@ -1,13 +1,12 @@
 // quorlex_batch._engine: the native part of the batch package. It takes the
 // series as one flat float64 buffer with int64 row offsets and a caller-made
 // float64 output matrix, releases the interpreter lock and runs the plan over
-// the worker pool in chunks. Between chunks it reports progress and checks for
-// signals, so Ctrl-C stops a long run after the chunk in flight.
+// the worker pool, reporting progress and answering Ctrl-C while it runs.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -268,33 +267,47 @@ PyObject* run(PyObject*, PyObject* args) {
 
     const quorlex::Series value_span(static_cast<const double*>(values.view().buf), value_count);
     auto* const out_data = static_cast<double*>(out.view().buf);
-    const std::size_t threads = quorlex::parallel::thread_count();
-    // Chunks of about 20 to 80 ms: short enough for a prompt Ctrl-C and a
-    // lively progress bar, long enough that the pause between them is noise.
-    std::size_t chunk = std::max<std::size_t>(1, 2 * threads);
-    for (std::size_t first = 0; first < n;) {
-        const std::size_t last = std::min(n, first + chunk);
-        std::exception_ptr error;
-        const auto start = std::chrono::steady_clock::now();
-        Py_BEGIN_ALLOW_THREADS
-        try {
-            batch::run(*plan, value_span, offset_span, first, last, out_data, static_cast<std::size_t>(max_threads));
-        } catch (...) {
-            error = std::current_exception();
-        }
-        Py_END_ALLOW_THREADS
-        if (error) return raise_exception(error);
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (progress != Py_None) {
-            PyObject* done = PyObject_CallFunction(progress, "n", static_cast<Py_ssize_t>(last - first));
-            if (done == nullptr) return nullptr;
-            Py_DECREF(done);
-        }
-        if (PyErr_CheckSignals() < 0) return nullptr;
-        if (elapsed < 0.02) chunk *= 2;
-        else if (elapsed > 0.08) chunk = std::max<std::size_t>(threads, chunk / 2);
-        first = last;
+
+    // The calling thread waits without the interpreter lock; every 20 ms it
+    // takes the lock briefly to report progress and to run signal handlers.
+    // A handler's exception (KeyboardInterrupt from Ctrl-C) or a failing
+    // progress callback stops the run and is raised once the pool has drained.
+    std::atomic<std::size_t> done{0};
+    std::size_t reported = 0;
+    PyObject *stop_type = nullptr, *stop_value = nullptr, *stop_traceback = nullptr;
+    const auto report = [&]() -> bool {
+        const std::size_t now = done.load(std::memory_order_relaxed);
+        if (progress == Py_None || now == reported) return true;
+        PyObject* result = PyObject_CallFunction(progress, "n", static_cast<Py_ssize_t>(now - reported));
+        reported = now;
+        Py_XDECREF(result);
+        return result != nullptr;
+    };
+    const auto should_stop = [&]() -> bool {
+        const PyGILState_STATE state = PyGILState_Ensure();
+        const bool stop = PyErr_CheckSignals() < 0 || !report();
+        if (stop) PyErr_Fetch(&stop_type, &stop_value, &stop_traceback);
+        PyGILState_Release(state);
+        return stop;
+    };
+    std::exception_ptr error;
+    Py_BEGIN_ALLOW_THREADS
+    try {
+        quorlex::parallel::run_interruptible(
+            [&] {
+                batch::run(*plan, value_span, offset_span, out_data, static_cast<std::size_t>(max_threads), done);
+            },
+            should_stop);
+    } catch (...) {
+        error = std::current_exception();
     }
+    Py_END_ALLOW_THREADS
+    if (stop_type != nullptr) {
+        PyErr_Restore(stop_type, stop_value, stop_traceback);
+        return nullptr;
+    }
+    if (error) return raise_exception(error);
+    if (!report()) return nullptr;
     Py_RETURN_NONE;
 }
 

@@ -151,14 +151,22 @@ std::vector<std::string> set_names() {
 
 std::vector<std::string> feature_sources() { return {"catchamouse16", "tsfeatures"}; }
 
-void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, std::size_t first,
-         std::size_t last, double* out, std::size_t max_threads) {
+void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
+         std::size_t max_threads, std::atomic<std::size_t>& done) {
+    const std::size_t n = offsets.size() - 1;
     const std::size_t width = plan.width();
-    for_each_index(last - first, max_threads, [&](std::size_t j) {
-        const std::size_t i = first + j;
+    const auto one = [&](std::size_t i) {
         const auto begin = static_cast<std::size_t>(offsets[i]);
         const auto end = static_cast<std::size_t>(offsets[i + 1]);
         plan.run_one(values.subspan(begin, end - begin), out + i * width);
+        done.fetch_add(1, std::memory_order_relaxed);
+    };
+    if (max_threads == 0 || max_threads >= thread_count()) return for_each_index(n, one);
+    // max_threads strands share one counter of series; each row is still
+    // computed by exactly one thread from the same inputs.
+    std::atomic<std::size_t> next{0};
+    for_each_index(max_threads, [&](std::size_t) {
+        for (std::size_t i; !stop_requested() && (i = next.fetch_add(1)) < n;) one(i);
     });
 }
 

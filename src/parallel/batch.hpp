@@ -8,6 +8,7 @@
 // whichever thread computes it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -70,11 +71,12 @@ std::vector<std::string> set_names();
 // The sets single features are looked up in, in lookup order.
 std::vector<std::string> feature_sources();
 
-// Series i is values[offsets[i] .. offsets[i+1]). Runs series [first, last) of
-// the plan on at most max_threads pool threads (0: the whole pool) and writes
-// row i to out[i * width ..]. Preconditions: offsets are non-decreasing and lie
-// within values; out holds a row for every series in the range.
-void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, std::size_t first,
-         std::size_t last, double* out, std::size_t max_threads);
+// Series i is values[offsets[i] .. offsets[i+1]). Runs every series of the
+// plan on at most max_threads pool threads (0: the whole pool), writes row i to
+// out[i * width ..] and counts finished series in `done`. Inside a run of
+// run_interruptible, a stop skips the series not yet started. Preconditions:
+// offsets are non-decreasing and lie within values; out holds every row.
+void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
+         std::size_t max_threads, std::atomic<std::size_t>& done);
 
 }  // namespace quorlex::parallel::batch

@@ -286,4 +286,10 @@ void run_interruptible(const std::function<void()>& work, const std::function<bo
     if (stopped) throw Interrupted();
 }
 
+bool stop_requested() {
+    if (inside_pool > 0) return tbb::is_current_task_group_canceling();
+    check_serial_stop();
+    return false;
+}
+
 }  // namespace quorlex::parallel

@@ -31,4 +31,8 @@ struct Interrupted : std::exception {
 // runs as part of the enclosing run (the caller is a worker and cannot wait).
 void run_interruptible(const std::function<void()>& work, const std::function<bool()>& should_stop);
 
+// For long bodies: true once the run they belong to has been asked to stop, so
+// that they can return early (the run then throws Interrupted as usual).
+bool stop_requested();
+
 }  // namespace quorlex::parallel
