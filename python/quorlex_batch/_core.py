@@ -160,7 +160,7 @@ def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: b
     report: Callable[[int], object] | None = None
     bar = None
     if progress:
-        from tqdm.auto import tqdm
+        from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
 
         bar = tqdm(total=batch.count, unit="series", file=sys.stderr)
         report = bar.update

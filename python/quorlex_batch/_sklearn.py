@@ -6,8 +6,8 @@ from typing import Any
 
 import numpy as np
 import numpy.typing as npt
-from sklearn.base import BaseEstimator, TransformerMixin
-from sklearn.utils.validation import check_is_fitted
+from sklearn.base import BaseEstimator, TransformerMixin  # type: ignore[import-untyped,unused-ignore]
+from sklearn.utils.validation import check_is_fitted  # type: ignore[import-untyped,unused-ignore]
 
 from ._core import Features, extract_array, feature_names, to_batch
 

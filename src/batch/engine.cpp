@@ -54,21 +54,30 @@ PyObject* type_error(const std::string& message) {
     return nullptr;
 }
 
-// The same PanicException class the quorlex module raises.
+// quorlex keeps its PanicException class private (it is no module attribute),
+// so the engine makes its own of the same name and base: internal failures
+// derive from BaseException on both paths.
+PyObject* panic_type() {
+    // Created under the interpreter lock on first use and kept for the process.
+    static PyObject* type = PyErr_NewExceptionWithDoc(
+        "pyo3_runtime.PanicException",
+        "The exception raised when quorlex's native code fails internally.\n\n"
+        "Like SystemExit, it derives from BaseException so that it typically propagates\n"
+        "all the way through the stack.",
+        PyExc_BaseException, nullptr);
+    return type;
+}
+
 PyObject* raise_panic(const std::string& message) {
     std::fprintf(stderr, "quorlex_batch: internal failure: %s\n", message.c_str());
     std::fflush(stderr);
-    PyObject* quorlex = PyImport_ImportModule("quorlex");
-    if (quorlex == nullptr) return nullptr;
-    PyObject* type = PyObject_GetAttrString(quorlex, "PanicException");
-    Py_DECREF(quorlex);
+    PyObject* type = panic_type();
     if (type == nullptr) return nullptr;
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
     if (text != nullptr) {
         PyErr_SetObject(type, text);
         Py_DECREF(text);
     }
-    Py_DECREF(type);
     return nullptr;
 }
 
@@ -327,4 +336,13 @@ PyModuleDef module_def = {
 
 }  // namespace
 
-PyMODINIT_FUNC PyInit__engine() { return PyModule_Create(&module_def); }
+PyMODINIT_FUNC PyInit__engine() {
+    PyObject* module = PyModule_Create(&module_def);
+    if (module == nullptr) return nullptr;
+    PyObject* type = panic_type();
+    if (type == nullptr || PyModule_AddObjectRef(module, "PanicException", type) < 0) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    return module;
+}
