@@ -300,18 +300,23 @@ def test_stubs_match_the_module(tmp_path):
     assert fresh.read_text() == stub.read_text(), "quorlex.pyi is stale: rerun scripts/make_stubs.py"
 
 
-def test_mypy_strict_accepts_typical_use_and_catches_misuse():
+def test_mypy_strict_accepts_typical_use_and_catches_misuse(tmp_path):
     pytest.importorskip("mypy")
     typing_dir = Path(__file__).resolve().parent / "typing"
     site = Path(q.__file__).parent
-    package = Path(qb.__file__).parent
-    env = dict(os.environ, MYPYPATH=str(site))
-    cache = ["--cache-dir", str(Path(__file__).resolve().parents[2] / "build" / "mypy-cache")]
-    good = subprocess.run([sys.executable, "-m", "mypy", "--strict", *cache, str(typing_dir / "uses_quorlex.py"),
-                           str(package)], capture_output=True, text=True, env=env, cwd=site)
-    assert good.returncode == 0, good.stdout
-    bad = subprocess.run([sys.executable, "-m", "mypy", "--strict", *cache, str(typing_dir / "misuses_quorlex.py")],
-                         capture_output=True, text=True, env=env, cwd=site)
+    env = dict(os.environ)
+    if "site-packages" not in str(site):  # a build tree: installed stubs are found without help
+        env["MYPYPATH"] = str(site)
+    cache = Path(__file__).resolve().parents[2] / "build" / "mypy-cache"
+
+    def mypy(*targets):
+        return subprocess.run([sys.executable, "-m", "mypy", "--strict", "--cache-dir", str(cache), *targets],
+                              capture_output=True, text=True, env=env, cwd=tmp_path)
+
+    for targets in ([str(typing_dir / "uses_quorlex.py")], ["-p", "quorlex_batch"]):
+        good = mypy(*targets)
+        assert good.returncode == 0, good.stdout + good.stderr
+    bad = mypy(str(typing_dir / "misuses_quorlex.py"))
     lines = {int(line.split(":")[1]) for line in bad.stdout.splitlines() if ": error:" in line}
     marked = {i for i, line in enumerate((typing_dir / "misuses_quorlex.py").read_text().splitlines(), 1)
               if "# E:" in line}
