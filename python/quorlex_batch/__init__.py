@@ -1,0 +1,35 @@
+"""Time-series features of whole datasets in one call.
+
+``extract`` takes a 2-D or 3-D numpy array, a sequence of series of any lengths,
+or a pandas DataFrame (long format as tsfresh takes it, or wide) and returns a
+DataFrame; ``extract_array`` returns a float64 matrix and the column names
+without pandas; ``FeatureTransformer`` is the scikit-learn front end. All of them
+run one native engine that converts the input once, releases the interpreter
+lock and computes every series on quorlex's worker pool. Each value equals the
+per-series quorlex function bit for bit, on every thread count.
+"""
+
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Any
+
+from ._core import FeatureSet, Features, extract_array, feature_names, sets
+
+if TYPE_CHECKING:
+    from ._frame import extract
+    from ._sklearn import FeatureTransformer
+
+__all__ = ["FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array", "feature_names", "sets"]
+
+
+def __getattr__(name: str) -> Any:
+    # pandas and scikit-learn are optional: imported on first use.
+    if name == "extract":
+        from ._frame import extract
+
+        return extract
+    if name == "FeatureTransformer":
+        from ._sklearn import FeatureTransformer
+
+        return FeatureTransformer
+    raise AttributeError(f"module 'quorlex_batch' has no attribute {name!r}")

@@ -1,0 +1,188 @@
+"""Feature requests, input conversion and the call into the native engine.
+
+Every front end ends here: the data become one flat float64 array with int64
+row offsets (a view, not a copy, when the input is already a C-contiguous
+float64 array), the output is one preallocated float64 matrix, and the engine
+fills it with the interpreter lock released.
+"""
+
+from __future__ import annotations
+
+import sys
+from collections.abc import Callable, Sequence
+from dataclasses import dataclass
+from typing import Union
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _engine
+
+Option = Union[bool, int, None]
+Matrix = npt.NDArray[np.float64]
+
+
+class FeatureSet:
+    """A named feature set with options, e.g. ``FeatureSet("tsfeatures", freq=12)``.
+
+    Sets: "catch22", "catch24", "catchamouse16", "tsfeatures", "hctsa", "combined"
+    (see ``sets()``). Options are those of the per-series quorlex function the set
+    mirrors (normalize, freq, lags, demean, catch24, catchamouse16, hctsa); an
+    option left out takes that function's default, and ``freq=None`` asks for an
+    absent frequency as it does there.
+    """
+
+    __slots__ = ("name", "options")
+
+    def __init__(self, name: str, **options: Option) -> None:
+        self.name = name
+        self.options: dict[str, Option] = dict(options)
+        _engine.names(name, self.options)  # refuses unknown sets and options now
+
+    def __eq__(self, other: object) -> bool:
+        return isinstance(other, FeatureSet) and (self.name, self.options) == (other.name, other.options)
+
+    def __hash__(self) -> int:
+        return hash((self.name, tuple(sorted(self.options.items()))))
+
+    def __repr__(self) -> str:
+        options = "".join(f", {key}={value!r}" for key, value in self.options.items())
+        return f"FeatureSet({self.name!r}{options})"
+
+
+Features = Union[str, FeatureSet, Sequence[str]]
+
+
+def _request(features: Features) -> tuple[str | list[str], dict[str, Option] | None]:
+    if isinstance(features, FeatureSet):
+        return features.name, features.options
+    if isinstance(features, str):
+        return features, None
+    return list(features), None
+
+
+def sets() -> list[str]:
+    """The names of the feature sets."""
+    return _engine.sets()
+
+
+def feature_names(features: Features = "catch24") -> list[str]:
+    """The output names of a set or of a list of single features, in column order."""
+    name, options = _request(features)
+    return _engine.names(name, options)
+
+
+@dataclass
+class Batch:
+    """Series i is values[offsets[i]:offsets[i + 1]]; a 3-D request lays out
+    its cases channel by channel (row = case * channels + channel)."""
+
+    values: npt.NDArray[np.float64]
+    offsets: npt.NDArray[np.int64]
+    channels: int | None = None  # set for a 3-D request
+
+    @property
+    def count(self) -> int:
+        return len(self.offsets) - 1
+
+
+def _regular(array: npt.NDArray[np.float64]) -> Batch:
+    """A C-contiguous 2-D or 3-D float64 array as a batch of equal-length rows."""
+    length = array.shape[-1]
+    rows = int(np.prod(array.shape[:-1]))
+    offsets = np.arange(0, rows * length + 1, max(length, 1), dtype=np.int64)
+    if length == 0:
+        offsets = np.zeros(rows + 1, dtype=np.int64)
+    return Batch(array.reshape(-1), offsets, array.shape[1] if array.ndim == 3 else None)
+
+
+def _ragged(series: Sequence[npt.NDArray[np.float64]], channels: int | None = None) -> Batch:
+    lengths = np.fromiter((len(s) for s in series), dtype=np.int64, count=len(series))
+    offsets = np.zeros(len(series) + 1, dtype=np.int64)
+    np.cumsum(lengths, out=offsets[1:])
+    values = np.concatenate(series) if series else np.empty(0)
+    return Batch(np.ascontiguousarray(values, dtype=np.float64), offsets, channels)
+
+
+def _series_array(item: object, where: str) -> npt.NDArray[np.float64]:
+    try:
+        return np.asarray(item, dtype=np.float64)
+    except ValueError as error:
+        if "inhomogeneous" in str(error):
+            raise ValueError(f"{where} is a 2-D request with mixed lengths: every channel of a case needs the"
+                             " same length") from None
+        raise ValueError(f"{where} holds values that are not numbers: {error}") from None
+    except TypeError as error:
+        raise TypeError(f"{where} is not a sequence of numbers: {error}") from None
+
+
+def to_batch(data: object) -> Batch:
+    """Converts a 2-D array (one series per row), a 3-D array (cases x channels
+    x length), or a sequence of 1-D series (lengths may differ) or of 2-D
+    channel blocks."""
+    if isinstance(data, np.ndarray) and data.dtype != object:
+        if data.ndim not in (2, 3):
+            raise ValueError(f"expected a 2-D array (one series per row) or a 3-D array (cases x channels x length),"
+                             f" got {data.ndim} dimension{'s' if data.ndim != 1 else ''}")
+        return _regular(np.ascontiguousarray(data, dtype=np.float64))
+    if isinstance(data, (str, bytes)) or not isinstance(data, (Sequence, np.ndarray)):
+        raise TypeError(f"expected an array or a sequence of series, got {type(data).__name__}")
+    items = [_series_array(item, f"item {i}") for i, item in enumerate(data)]
+    dims = {item.ndim for item in items}
+    if dims <= {1}:
+        return _ragged(items)
+    if dims == {2}:
+        channels = {item.shape[0] for item in items}
+        if len(channels) != 1:
+            raise ValueError(f"every case needs the same number of channels, got {sorted(channels)}")
+        return _ragged([channel for item in items for channel in item], channels.pop())
+    if 0 in dims:
+        raise ValueError("expected a sequence of series, got numbers: pass [y] for a single series")
+    raise ValueError(f"items must all be 1-D series or all 2-D channel blocks, got dimensions {sorted(dims)}")
+
+
+def _threads(n_jobs: int | None) -> int:
+    if n_jobs is None or n_jobs == -1:
+        return 0
+    if isinstance(n_jobs, bool) or not isinstance(n_jobs, (int, np.integer)):
+        raise TypeError(f"n_jobs must be an int or None, got {type(n_jobs).__name__}")
+    if n_jobs < 1:
+        raise ValueError(f"n_jobs must be positive, -1 or None, got {n_jobs}")
+    return int(n_jobs)
+
+
+def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False) -> Matrix:
+    """The (series x features) matrix of a batch, row i for series i."""
+    name, options = _request(features)
+    width = len(_engine.names(name, options))
+    threads = _threads(n_jobs)
+    out: Matrix = np.empty((batch.count, width), dtype=np.float64)
+    report: Callable[[int], object] | None = None
+    bar = None
+    if progress:
+        from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
+
+        bar = tqdm(total=batch.count, unit="series", file=sys.stderr)
+        report = bar.update
+    try:
+        _engine.run(name, options, batch.values, batch.offsets, out, threads, report)
+    finally:
+        if bar is not None:
+            bar.close()
+    return out
+
+
+def extract_array(data: object, features: Features = "catch24", *, n_jobs: int | None = None,
+                  progress: bool = False) -> tuple[Matrix, list[str]]:
+    """Features of every series as a float64 matrix (one row per series, or per
+    case of a 3-D input) and the column names. Values equal the per-series
+    quorlex functions bit for bit on every thread count."""
+    batch = to_batch(data)
+    matrix = run(batch, features, n_jobs, progress)
+    names = feature_names(features)
+    if batch.channels is None:
+        return matrix, names
+    cases = batch.count // batch.channels if batch.channels else 0
+    return (matrix.reshape(cases, batch.channels * len(names)),
+            [f"{channel}__{name}" for channel in range(batch.channels) for name in names])
+

@@ -1,0 +1,55 @@
+"""scikit-learn front end."""
+
+from __future__ import annotations
+
+from typing import Any
+
+import numpy as np
+import numpy.typing as npt
+from sklearn.base import BaseEstimator, TransformerMixin  # type: ignore[import-untyped,unused-ignore]
+from sklearn.utils.validation import check_is_fitted  # type: ignore[import-untyped,unused-ignore]
+
+from ._core import Features, extract_array, feature_names, to_batch
+
+
+class FeatureTransformer(TransformerMixin, BaseEstimator):  # type: ignore[misc]
+    """Turns series into feature rows: X is a 2-D array (one series per row), a
+    3-D array (cases x channels x length) or a sequence of series of any lengths.
+
+    ``features`` is a set name, a ``FeatureSet`` or a list of feature names;
+    ``n_jobs`` caps the worker threads (None or -1: the whole pool);
+    ``progress`` shows a tqdm bar over series.
+    """
+
+    def __init__(self, features: Features = "catch24", n_jobs: int | None = None, progress: bool = False) -> None:
+        self.features = features
+        self.n_jobs = n_jobs
+        self.progress = progress
+
+    def fit(self, X: Any, y: Any = None) -> FeatureTransformer:
+        batch = to_batch(X)
+        names = feature_names(self.features)
+        if batch.channels is not None:
+            names = [f"{channel}__{name}" for channel in range(batch.channels) for name in names]
+        self.channels_ = batch.channels
+        self.feature_names_out_ = np.asarray(names, dtype=object)
+        return self
+
+    def transform(self, X: Any) -> npt.NDArray[np.float64]:
+        check_is_fitted(self, "feature_names_out_")
+        matrix, names = extract_array(X, self.features, n_jobs=self.n_jobs, progress=self.progress)
+        if len(names) != len(self.feature_names_out_):
+            raise ValueError(f"X gives {len(names)} features, but the transformer was fitted for"
+                             f" {len(self.feature_names_out_)} (a different number of channels)")
+        return matrix
+
+    def get_feature_names_out(self, input_features: Any = None) -> npt.NDArray[np.object_]:
+        check_is_fitted(self, "feature_names_out_")
+        names: npt.NDArray[np.object_] = self.feature_names_out_.copy()
+        return names
+
+    def __sklearn_tags__(self) -> Any:
+        tags = super().__sklearn_tags__()
+        tags.requires_fit = True
+        tags.input_tags.allow_nan = True
+        return tags
