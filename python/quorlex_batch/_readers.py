@@ -183,8 +183,8 @@ def _csv_long(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
 
     def frames() -> Iterator[tuple[pd.DataFrame, int, float]]:
         with open(path, "rb") as handle:
-            # round_trip: every value parsed to the nearest double, as float() does.
-            reader = pd.read_csv(handle, chunksize=rows, usecols=wanted, dtype=text, float_precision="round_trip")
+            # pandas parses each value to the nearest double, as float() does.
+            reader = pd.read_csv(handle, chunksize=rows, usecols=wanted, dtype=text)
             line = 2
             try:
                 for frame in reader:
