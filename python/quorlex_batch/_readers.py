@@ -241,17 +241,18 @@ def _csv_wide(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
         id_at = header.index(layout.id) if header is not None and layout.id is not None else None
         label_at = header.index(layout.label) if header is not None and layout.label is not None else None
         pending: list[tuple[int, list[str]]] = [] if header is not None else [(1, first)]
-        if id_at is None and header is None and first and not _is_number(first[0]):
-            id_at = 0
         skip = {i for i in (id_at, label_at) if i is not None}
-        line = 1
         row_number = 0
         chunk = Chunk(labels=[] if label_at is not None else None)
 
         def take(line: int, cells: list[str]) -> None:
-            nonlocal row_number
+            nonlocal row_number, id_at
             if not cells:
                 return
+            if row_number == 0 and layout.id is None and 0 not in skip and cells[0].strip() \
+                    and not _is_number(cells[0]):
+                id_at = 0  # the first column holds names
+                skip.add(0)
             if skip and max(skip) >= len(cells):
                 raise InputError(f"{path}, line {line}: the row ends before column {max(skip) + 1}")
             chunk.ids.append(cells[id_at] if id_at is not None else row_number)
@@ -264,8 +265,7 @@ def _csv_wide(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
             take(number, cells)
         try:
             for cells in reader:
-                line = reader.line_num
-                take(line, cells)
+                take(reader.line_num, cells)
                 if len(chunk.series) >= rows:
                     chunk.done = min(counting.consumed / size, 1.0)
                     yield chunk

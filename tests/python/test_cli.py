@@ -93,6 +93,16 @@ def test_wide_chunks_header_ids_and_missing_cells(tmp_path, capsys, monkeypatch)
     second, _ = qb.extract_array(rows, ["crossing_points"])
     np.testing.assert_array_equal(bits(table), np.hstack([first, second]).view(np.int64))
 
+    # With a header and no --id, a first column of text holds the ids; without either, row numbers.
+    named = tmp_path / "named.csv"
+    named.write_text("name,a,b,c,d,e\nfirst,1,2,3,4,5\nsecond,5,4,3,,1\n")
+    plain = tmp_path / "plain.csv"
+    plain.write_text("1,2,3,4,5\n,4,3,2,1\n")
+    for source, ids in ((named, ["first", "second"]), (plain, [0, 1])):
+        out = tmp_path / f"{source.stem}_features.csv"
+        assert run(capsys, source, "-o", out, "--features", "flat_spots") == (0, "")
+        assert list(read(out).index) == ids
+
 
 @pytest.mark.parametrize("suffix", [".csv", ".parquet"])
 def test_long_input_in_chunks_of_whole_series(tmp_path, capsys, monkeypatch, suffix):
