@@ -8,29 +8,11 @@
 
 namespace quorlex::catch22 {
 
-double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize) {
-    const std::size_t n = series.size();
-    if (!common::all_finite(series) || n <= tau) return std::numeric_limits<double>::quiet_NaN();
-    const common::Prepared y(series, normalize);
-
-    double max_value = y[0];
-    double min_value = y[0];
-    for (std::size_t i = 1; i < n; ++i) {
-        if (y[i] > max_value) max_value = y[i];
-        if (y[i] < min_value) min_value = y[i];
-    }
-    const double bin_step = (max_value - min_value + 0.2) / static_cast<double>(num_bins);
-    std::vector<double> edges(num_bins + 1);
-    for (std::uint32_t i = 0; i <= num_bins; ++i) {
-        edges[i] = min_value + bin_step * static_cast<double>(i) + (-0.1);
-    }
-
-    // y[0 .. n-tau-1] and y[tau .. n-1] are windows of one series, so one
-    // assignment serves both.
-    const auto bins = histbinassign(y.view(), edges);
-    const std::uint32_t stride = num_bins + 1;
+double joint_histogram_ami(std::span<const std::uint32_t> bins, std::uint32_t n_edges, std::size_t tau) {
+    const std::size_t n = bins.size();
+    const std::uint32_t num_bins = n_edges - 1;
+    const std::uint32_t stride = n_edges;
     const std::size_t n_joint = static_cast<std::size_t>(stride) * stride;
-
     // Counting the joint codes against the edges 1, 2, ..., n_joint: the codes
     // are whole numbers, so the first edge >= code is index code - 1, or 0 for
     // every code <= 1 (negative codes come from values in no bin).
@@ -57,6 +39,9 @@ double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_
             sum_bins += static_cast<std::int32_t>(c);
         }
     }
+    // Only edges that leave values outside every bin (never the even-width
+    // edges here, which span the data with a margin) can empty the table.
+    if (sum_bins == 0) return std::numeric_limits<double>::quiet_NaN();
     for (double& v : p) v /= static_cast<double>(sum_bins);
 
     std::vector<double> pi(num_bins, 0.0);
@@ -76,6 +61,28 @@ double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_
         }
     }
     return ami;
+}
+
+double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize) {
+    const std::size_t n = series.size();
+    if (!common::all_finite(series) || n <= tau) return std::numeric_limits<double>::quiet_NaN();
+    const common::Prepared y(series, normalize);
+
+    double max_value = y[0];
+    double min_value = y[0];
+    for (std::size_t i = 1; i < n; ++i) {
+        if (y[i] > max_value) max_value = y[i];
+        if (y[i] < min_value) min_value = y[i];
+    }
+    const double bin_step = (max_value - min_value + 0.2) / static_cast<double>(num_bins);
+    std::vector<double> edges(num_bins + 1);
+    for (std::uint32_t i = 0; i <= num_bins; ++i) {
+        edges[i] = min_value + bin_step * static_cast<double>(i) + (-0.1);
+    }
+
+    // y[0 .. n-tau-1] and y[tau .. n-1] are windows of one series, so one
+    // assignment serves both.
+    return joint_histogram_ami(histbinassign(y.view(), edges), num_bins + 1, tau);
 }
 
 }  // namespace quorlex::catch22

@@ -2,11 +2,19 @@
 // catch22 uses 5 bins at lag 2; catchaMouse16 adds three more settings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "helpers/common.hpp"
 
 namespace quorlex::catch22 {
+
+// Automutual information of the joint histogram of (b[t], b[t + tau]) where b
+// holds each value's bin from histbinassign against n_edges >= 2 ascending
+// edges (n_edges - 1 bins), with joint codes counted as the published routine
+// counts them. NaN when no pair falls in a bin. Precondition: tau < b.size().
+double joint_histogram_ami(std::span<const std::uint32_t> bins, std::uint32_t n_edges, std::size_t tau);
 
 // NaN for non-finite input or n <= tau. num_bins >= 1.
 double co_histogram_ami_even(Series y, std::uint32_t num_bins, std::uint32_t tau, bool normalize);

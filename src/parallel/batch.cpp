@@ -3,7 +3,13 @@
 #include <map>
 #include <utility>
 
+#include "catch22/dn_spread_std.hpp"
+#include "hctsa/distribution/dn_histogrammode.hpp"
+#include "hctsa/distribution/dn_mean.hpp"
+#include "parallel/catch22.hpp"
 #include "parallel/catchamouse16.hpp"
+#include "parallel/combined.hpp"
+#include "parallel/hctsa.hpp"
 #include "parallel/pool.hpp"
 #include "parallel/tsfeatures.hpp"
 
@@ -33,17 +39,59 @@ std::optional<std::uint64_t> freq_or(const Options& o, std::optional<std::uint64
     return o.freq ? *o.freq : fallback;
 }
 
+// catch22 and catch24 as published (pycatch22's names and order): the two
+// histogram modes on the z-scored series, as the hctsa run computes them; the
+// catch22 run's 20 features, each z-scoring for itself; catch24 adds the mean
+// and the sample standard deviation of the raw series.
+Segments catch22_segments(const Options& o, bool catch24) {
+    const bool z = o.normalize.value_or(true);
+    Segments out{
+        {{{"DN_HistogramMode_5", routine<&hctsa::dn_histogrammode_5>},
+          {"DN_HistogramMode_10", routine<&hctsa::dn_histogrammode_10>}},
+         {}, {}, true, z, {}},
+        {catch22_tasks(false), {}, {}, false, z, {}},
+    };
+    if (catch24) {
+        out.push_back({{{"DN_Mean", routine<&hctsa::dn_mean_arithmetic>},
+                        {"DN_Spread_Std", routine<&catch22::dn_spread_std>}},
+                       {}, {}, false, false, {}});
+    }
+    return out;
+}
+
+Segments combined_segments(const Options& o) {
+    const CombinedOptions c{o.catch24.value_or(false), o.catchamouse16.value_or(true), o.hctsa.value_or(false),
+                            freq_or(o, std::nullopt), o.lags.value_or(12), o.demean.value_or(true)};
+    Segment segment{{}, {}, {}, true, o.normalize.value_or(true), {}};
+    if (c.hctsa) {
+        segment.per_series = [c](std::shared_ptr<HctsaShared> shared) { return combined_tasks(c, std::move(shared)); };
+    } else {
+        segment.tasks = combined_tasks(c);
+    }
+    return {segment};
+}
+
 // Defaults are those of the per-series functions: tsfeatures_all_f takes
-// freq 1, lags 12, demean true and normalize false; catchaMouse16 runs as in
-// combined_all_f, on the normalising executor with normalize true.
+// freq 1, lags 12, demean true and normalize false; combined_all_f normalize
+// true, catchamouse16 true, freq absent. catchaMouse16 runs as in
+// combined_all_f, on the normalising executor with normalize true; hctsa as
+// compute_hctsa_parallel_f(y, True) unless normalize says otherwise.
 const SetRow set_table[] = {
+    {"catch22", normalize, [](const Options& o) { return catch22_segments(o, false); }},
+    {"catch24", normalize, [](const Options& o) { return catch22_segments(o, true); }},
     {"catchamouse16", normalize,
-     [](const Options& o) { return Segments{{catchamouse16_tasks(), true, o.normalize.value_or(true)}}; }},
+     [](const Options& o) { return Segments{{catchamouse16_tasks(), {}, {}, true, o.normalize.value_or(true), {}}}; }},
     {"tsfeatures", normalize | freq | lags | demean,
      [](const Options& o) {
-         return Segments{{tsfeatures_tasks(freq_or(o, 1), o.lags.value_or(12), o.demean.value_or(true)), true,
-                          o.normalize.value_or(false)}};
+         return Segments{{tsfeatures_tasks(freq_or(o, 1), o.lags.value_or(12), o.demean.value_or(true)), {}, {},
+                          true, o.normalize.value_or(false), {}}};
      }},
+    {"hctsa", normalize,
+     [](const Options& o) {
+         return Segments{{{}, [](std::shared_ptr<HctsaShared> shared) { return hctsa_tasks(std::move(shared)); }, {},
+                          true, o.normalize.value_or(true), {}}};
+     }},
+    {"combined", normalize | catch24 | catchamouse16 | hctsa | freq | lags | demean, combined_segments},
 };
 
 const SetRow& find_set(const std::string& name) {
@@ -75,7 +123,18 @@ void check_options(const SetRow& row, const Options& o) {
 }  // namespace
 
 void Plan::add(Segment segment) {
-    width_ += segment.tasks.size();
+    segment.names.clear();
+    if (segment.per_series) {
+        const TaskList all = segment.per_series(nullptr);
+        if (segment.pick.empty()) {
+            for (const FeatureTask& task : all) segment.names.push_back(task.name);
+        } else {
+            for (const std::size_t k : segment.pick) segment.names.push_back(all[k].name);
+        }
+    } else {
+        for (const FeatureTask& task : segment.tasks) segment.names.push_back(task.name);
+    }
+    width_ += segment.names.size();
     segments_.push_back(std::move(segment));
 }
 
@@ -88,17 +147,13 @@ Plan Plan::for_set(const std::string& name, const Options& options) {
 }
 
 Plan Plan::for_features(const std::vector<std::string>& names) {
-    // Where each known name is first found: source plan and segment.
+    // Where each known name is first found: source segment and position.
     std::vector<Plan> sources;
     for (const std::string& source : feature_sources()) sources.push_back(for_set(source, {}));
-    struct Place {
-        const Segment* segment;
-        const FeatureTask* task;
-    };
-    std::map<std::string, Place, std::less<>> places;
+    std::map<std::string, std::pair<const Segment*, std::size_t>, std::less<>> places;
     for (const Plan& source : sources) {
         for (const Segment& segment : source.segments_) {
-            for (const FeatureTask& task : segment.tasks) places.try_emplace(task.name, Place{&segment, &task});
+            for (std::size_t k = 0; k < segment.names.size(); ++k) places.try_emplace(segment.names[k], &segment, k);
         }
     }
     Plan plan;
@@ -107,15 +162,19 @@ Plan Plan::for_features(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         const auto found = places.find(name);
         if (found == places.end()) throw BadRequest("unknown feature '" + name + "'");
-        const Place& place = found->second;
+        const auto [segment, k] = found->second;
         // Consecutive names of one source segment share its z-score and memo,
         // as they do in the set run.
-        if (place.segment != current) {
+        if (segment != current) {
             if (current != nullptr) plan.add(std::move(building));
-            building = Segment{{}, place.segment->zscore_first, place.segment->normalize};
-            current = place.segment;
+            building = Segment{{}, segment->per_series, {}, segment->zscore_first, segment->normalize, {}};
+            current = segment;
         }
-        building.tasks.push_back(*place.task);
+        if (segment->per_series) {
+            building.pick.push_back(segment->pick.empty() ? k : segment->pick[k]);
+        } else {
+            building.tasks.push_back(segment->tasks[k]);
+        }
     }
     if (current != nullptr) plan.add(std::move(building));
     return plan;
@@ -124,9 +183,7 @@ Plan Plan::for_features(const std::vector<std::string>& names) {
 std::vector<std::string> Plan::names() const {
     std::vector<std::string> out;
     out.reserve(width_);
-    for (const Segment& segment : segments_) {
-        for (const FeatureTask& task : segment.tasks) out.push_back(task.name);
-    }
+    for (const Segment& segment : segments_) out.insert(out.end(), segment.names.begin(), segment.names.end());
     return out;
 }
 
@@ -139,7 +196,18 @@ void Plan::run_one(Series y, double* out) const {
             series = z;
         }
         common::RunMemo memo;
-        for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, memo);
+        if (!segment.per_series) {
+            for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, memo);
+            continue;
+        }
+        // Intermediates bound to this series, computed by the first member
+        // that needs them: the values each member computes for itself.
+        const TaskList tasks = segment.per_series(std::make_shared<HctsaShared>());
+        if (segment.pick.empty()) {
+            for (const FeatureTask& task : tasks) *out++ = task.compute(series, segment.normalize, memo);
+        } else {
+            for (const std::size_t k : segment.pick) *out++ = tasks[k].compute(series, segment.normalize, memo);
+        }
     }
 }
 
@@ -149,7 +217,7 @@ std::vector<std::string> set_names() {
     return out;
 }
 
-std::vector<std::string> feature_sources() { return {"catchamouse16", "tsfeatures"}; }
+std::vector<std::string> feature_sources() { return {"catch24", "catchamouse16", "tsfeatures", "hctsa"}; }
 
 void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
          std::size_t max_threads, std::atomic<std::size_t>& done) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -183,10 +184,25 @@ void for_each_serially(std::size_t n, const std::function<void(std::size_t)>& bo
 }
 
 void parallel_indices(std::size_t n, const std::function<void(std::size_t)>& body) {
+    // Every index runs even when one fails, and the failure of the lowest
+    // index is the one reported: which failure reaches the caller must not
+    // depend on scheduling when several bodies fail with different messages.
+    std::mutex failure_mutex;
+    std::size_t failed_at = n;
+    std::exception_ptr failure;
     tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) {
         const InsidePool inside;
-        body(i);
+        try {
+            body(i);
+        } catch (...) {
+            const std::lock_guard lock(failure_mutex);
+            if (i < failed_at) {
+                failed_at = i;
+                failure = std::current_exception();
+            }
+        }
     });
+    if (failure) std::rethrow_exception(failure);
     // A cancelled run skips bodies; unwinding here keeps callers from using
     // the unfilled results.
     if (tbb::is_current_task_group_canceling()) throw Interrupted();

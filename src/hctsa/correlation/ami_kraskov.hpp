@@ -1,0 +1,18 @@
+// Nearest-neighbour (Kraskov, first algorithm) estimate of the mutual
+// information of paired samples, with k = 4 neighbours in the maximum norm.
+#pragma once
+
+#include <span>
+
+#include "helpers/common.hpp"
+
+namespace quorlex::hctsa {
+
+// For each point j: eps = the fourth-smallest max-norm distance to the other
+// points; nx, nz = how many other points lie strictly within eps in x, in z.
+// Result psi(4) - S / N + psi(N) with S the sum over j, in point order, of
+// psi(nx + 1) + psi(nz + 1). NaN for fewer than 5 points. x and z have equal
+// length N and finite values; psi is digamma_table(m) for some m > N.
+double ami_kraskov(Series x, Series z, std::span<const double> psi);
+
+}  // namespace quorlex::hctsa
