@@ -278,7 +278,7 @@ def _csv_wide(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
 
 
 def _parquet_file(path: str) -> Any:
-    import pyarrow.parquet as pq
+    import pyarrow.parquet as pq  # type: ignore[import-untyped,unused-ignore]
 
     try:
         return pq.ParquetFile(path)
@@ -301,7 +301,7 @@ def _parquet_batches(path: str, parquet: Any, columns: list[str], rows: int,
 
 
 def _parquet_numeric(path: str, parquet: Any, values: list[str]) -> None:
-    import pyarrow as pa
+    import pyarrow as pa  # type: ignore[import-untyped,unused-ignore]
 
     schema = parquet.schema_arrow
     for name in values:
@@ -352,8 +352,11 @@ def kinds(path: str, column: str) -> list[Any]:
     every chunk writes the same columns."""
     found: set[Any] = set()
     if file_format(path, "input") == "csv":
-        for frame in pd.read_csv(path, usecols=[column], dtype=str, chunksize=1 << 20):
-            found.update(frame[column].dropna())
+        try:
+            for frame in pd.read_csv(path, usecols=[column], dtype=str, chunksize=1 << 20):
+                found.update(frame[column].dropna())
+        except (UnicodeDecodeError, pd.errors.ParserError) as error:
+            raise _unreadable(path, error) from None
     else:
         found.update(_parquet_file(path).read(columns=[column]).column(0).drop_null().unique().to_pylist())
     try:

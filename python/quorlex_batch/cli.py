@@ -147,8 +147,8 @@ class _TableWriter:
                 self.csv = open(self.path, "w", newline="", encoding="utf-8")
             frame.to_csv(self.csv, header=first)
             return
-        import pyarrow as pa
-        import pyarrow.parquet as pq
+        import pyarrow as pa  # type: ignore[import-untyped,unused-ignore]
+        import pyarrow.parquet as pq  # type: ignore[import-untyped,unused-ignore]
 
         table = pa.Table.from_pandas(frame.reset_index(), preserve_index=False)
         if self.parquet is None:
@@ -238,14 +238,16 @@ def run(args: argparse.Namespace) -> None:
     kind_values = kinds(args.input, layout.kind) if layout.kind is not None else None
     columns = _columns(requests, layout, kind_values) if kind_values is not None else None
 
-    targets = [_Target(args.output, args.force)]
-    if args.plot is not None:
-        targets.append(_Target(args.plot, args.force))
-    writer = _TableWriter(targets[0].temporary, output_kind, layout.id or "id")
+    targets: list[_Target] = []
+    writer: _TableWriter | None = None
     bar = _progress(args.quiet)
     kept: list[pd.DataFrame] = []
     labels: list[Any] = []
     try:
+        for path in (args.output, args.plot):
+            if path is not None:
+                targets.append(_Target(path, args.force))
+        writer = _TableWriter(targets[0].temporary, output_kind, layout.id or "id")
         for chunk in chunks:
             table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
             writer.write(table)
@@ -272,7 +274,8 @@ def run(args: argparse.Namespace) -> None:
         for target in targets:
             target.commit()
     except BaseException:
-        writer.close()
+        if writer is not None:
+            writer.close()
         bar.close()
         for target in targets:
             target.discard()

@@ -95,6 +95,8 @@ def extract(ddf: dd.DataFrame, features: Features = "catch24", *, column_id: Has
                         index=pd.Index([], dtype=id_dtype, name=column_id))
 
     if not indexed:
-        ddf = ddf.map_partitions(_numbered, meta=_numbered(ddf._meta)).shuffle(on=column_id)
-    return ddf.map_partitions(_partition, features, column_id, column_sort, column_value, column_kind, meta,
-                              n_jobs, meta=meta)
+        numbered = ddf.map_partitions(_numbered, meta=_numbered(ddf._meta))  # type: ignore[no-untyped-call,unused-ignore]
+        ddf = numbered.shuffle(on=column_id)
+    result: dd.DataFrame = ddf.map_partitions(  # type: ignore[no-untyped-call,unused-ignore]
+        _partition, features, column_id, column_sort, column_value, column_kind, meta, n_jobs, meta=meta)
+    return result

@@ -60,8 +60,8 @@ def _order(points: npt.NDArray[np.float64], metric: str) -> npt.NDArray[np.intp]
     """Leaf order of an average-linkage tree over the rows of points."""
     if len(points) < 3:
         return np.arange(len(points))
-    from scipy.cluster.hierarchy import leaves_list, linkage
-    from scipy.spatial.distance import pdist
+    from scipy.cluster.hierarchy import leaves_list, linkage  # type: ignore[import-untyped,unused-ignore]
+    from scipy.spatial.distance import pdist  # type: ignore[import-untyped,unused-ignore]
 
     distances = pdist(points, metric=metric)
     distances[~np.isfinite(distances)] = 1.0  # correlation of a constant vector
@@ -98,7 +98,7 @@ def _scatter(axes: Any, scores: npt.NDArray[np.float64], share: npt.NDArray[np.f
                 axes.annotate(str(name), (x, y), fontsize=6, xytext=(3, 3), textcoords="offset points")
         return
     values = pd.Series(list(labels), dtype=object).fillna("(none)")
-    classes = pd.unique(values)
+    classes: list[Any] = list(pd.unique(values))
     numeric = pd.to_numeric(values, errors="coerce")
     if len(classes) > MAX_LEGEND_CLASSES and numeric.notna().all():
         points = axes.scatter(scores[:, 0], scores[:, 1], c=numeric.to_numpy(), s=18, cmap="viridis")

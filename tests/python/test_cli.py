@@ -201,9 +201,14 @@ def test_refuses_to_overwrite_without_force(tmp_path, capsys):
     code, err = run(capsys, SERIES_CSV, "-o", out, "--features", "crossing_points")
     assert (code, err) == (2, f"quorlex-extract: error: {out} exists: pass --force to overwrite it\n")
     assert out.read_text() == "precious\n"
+    picture = tmp_path / "p.png"
+    picture.write_bytes(b"")
+    code, err = run(capsys, SERIES_CSV, "-o", tmp_path / "new.csv", "--plot", picture)
+    assert (code, err) == (2, f"quorlex-extract: error: {picture} exists: pass --force to overwrite it\n")
+    assert leftovers(tmp_path, ["out.csv", "p.png"]) == []
     assert run(capsys, SERIES_CSV, "-o", out, "--features", "crossing_points", "--force")[0] == 0
     assert read(out).shape == (12, 1)
-    assert leftovers(tmp_path, ["out.csv"]) == []
+    assert leftovers(tmp_path, ["out.csv", "p.png"]) == []
 
 
 def test_interrupted_run_leaves_nothing(tmp_path, capsys, monkeypatch):
