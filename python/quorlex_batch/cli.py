@@ -26,9 +26,9 @@ from ._core import Features, extract_array, feature_names, sets
 from ._readers import Chunk, InputError, Layout, file_format, kinds, read_chunks
 
 PROG = "quorlex-extract"
-# Long files: rows read at a time (about 10-20 MB of CSV text; the chunk in
+# Long files: rows read at a time (a few MB of CSV text; the chunk in
 # pandas takes a few times that). Wide files: series per chunk.
-LONG_ROWS = 500_000
+LONG_ROWS = 200_000
 WIDE_ROWS = 2_000
 
 

@@ -18,7 +18,7 @@ import quorlex_batch as qb  # noqa: E402
 from quorlex_batch import cli  # noqa: E402
 
 SERIES_CSV = pathlib.Path(__file__).parents[2] / "examples" / "data" / "series.csv"
-FEATURES = "tsfeatures"
+FEATURES = "catch24"
 
 
 def bundled():
