@@ -179,7 +179,7 @@ def _layout(args: argparse.Namespace) -> Layout:
     return Layout(long, args.id, args.sort, args.value, args.kind, args.label)
 
 
-def _columns(requests: list[Features], layout: Layout, kind_values: list[Any] | None) -> list[str]:
+def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[str]:
     columns: list[str] = []
     for request in requests:
         names = feature_names(request)
@@ -227,16 +227,28 @@ def _progress(quiet: bool) -> Any:
     return tqdm(total=None, unit="series", file=sys.stderr, disable=True if quiet else None, dynamic_ncols=True)
 
 
+def _require(modules: list[str], what: str, extra: str) -> None:
+    import importlib.util
+
+    missing = [m for m in modules if importlib.util.find_spec(m) is None]
+    if missing:
+        raise InputError(f"{what} needs {' and '.join(missing)}: pip install 'quorlex[{extra}]'")
+
+
 def run(args: argparse.Namespace) -> None:
     layout = _layout(args)
     requests = _requests(args.features)
     output_kind = file_format(args.output, "output")
-    file_format(args.input, "input")
-    if args.plot is not None and not args.plot.lower().endswith(".png"):
-        raise InputError(f"the plot is a PNG image: name it .png, not {args.plot}")
+    input_kind = file_format(args.input, "input")
+    if "parquet" in (input_kind, output_kind):
+        _require(["pyarrow"], "Parquet", "cli")
+    if args.plot is not None:
+        if not args.plot.lower().endswith(".png"):
+            raise InputError(f"the plot is a PNG image: name it .png, not {args.plot}")
+        _require(["matplotlib", "scipy"], "--plot", "plot")
     chunks = read_chunks(args.input, layout, LONG_ROWS if layout.long else WIDE_ROWS)
     kind_values = kinds(args.input, layout.kind) if layout.kind is not None else None
-    columns = _columns(requests, layout, kind_values) if kind_values is not None else None
+    columns = _columns(requests, kind_values) if kind_values is not None else None
 
     targets: list[_Target] = []
     writer: _TableWriter | None = None
@@ -259,7 +271,7 @@ def run(args: argparse.Namespace) -> None:
                 bar.total = max(bar.n, round(bar.n / chunk.done))
                 bar.refresh()
         if writer.csv is None and writer.parquet is None:
-            empty = pd.DataFrame(columns=columns if columns is not None else _columns(requests, layout, None),
+            empty = pd.DataFrame(columns=columns if columns is not None else _columns(requests, None),
                                  dtype=np.float64)
             writer.write(empty)
         writer.close()
