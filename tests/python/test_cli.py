@@ -93,6 +93,18 @@ def test_wide_chunks_header_ids_and_missing_cells(tmp_path, capsys, monkeypatch)
     second, _ = qb.extract_array(rows, ["crossing_points"])
     np.testing.assert_array_equal(bits(table), np.hstack([first, second]).view(np.int64))
 
+    # Wide Parquet: the id and label columns are not values.
+    matrix = np.array([y[:40] for y in rows])
+    frame = pd.DataFrame(matrix, columns=[f"t{i}" for i in range(40)])
+    frame.insert(0, "group", ["a", "b", "a", "b", "a"])
+    frame.insert(2, "name", [f"s{i}" for i in range(5)])
+    source = tmp_path / "wide.parquet"
+    frame.to_parquet(source)
+    out = tmp_path / "from_parquet.csv"
+    assert run(capsys, source, "-o", out, "--id", "name", "--plot", tmp_path / "q.png", "--label", "group")[0] == 0
+    assert list(read(out).index) == [f"s{i}" for i in range(5)]
+    np.testing.assert_array_equal(bits(read(out)), qb.extract_array(matrix, FEATURES)[0].view(np.int64))
+
     # With a header and no --id, a first column of text holds the ids; without either, row numbers.
     named = tmp_path / "named.csv"
     named.write_text("name,a,b,c,d,e\nfirst,1,2,3,4,5\nsecond,5,4,3,,1\n")
