@@ -189,22 +189,30 @@ def test_bad_files_exit_2_and_leave_nothing(tmp_path, capsys):
     missing = tmp_path / "absent.csv"
     garbage = tmp_path / "garbage.parquet"
     garbage.write_bytes(b"this is not parquet at all")
+    binary = tmp_path / "binary.csv"
+    binary.write_bytes(b"\xff\xfe\x00id\n")
+    folder = tmp_path / "folder.csv"
+    folder.mkdir()
     wide = tmp_path / "wide.csv"
     wide.write_text("s1,1,2,3\ns2,4,five,6\n")
     cases = [
-        ([missing], f"cannot read {missing}: No such file or directory"),
-        ([garbage], f"cannot read {garbage}: "),
-        ([wide], f"{wide}, line 2: column 3 holds 'five', which is not a number"),
+        ([missing], f"cannot read {missing}: No such file or directory\n"),
+        ([folder], f"cannot read {folder}: Is a directory\n"),
+        ([binary, "--format", "long", "--id", "id"],
+         f"cannot read {binary}: 'utf-8' codec can't decode byte 0xff in position 0: invalid start byte\n"),
+        ([binary], f"cannot read {binary}: 'utf-8' codec can't decode byte 0xff in position 0: invalid start byte\n"),
+        ([garbage], f"cannot read {garbage}: "),  # the rest is pyarrow's wording
+        ([wide], f"{wide}, line 2: column 3 holds 'five', which is not a number\n"),
         ([wide, "--features", "catchamouse16,catchamouse16"],
-         "feature 'SY_DriftingMean50_min' is requested twice (by catchamouse16 and catchamouse16)"),
+         "feature 'SY_DriftingMean50_min' is requested twice (by catchamouse16 and catchamouse16)\n"),
         ([tmp_path / "table.txt"], f"cannot tell the format of input {tmp_path / 'table.txt'} from its name:"
-                                    " use .csv or .parquet"),
+                                    " use .csv or .parquet\n"),
     ]
     for argv, message in cases:
         code, err = run(capsys, *argv, "-o", tmp_path / "out.csv", "--quiet")
         assert code == 2
         assert err.startswith(f"quorlex-extract: error: {message}") and err.count("\n") == 1
-    assert leftovers(tmp_path, ["garbage.parquet", "wide.csv"]) == []
+    assert leftovers(tmp_path, ["garbage.parquet", "binary.csv", "folder.csv", "wide.csv"]) == []
 
 
 def test_refuses_to_overwrite_without_force(tmp_path, capsys):
