@@ -126,9 +126,14 @@ class _Grouper:
     def _emit(self, frame: pd.DataFrame) -> pd.DataFrame | None:
         if len(frame) == 0:
             return None
-        ids = pd.unique(frame[self.column_id])
+        values = frame[self.column_id].to_numpy()
+        starts = np.flatnonzero(np.concatenate(([True], values[1:] != values[:-1])))
+        ids = values[starts]  # one per run of equal ids
         again = [i for i in ids if i in self.seen]
+        if not again and len(ids) != len(pd.unique(ids)):
+            again = [ids[np.flatnonzero(pd.Series(ids).duplicated().to_numpy())[0]]]
         if again:
+            # Refused however the file falls into chunks, so that a small sample and the whole file agree.
             raise InputError(f"{self.path}: the rows of id {again[0]!r} are not together: sort or group the file"
                              " by id (it is read in chunks of whole series)")
         self.seen.update(ids)

@@ -185,6 +185,16 @@ def test_bad_long_input_exits_2_and_leaves_nothing(tmp_path, capsys, argv, messa
     assert leftovers(tmp_path, ["in.csv"]) == []
 
 
+@pytest.mark.parametrize("rows", [3, 1000])
+def test_ids_apart_are_refused_in_any_chunking(tmp_path, capsys, monkeypatch, rows):
+    monkeypatch.setattr(cli, "LONG_ROWS", rows)
+    source = write_long(tmp_path, "id,time,value\na,0,1\na,1,2\nb,0,3\nb,1,4\na,2,5\nc,0,6\n")
+    code, err = run(capsys, source, "-o", tmp_path / "out.csv", "--id", "id", "--sort", "time")
+    assert (code, err) == (2, f"quorlex-extract: error: {source}: the rows of id 'a' are not together: sort or"
+                              " group the file by id (it is read in chunks of whole series)\n")
+    assert leftovers(tmp_path, ["in.csv"]) == []
+
+
 def test_bad_files_exit_2_and_leave_nothing(tmp_path, capsys):
     missing = tmp_path / "absent.csv"
     garbage = tmp_path / "garbage.parquet"
