@@ -61,8 +61,10 @@ def developer_module():
 
 
 def bundled_base(name):
-    """libgsl-5d02bd0b.so.27.0.0 -> libgsl: auditwheel's renamed copies."""
-    return re.match(r"(.+)-[0-9a-f]{8}\.so", pathlib.PurePath(name).name).group(1)
+    """libgsl-5d02bd0b.so.27.0.0 -> libgsl: auditwheel's renamed copies (None
+    for the build's own core library, which sits there unrenamed)."""
+    match = re.match(r"(.+)-[0-9a-f]{8}\.so", pathlib.PurePath(name).name)
+    return match.group(1) if match else None
 
 
 def test_tag_and_bundled_libraries(wheel_path, wheel, metadata):
@@ -70,6 +72,9 @@ def test_tag_and_bundled_libraries(wheel_path, wheel, metadata):
     assert re.fullmatch(rf"quorlex-{re.escape(version)}-cp311-abi3-manylinux_2_\d+_x86_64\.whl", wheel_path.name)
     libs = [name for name in wheel.namelist() if name.startswith("quorlex.libs/") and not name.endswith("/")]
     assert {bundled_base(name) for name in libs} >= BUNDLED
+    # The core both extension modules share, and the batch package.
+    assert "quorlex.libs/libquorlex_core.so" in libs
+    assert any(name.startswith("quorlex_batch/_engine.") for name in wheel.namelist())
 
 
 def test_licence_files_listed_and_recorded(wheel, dist_info, metadata):
