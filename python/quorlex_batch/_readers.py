@@ -352,6 +352,13 @@ def read_chunks(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
     return _parquet_long(path, layout, rows) if layout.long else _parquet_wide(path, layout, rows)
 
 
+def header(path: str) -> list[str]:
+    """The column names of a CSV (its first line) or Parquet file."""
+    if file_format(path, "input") == "csv":
+        return _csv_header(path)
+    return list(_parquet_file(path).schema_arrow.names)
+
+
 def kinds(path: str, column: str) -> list[Any]:
     """Every kind in the file, sorted: one pass over that column alone, so that
     every chunk writes the same columns."""

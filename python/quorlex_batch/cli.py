@@ -23,7 +23,7 @@ import numpy as np
 import pandas as pd
 
 from ._core import Features, extract_array, feature_names, sets
-from ._readers import Chunk, InputError, Layout, file_format, kinds, read_chunks
+from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
 
 PROG = "quorlex-extract"
 # Long files: rows read at a time (a few MB of CSV text; the chunk in
@@ -187,7 +187,7 @@ def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[st
     return columns
 
 
-def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: list[str] | None,
+def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: list[str],
               jobs: int | None) -> tuple[pd.DataFrame, list[Any] | None]:
     """The feature rows of one chunk, in the order the input gives the ids, and
     the label of each row."""
@@ -207,10 +207,7 @@ def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: l
                      for request in requests]
         except ValueError as error:
             raise InputError(str(error)) from None
-        table = pd.concat(parts, axis=1).reindex(order)
-        if columns is not None:
-            table = table.reindex(columns=columns)
-        return table, labels
+        return pd.concat(parts, axis=1).reindex(index=order, columns=columns), labels
     blocks = []
     for request in requests:
         matrix, names = extract_array(chunk.series, request, n_jobs=jobs)
@@ -247,8 +244,13 @@ def run(args: argparse.Namespace) -> None:
             raise InputError(f"the plot is a PNG image: name it .png, not {args.plot}")
         _require(["matplotlib", "scipy"], "--plot", "plot")
     chunks = read_chunks(args.input, layout, LONG_ROWS if layout.long else WIDE_ROWS)
-    kind_values = kinds(args.input, layout.kind) if layout.kind is not None else None
-    columns = _columns(requests, kind_values) if kind_values is not None else None
+    # Every chunk writes the same columns, even one that lacks some kind.
+    prefixes = None
+    if layout.kind is not None:
+        prefixes = kinds(args.input, layout.kind)
+    elif layout.long and layout.value is None:
+        prefixes = value_columns(header(args.input), layout)
+    columns = _columns(requests, prefixes)
 
     targets: list[_Target] = []
     writer: _TableWriter | None = None
@@ -271,9 +273,7 @@ def run(args: argparse.Namespace) -> None:
                 bar.total = max(bar.n, round(bar.n / chunk.done))
                 bar.refresh()
         if writer.csv is None and writer.parquet is None:
-            empty = pd.DataFrame(columns=columns if columns is not None else _columns(requests, None),
-                                 dtype=np.float64)
-            writer.write(empty)
+            writer.write(pd.DataFrame(columns=columns, dtype=np.float64))
         writer.close()
         bar.total = bar.n
         bar.close()

@@ -160,6 +160,12 @@ def test_long_kinds_and_value_columns(tmp_path, capsys, monkeypatch):
     np.testing.assert_array_equal(bits(table), bits(expected.loc[table.index]))
     assert np.isnan(table.iloc[0]["b__flat_spots"])
 
+    # A file without rows still gives the columns a file with rows would.
+    source = write_long(tmp_path, "id,time,value,doubled\n")
+    out = tmp_path / "empty.parquet"
+    assert run(capsys, source, "-o", out, "--id", "id", "--sort", "time", "--features", "flat_spots")[0] == 0
+    assert list(pd.read_parquet(out).columns) == ["id", "value__flat_spots", "doubled__flat_spots"]
+
 
 def write_long(folder, text):
     path = folder / "in.csv"
