@@ -1,0 +1,311 @@
+"""quorlex-extract: the features of every series in a CSV or Parquet file.
+
+    quorlex-extract INPUT -o OUTPUT [--features catch24,tsfeatures,...]
+                    [--id COL --sort COL --value COL --kind COL] [--format wide|long]
+                    [--jobs N] [--plot FILE.png [--label COL]] [--force] [--quiet]
+
+The input is read in chunks of whole series, each chunk goes through the batch
+engine, and its rows are appended to a temporary file beside OUTPUT that is
+renamed to OUTPUT only when everything has succeeded. Bad input is reported as
+one line on stderr with exit status 2, and leaves no output behind.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import sys
+import tempfile
+from collections.abc import Sequence
+from typing import Any
+
+import numpy as np
+import pandas as pd
+
+from ._core import Features, extract_array, feature_names, sets
+from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
+
+PROG = "quorlex-extract"
+# Long files: rows read at a time (a few MB of CSV text; the chunk in
+# pandas takes a few times that). Wide files: series per chunk.
+LONG_ROWS = 200_000
+WIDE_ROWS = 2_000
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog=PROG, description="Compute time-series features of every series in a CSV or Parquet file.",
+        epilog="Long files must keep the rows of each id together. The output lists the ids in the order in"
+               " which the input first gives them.")
+    parser.add_argument("input", metavar="INPUT", help="a .csv or .parquet file, long or wide")
+    parser.add_argument("-o", "--output", metavar="OUTPUT", required=True,
+                        help="the feature table: .parquet or .csv, by its extension")
+    parser.add_argument("--features", default="catch24",
+                        help="comma-separated set names and feature names (default: catch24); sets: "
+                             + ", ".join(sets()))
+    parser.add_argument("--id", metavar="COL", help="the id column (long: required; wide: optional)")
+    parser.add_argument("--sort", metavar="COL", help="long: the column that orders the rows of a series")
+    parser.add_argument("--value", metavar="COL",
+                        help="long: the value column (default: every column not named by another option)")
+    parser.add_argument("--kind", metavar="COL", help="long: the column whose values name separate series per id")
+    parser.add_argument("--format", choices=("wide", "long"),
+                        help="the input layout (default: long when --sort, --value or --kind is given, else wide)")
+    parser.add_argument("--jobs", type=int, metavar="N", help="worker threads (default: all)")
+    parser.add_argument("--plot", metavar="FILE.png", help="also draw the feature matrix and a PCA of the series")
+    parser.add_argument("--label", metavar="COL", help="a column of classes that colours the PCA scatter")
+    parser.add_argument("--force", action="store_true", help="overwrite OUTPUT (and the plot) if they exist")
+    parser.add_argument("--quiet", action="store_true", help="no progress bar")
+    return parser
+
+
+def _requests(text: str) -> list[Features]:
+    """Set names run as sets; runs of single feature names as one list each."""
+    known = set(sets())
+    requests: list[Features] = []
+    for token in (t.strip() for t in text.split(",")):
+        if not token:
+            raise InputError(f"--features has an empty name in {text!r}")
+        if token in known:
+            requests.append(token)
+        elif requests and isinstance(requests[-1], list):
+            requests[-1].append(token)
+        else:
+            requests.append([token])
+    seen: dict[str, str] = {}
+    for request in requests:
+        try:
+            names = feature_names(request)
+        except ValueError as error:
+            raise InputError(str(error)) from None
+        where = request if isinstance(request, str) else "the listed features"
+        for name in names:
+            if name in seen:
+                raise InputError(f"feature {name!r} is requested twice (by {seen[name]} and {where})")
+            seen[name] = where
+    return requests
+
+
+class _Target:
+    """An output file written under a temporary name beside it and moved into
+    place by commit(); discard() removes the temporary file."""
+
+    def __init__(self, path: str, force: bool) -> None:
+        self.path = path
+        self.force = force
+        if os.path.exists(path) and not force:
+            raise InputError(f"{path} exists: pass --force to overwrite it")
+        folder = os.path.dirname(os.path.abspath(path))
+        if not os.path.isdir(folder):
+            raise InputError(f"cannot write {path}: folder {folder} does not exist")
+        try:
+            handle, self.temporary = tempfile.mkstemp(dir=folder, prefix=f".{os.path.basename(path)}.",
+                                                      suffix=".part")
+        except OSError as error:
+            raise InputError(f"cannot write {path}: {error.strerror}") from None
+        os.close(handle)
+        umask = os.umask(0)  # mkstemp makes the file private; give it the mode a plain open() would
+        os.umask(umask)
+        os.chmod(self.temporary, 0o666 & ~umask)
+
+    def commit(self) -> None:
+        if self.force:
+            os.replace(self.temporary, self.path)
+            return
+        try:  # a hard link refuses to replace a file that appeared meanwhile
+            os.link(self.temporary, self.path)
+        except FileExistsError:
+            raise InputError(f"{self.path} exists: pass --force to overwrite it") from None
+        except OSError:  # no hard links on this file system
+            if os.path.exists(self.path):
+                raise InputError(f"{self.path} exists: pass --force to overwrite it") from None
+            os.replace(self.temporary, self.path)
+            return
+        os.unlink(self.temporary)
+
+    def discard(self) -> None:
+        try:
+            os.unlink(self.temporary)
+        except FileNotFoundError:
+            pass
+
+
+class _TableWriter:
+    """Appends feature rows, id column first, to a CSV or Parquet file."""
+
+    def __init__(self, path: str, kind: str, id_name: str) -> None:
+        self.path = path
+        self.kind = kind
+        self.id_name = id_name
+        self.parquet: Any = None
+        self.csv: Any = None
+
+    def write(self, frame: pd.DataFrame) -> None:
+        frame = frame.rename_axis(self.id_name)
+        if self.kind == "csv":
+            first = self.csv is None
+            if first:
+                self.csv = open(self.path, "w", newline="", encoding="utf-8")
+            frame.to_csv(self.csv, header=first)
+            return
+        import pyarrow as pa  # type: ignore[import-untyped,unused-ignore]
+        import pyarrow.parquet as pq  # type: ignore[import-untyped,unused-ignore]
+
+        table = pa.Table.from_pandas(frame.reset_index(), preserve_index=False)
+        if self.parquet is None:
+            self.parquet = pq.ParquetWriter(self.path, table.schema)
+        else:
+            table = table.cast(self.parquet.schema)
+        self.parquet.write_table(table)
+
+    def close(self) -> None:
+        if self.csv is not None:
+            self.csv.close()
+        if self.parquet is not None:
+            self.parquet.close()
+
+
+def _layout(args: argparse.Namespace) -> Layout:
+    long = args.format == "long" or (args.format is None and any((args.sort, args.value, args.kind)))
+    if long and args.id is None:
+        raise InputError("long input needs --id: the column that names each series")
+    if not long:
+        for option in ("sort", "value", "kind"):
+            if getattr(args, option) is not None:
+                raise InputError(f"--{option} applies to long input only")
+    if args.label is not None and args.plot is None:
+        raise InputError("--label colours the plot: pass --plot too")
+    if args.jobs is not None and args.jobs < 1:
+        raise InputError(f"--jobs must be positive, got {args.jobs}")
+    return Layout(long, args.id, args.sort, args.value, args.kind, args.label)
+
+
+def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[str]:
+    columns: list[str] = []
+    for request in requests:
+        names = feature_names(request)
+        columns += names if kind_values is None else [f"{k}__{n}" for k in kind_values for n in names]
+    return columns
+
+
+def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: list[str],
+              jobs: int | None) -> tuple[pd.DataFrame, list[Any] | None]:
+    """The feature rows of one chunk, in the order the input gives the ids, and
+    the label of each row."""
+    if chunk.frame is not None:
+        from ._frame import extract
+
+        frame = chunk.frame
+        assert layout.id is not None
+        order = pd.unique(frame[layout.id])
+        labels = None
+        if layout.label is not None:
+            labels = list(frame.groupby(layout.id, sort=False)[layout.label].first().reindex(order))
+            frame = frame.drop(columns=[layout.label])
+        try:
+            parts = [extract(frame, request, column_id=layout.id, column_sort=layout.sort,
+                             column_value=layout.value, column_kind=layout.kind, n_jobs=jobs)
+                     for request in requests]
+        except ValueError as error:
+            raise InputError(str(error)) from None
+        return pd.concat(parts, axis=1).reindex(index=order, columns=columns), labels
+    blocks = []
+    for request in requests:
+        matrix, names = extract_array(chunk.series, request, n_jobs=jobs)
+        blocks.append(pd.DataFrame(matrix, columns=names))
+    table = pd.concat(blocks, axis=1)
+    table.index = pd.Index(chunk.ids)
+    return table, chunk.labels
+
+
+def _progress(quiet: bool) -> Any:
+    from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
+
+    # disable=None: drawn only when stderr is a terminal.
+    return tqdm(total=None, unit="series", file=sys.stderr, disable=True if quiet else None, dynamic_ncols=True)
+
+
+def _require(modules: list[str], what: str, extra: str) -> None:
+    import importlib.util
+
+    missing = [m for m in modules if importlib.util.find_spec(m) is None]
+    if missing:
+        raise InputError(f"{what} needs {' and '.join(missing)}: pip install 'quorlex[{extra}]'")
+
+
+def run(args: argparse.Namespace) -> None:
+    layout = _layout(args)
+    requests = _requests(args.features)
+    output_kind = file_format(args.output, "output")
+    input_kind = file_format(args.input, "input")
+    if "parquet" in (input_kind, output_kind):
+        _require(["pyarrow"], "Parquet", "cli")
+    if args.plot is not None:
+        if not args.plot.lower().endswith(".png"):
+            raise InputError(f"the plot is a PNG image: name it .png, not {args.plot}")
+        _require(["matplotlib", "scipy"], "--plot", "plot")
+    chunks = read_chunks(args.input, layout, LONG_ROWS if layout.long else WIDE_ROWS)
+    # Every chunk writes the same columns, even one that lacks some kind.
+    prefixes = None
+    if layout.kind is not None:
+        prefixes = kinds(args.input, layout.kind)
+    elif layout.long and layout.value is None:
+        prefixes = value_columns(header(args.input), layout)
+    columns = _columns(requests, prefixes)
+
+    targets: list[_Target] = []
+    writer: _TableWriter | None = None
+    bar = _progress(args.quiet)
+    kept: list[pd.DataFrame] = []
+    labels: list[Any] = []
+    try:
+        for path in (args.output, args.plot):
+            if path is not None:
+                targets.append(_Target(path, args.force))
+        writer = _TableWriter(targets[0].temporary, output_kind, layout.id or "id")
+        for chunk in chunks:
+            table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
+            writer.write(table)
+            if args.plot is not None:
+                kept.append(table)
+                labels += chunk_labels if chunk_labels is not None else []
+            bar.update(len(table))
+            if chunk.done > 0:
+                bar.total = max(bar.n, round(bar.n / chunk.done))
+                bar.refresh()
+        if writer.csv is None and writer.parquet is None:
+            writer.write(pd.DataFrame(columns=columns, dtype=np.float64))
+        writer.close()
+        bar.total = bar.n
+        bar.close()
+        if args.plot is not None:
+            from .plot import plot_features
+
+            everything = pd.concat(kept) if kept else pd.DataFrame()
+            plot_features(everything, targets[1].temporary,
+                          labels=labels if layout.label is not None else None, title=os.path.basename(args.input))
+        for target in targets:
+            target.commit()
+    except BaseException:
+        if writer is not None:
+            writer.close()
+        bar.close()
+        for target in targets:
+            target.discard()
+        raise
+
+
+def main(argv: Sequence[str] | None = None) -> int:
+    args = _parser().parse_args(argv)
+    try:
+        run(args)
+    except InputError as error:
+        print(f"{PROG}: error: {error}", file=sys.stderr)
+        return 2
+    except KeyboardInterrupt:
+        print(f"{PROG}: interrupted", file=sys.stderr)
+        return 130
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,102 @@
+"""Dask front end: features of a long-format Dask DataFrame, one engine run per partition.
+
+``extract`` returns a lazy Dask DataFrame indexed by id. The rows of one id
+must meet in one partition before its series can be computed, so the frame is
+shuffled on the id column first, unless it is already indexed by the id with
+known divisions (after ``set_index(column_id)``), which keeps every id in one
+partition. The shuffle does not keep row order, so each row is numbered by its
+partition and position beforehand and every partition is put back into input
+order before the engine runs: rows without ``column_sort`` and ties within it
+come out as the in-process ``extract`` sees them, and the values are the same
+to the bit.
+"""
+
+from __future__ import annotations
+
+from collections.abc import Hashable, Sequence
+from typing import Any
+
+import dask.dataframe as dd
+import numpy as np
+import pandas as pd
+
+from ._core import Features, feature_names
+from ._frame import extract as _extract_frame
+
+_POSITION = "__quorlex_position__"
+# Row numbers are partition << 40 | position: ordered as the input for up to
+# 2**40 rows per partition and 2**23 partitions.
+_POSITION_BITS = 40
+
+
+def _numbered(frame: pd.DataFrame, partition_info: dict[str, Any] | None = None) -> pd.DataFrame:
+    number = partition_info["number"] if partition_info is not None else 0
+    return frame.assign(**{_POSITION: (np.int64(number) << _POSITION_BITS) + np.arange(len(frame), dtype=np.int64)})
+
+
+def _partition(frame: pd.DataFrame, features: Features, column_id: Hashable, column_sort: Hashable | None,
+               column_value: Hashable | None, column_kind: Hashable | None, meta: pd.DataFrame,
+               n_jobs: int | None) -> pd.DataFrame:
+    if _POSITION in frame.columns:
+        frame = frame.sort_values(_POSITION, kind="stable").drop(columns=_POSITION)
+    if column_id not in frame.columns:  # indexed by id
+        frame = frame.reset_index()
+    if len(frame) == 0:
+        return meta
+    result = _extract_frame(frame, features, column_id=column_id, column_sort=column_sort,
+                            column_value=column_value, column_kind=column_kind, n_jobs=n_jobs)
+    return result.reindex(columns=meta.columns)
+
+
+def _sorted(values: Sequence[Any]) -> list[Any]:
+    try:
+        return sorted(values)
+    except TypeError:  # unorderable mixed types: first-seen order, as the in-process extract does
+        return list(values)
+
+
+def extract(ddf: dd.DataFrame, features: Features = "catch24", *, column_id: Hashable,
+            column_sort: Hashable | None = None, column_value: Hashable | None = None,
+            column_kind: Hashable | None = None, n_jobs: int | None = None) -> dd.DataFrame:
+    """Features of every series of a long-format Dask DataFrame, lazily.
+
+    The arguments mean what they mean for ``quorlex_batch.extract`` on a pandas
+    frame; ``column_id`` may also name the frame's index. The result has one row
+    per id, indexed by id, in no particular order across partitions
+    (``.compute().sort_index()`` gives the in-process order). ``n_jobs`` caps the
+    engine's threads within each task.
+
+    With ``column_kind`` the kinds are read once up front (one pass over that
+    column), so that every partition yields the same columns.
+    """
+    if not isinstance(ddf, dd.DataFrame):
+        raise TypeError(f"expected a Dask DataFrame, got {type(ddf).__name__}")
+    indexed = column_id not in ddf.columns and ddf.index.name == column_id
+    for role, name in (("column_id", column_id), ("column_sort", column_sort), ("column_value", column_value),
+                       ("column_kind", column_kind)):
+        if name is not None and name not in ddf.columns and not (role == "column_id" and indexed):
+            raise ValueError(f"column {name!r} is not in the data frame")
+    if indexed and not ddf.known_divisions:
+        ddf, indexed = ddf.reset_index(), False
+
+    names = feature_names(features)
+    if column_kind is not None:
+        labels: list[Any] | None = _sorted(ddf[column_kind].dropna().unique().compute().tolist())
+    elif column_value is None:
+        roles = {column_id, column_sort}
+        labels = [c for c in ddf.columns if c not in roles]
+        if not labels:
+            raise ValueError("the data frame has no value column besides the id, sort and kind columns")
+    else:
+        labels = None
+    columns = names if labels is None else [f"{label}__{name}" for label in labels for name in names]
+    id_dtype = ddf.index.dtype if indexed else ddf[column_id].dtype
+    meta = pd.DataFrame({c: pd.Series(dtype=np.float64) for c in columns},
+                        index=pd.Index([], dtype=id_dtype, name=column_id))
+
+    if not indexed:
+        numbered = ddf.map_partitions(_numbered, meta=_numbered(ddf._meta))  # type: ignore[no-untyped-call,unused-ignore]
+        ddf = numbered.shuffle(on=column_id)
+    result: dd.DataFrame = ddf.map_partitions(  # type: ignore[no-untyped-call,unused-ignore]
+        _partition, features, column_id, column_sort, column_value, column_kind, meta, n_jobs, meta=meta)
+    return result
