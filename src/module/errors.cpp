@@ -5,6 +5,7 @@
 #include <new>
 
 #include "helpers/failure.hpp"
+#include "parallel/pool.hpp"
 
 namespace quorlex::module {
 
@@ -43,6 +44,10 @@ PyObject* panic_exception_type() {
 PyObject* raise_current_failure() {
     try {
         throw;
+    } catch (const parallel::Interrupted&) {
+        // The signal handler's exception (KeyboardInterrupt) is already set.
+        ensure_error_set();
+        return nullptr;
     } catch (const Failure& failure) {
         return raise_panic(failure.what());
     } catch (const std::bad_alloc&) {
