@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <stdexcept>
 
 #include "helpers/failure.hpp"
 #include "parallel/pool.hpp"
@@ -51,6 +52,8 @@ PyObject* raise_current_failure() {
     } catch (const Failure& failure) {
         return raise_panic(failure.what());
     } catch (const std::bad_alloc&) {
+        return raise_panic("memory allocation failed");
+    } catch (const std::length_error&) {  // a container asked for more than it can ever hold
         return raise_panic("memory allocation failed");
     } catch (const std::exception& error) {
         const std::string what = error.what();

@@ -8,7 +8,10 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 #include <unordered_map>
+
+#include "helpers/failure.hpp"
 
 namespace quorlex::tsfeatures {
 
@@ -54,6 +57,10 @@ public:
         if (const auto found = plans_.find(n); found != plans_.end()) return found->second;
         const auto in = complex_buffer(n);
         const auto out = complex_buffer(n);
+        // FFTW's basic interface counts points in an int.
+        if (n > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+            fail("entropy of " + std::to_string(n) + " values: the transform length does not fit in an int");
+        }
         fftw_plan raw = fftw_plan_dft_1d(static_cast<int>(n), in.get(), out.get(), FFTW_FORWARD, FFTW_ESTIMATE);
         if (raw == nullptr) throw std::bad_alloc();
         Plan plan(raw, PlanDeleter{});

@@ -7,6 +7,10 @@ import sys
 import textwrap
 import time
 
+import array
+import math
+
+import numpy as np
 import pytest
 
 import quorlex
@@ -17,6 +21,78 @@ def run_script(code, timeout=60):
                          timeout=timeout)
     assert out.returncode == 0, out.stderr
     return out.stdout
+
+
+def is_panic(error):
+    return type(error).__name__ == "PanicException"
+
+
+class TestReproducers:
+    def test_tiny_values_with_normalisation(self):
+        # The squared deviations underflow, so the z-score divides by zero.
+        assert math.isnan(quorlex.dn_outlierinclude_p_001_mdrmd_f([1e-300, 2e-300]))
+        y = list(np.random.default_rng(2).normal(size=200) * 1e-300)
+        for normalize in (True, False):
+            values = quorlex.catch22_all_f(y, normalize).values
+            assert len(values) == 20 and all(isinstance(v, float) for v in values)
+        assert len(quorlex.extract_catch22_features_cumulative_f(y[:30]).values) == 30
+
+    def test_huge_values_without_normalisation(self):
+        y = [1e300 * (1.0 + 0.1 * math.sin(i)) for i in range(1000)]
+        for f in (quorlex.dn_outlierinclude_p_001_mdrmd_f, quorlex.dn_outlierinclude_n_001_mdrmd_f):
+            assert isinstance(f(y, False), float)
+        assert len(quorlex.catch22_all_f(y, False).values) == 20
+
+    def test_physical_units_cost_what_small_values_cost(self):
+        # 1,000 values of scale 1e6: 1e8 thresholds. The values are those the
+        # scan of every threshold gave (in 14 s and 4 GB).
+        out = run_script("""
+            import math, resource, time
+            import quorlex
+            y = [1000.0 * i + 1e5 * math.sin(i * 0.37) for i in range(1000)]
+            quorlex.dn_outlierinclude_p_001_mdrmd_f([1.0, 2.0], False)
+            before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+            start = time.perf_counter()
+            p = quorlex.dn_outlierinclude_p_001_mdrmd_f(y, False)
+            n = quorlex.dn_outlierinclude_n_001_mdrmd_f([-v for v in y], False)
+            elapsed = time.perf_counter() - start
+            grown = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before
+            print(repr(p), repr(n), elapsed, grown)
+        """)
+        p, n, elapsed, grown_kb = out.split()
+        assert (float(p), float(n)) == (0.5109999999999999, 0.5109999999999999)
+        assert float(elapsed) < 0.010 * 2 and int(grown_kb) < 50 * 1024
+
+    def test_misaligned_and_strided_buffers_are_copied(self):
+        y = np.random.default_rng(4).normal(size=64)
+        raw = b"\0" + y.tobytes()
+        misaligned = np.frombuffer(raw, dtype=np.float64, offset=1)
+        assert misaligned.ctypes.data % 8 != 0
+        expected = quorlex.co_f1ecac_f(y)
+        assert quorlex.co_f1ecac_f(misaligned) == expected
+        assert quorlex.co_f1ecac_f(memoryview(raw)[1:].cast("d")) == expected
+        wide = np.repeat(y, 2)
+        assert quorlex.co_f1ecac_f(wide[::2]) == expected
+        assert quorlex.co_f1ecac_f(y[::-1][::-1]) == expected
+
+    def test_a_claimed_length_reserves_nothing(self):
+        class Liar:
+            def __len__(self):
+                return 2**61
+
+            def __getitem__(self, i):
+                if i >= 3:
+                    raise IndexError(i)
+                return float(i)
+
+        assert quorlex.crossing_points_f(Liar()) == quorlex.crossing_points_f([0.0, 1.0, 2.0])
+
+    def test_oversized_options_are_refused_cleanly(self):
+        y = list(np.random.default_rng(5).normal(size=40))
+        for lags in (2**32, 2**63, 2**64 - 1):
+            assert math.isnan(quorlex.arch_stat_f(y, lags))
+        with pytest.raises(OverflowError):
+            quorlex.arch_stat_f(y, 2**64)
 
 
 class TestInterrupt:
