@@ -93,6 +93,12 @@ class TestReproducers:
             assert math.isnan(quorlex.arch_stat_f(y, lags))
         with pytest.raises(OverflowError):
             quorlex.arch_stat_f(y, 2**64)
+        # Lags whose (lags + 1)^2 table of doubles outgrows physical memory.
+        physical = os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+        lags = math.isqrt(physical // 8) + 10
+        with pytest.raises(BaseException) as excinfo:
+            quorlex.arch_stat_f(np.random.default_rng(6).normal(size=lags + 1000), lags)
+        assert is_panic(excinfo.value) and str(excinfo.value) == "memory allocation failed"
 
 
 class TestInterrupt:
