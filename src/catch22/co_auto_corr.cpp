@@ -56,7 +56,8 @@ std::size_t autocorr_length(std::size_t n) {
     p |= p >> 4;
     p |= p >> 8;
     p |= p >> 16;
-    return static_cast<std::size_t>((p + 1) * 2);
+    // p + 1 is at most 2^30; doubled, it no longer fits the 32-bit type.
+    return static_cast<std::size_t>(p + 1) * 2;
 }
 
 std::vector<double> co_autocorrs(Series y) {

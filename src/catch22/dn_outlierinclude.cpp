@@ -47,6 +47,74 @@ struct ThresholdStats {
     double median_pos;
 };
 
+// Threshold numbers. Their count grows with the largest value (about 100 per
+// unit), so it passes 64 bits for values beyond about 1.8e17.
+using Index = unsigned __int128;
+
+// The count is floor(maxVal / 0.01 + 1.0) as a double; at or beyond 2^127 it
+// has no 128-bit value (and for maxVal near the double range it is infinite).
+constexpr double index_limit = 170141183460469231731687303715884105728.0;  // 2^127
+
+// Threshold number j is j * 0.01, with j converted to the nearest double (for
+// j below 2^64 this is the conversion from a 64-bit count).
+double threshold(Index j) { return static_cast<double>(j) * 0.01; }
+
+// The first threshold number in [0, count] whose threshold is above v (count
+// when none is): thresholds rise with j, so the thresholds that v reaches are
+// exactly those below the result. Gallops from the estimate v / 0.01, then
+// bisects, so huge counts cost a few dozen steps.
+Index first_above(double v, Index count) {
+    if (threshold(0) > v) return 0;
+    const double estimate = v / 0.01;
+    const Index guess = estimate >= static_cast<double>(count) ? count : static_cast<Index>(estimate);
+    Index lo = 0, hi = count;  // threshold(lo) <= v; hi == count or threshold(hi) > v
+    Index step = 1;
+    if (guess < count && threshold(guess) <= v) {
+        lo = guess;
+        for (;;) {
+            const Index probe = count - lo > step ? lo + step : count;
+            if (probe == count || threshold(probe) > v) {
+                hi = probe;
+                break;
+            }
+            lo = probe;
+            step *= 2;
+        }
+    } else {
+        hi = guess;
+        for (;;) {
+            const Index probe = hi > step ? hi - step : 0;
+            if (threshold(probe) <= v) {
+                lo = probe;
+                break;
+            }
+            hi = probe;
+            step *= 2;
+        }
+    }
+    while (hi - lo > 1) {
+        const Index mid = lo + (hi - lo) / 2;
+        (threshold(mid) <= v ? lo : hi) = mid;
+    }
+    return hi;
+}
+
+// Thresholds [begin, end) share one exceedance set and so one result.
+struct Run {
+    Index begin, end;
+    ThresholdStats stats;
+};
+
+// The k-th smallest (0-based) of the values that the runs list, each `count`
+// times; `pieces` is sorted by value.
+double kth_value(const std::vector<std::pair<double, Index>>& pieces, Index k) {
+    for (const auto& [value, count] : pieces) {
+        if (k < count) return value;
+        k -= count;
+    }
+    return pieces.back().first;
+}
+
 }  // namespace
 
 double dn_outlierinclude(Series y, bool normalize, int sign) {
@@ -67,32 +135,47 @@ double dn_outlierinclude(Series y, bool normalize, int sign) {
     double max_val = -std::numeric_limits<double>::infinity();
     for (double v : w) max_val = std::max(max_val, v);
     if (max_val < 0.01) return 0.0;
-    const auto n_thresh = static_cast<std::size_t>(max_val / 0.01 + 1.0);
+    // The z-score of values whose squared deviations underflow (a series of
+    // 1e-300 scale) divides by a zero deviation: infinite values have no
+    // finite set of thresholds, and are refused like infinite input.
+    const double count_value = max_val / 0.01 + 1.0;
+    if (!(count_value < index_limit)) return nan;
+    const auto n_thresh = static_cast<Index>(count_value);
 
-    // Thresholds rise with j, so the exceedance set only shrinks: visit them
-    // from the top and add positions in order of decreasing w.
+    // The exceedance set {i : w[i] >= t} changes only where t passes one of
+    // the values, so the thresholds fall into at most n + 1 runs that share a
+    // set. Each run's statistics are computed once, from the set alone, with
+    // the same arithmetic as per threshold: the results are the same bits, in
+    // time and memory bounded by n rather than by the largest value.
+    // Thresholds rise with j, so the set only shrinks: visit the runs from the
+    // top and add positions in order of decreasing w.
     std::vector<std::uint32_t> order(n);
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return w[a] > w[b]; });
 
     PositionSet members(n);
-    std::vector<ThresholdStats> stats(n_thresh);
+    std::vector<Run> runs;
+    Index upper = first_above(max_val, n_thresh);
+    if (upper < n_thresh) {
+        // Rounding can put the top threshold just above the largest value: no
+        // exceedance, no gaps. NaN mean gap and zero gap percentage keep this
+        // threshold out of the trimmed range below.
+        runs.push_back({upper, n_thresh, {nan, 0.0, nan}});
+    }
     std::size_t h = 0, first = n, last = 0;
     const double half_length = static_cast<double>(n) * 0.5;
-    for (std::size_t j = n_thresh; j-- > 0;) {
-        const double t = static_cast<double>(j) * 0.01;
-        for (; h < n && w[order[h]] >= t; ++h) {
+    while (h < n && upper > 0) {
+        const double value = w[order[h]];
+        for (; h < n && w[order[h]] == value; ++h) {
             members.insert(order[h]);
             first = std::min<std::size_t>(first, order[h]);
             last = std::max<std::size_t>(last, order[h]);
         }
-        if (h == 0) {
-            // Rounding can put the top threshold just above the largest value:
-            // no exceedance, no gaps. NaN mean gap and zero gap percentage keep
-            // this threshold out of the trimmed range below.
-            stats[j] = {nan, 0.0, nan};
-            continue;
-        }
+        // Thresholds above the next lower value and up to this one see exactly
+        // the members so far.
+        const double next = h < n ? w[order[h]] : -std::numeric_limits<double>::infinity();
+        const Index begin = first_above(next, n_thresh);
+        if (begin >= upper) continue;
         // Positions are whole numbers, so the summed gaps are exactly last - first.
         const double mean_gap = h == 1 ? nan : static_cast<double>(last - first) / static_cast<double>(h - 1);
         const double gap_percent = static_cast<double>(h - 1) * 100.0 / static_cast<double>(tot);
@@ -102,18 +185,32 @@ double dn_outlierinclude(Series y, bool normalize, int sign) {
         } else {
             median = (static_cast<double>(members.kth(h / 2) + 1) + static_cast<double>(members.kth(h / 2 + 1) + 1)) * 0.5;
         }
-        stats[j] = {mean_gap, gap_percent, median / half_length - 1.0};
+        runs.push_back({begin, upper, {mean_gap, gap_percent, median / half_length - 1.0}});
+        upper = begin;
     }
 
-    std::size_t last_high = 0, first_nan = n_thresh - 1;
-    for (std::size_t i = 0; i < n_thresh; ++i) {
-        if (stats[i].gap_percent > 2.0) last_high = i;
-        if (std::isnan(stats[n_thresh - 1 - i].mean_gap)) first_nan = n_thresh - 1 - i;
+    // lastHigh: the last threshold whose gap percentage exceeds 2 (else 0);
+    // firstNaN: the first threshold whose mean gap is NaN (else the last one).
+    Index last_high = 0, first_nan = n_thresh - 1;
+    for (const Run& run : runs) {
+        if (run.stats.gap_percent > 2.0) last_high = std::max(last_high, run.end - 1);
+        if (std::isnan(run.stats.mean_gap)) first_nan = std::min(first_nan, run.begin);
     }
-    const std::size_t limit = std::min(last_high, first_nan) + 1;
-    std::vector<double> median_pos(limit);
-    for (std::size_t i = 0; i < limit; ++i) median_pos[i] = stats[i].median_pos;
-    return common::median(median_pos);
+    const Index limit = std::min(last_high, first_nan) + 1;
+
+    // The median of medianPos[0 .. limit-1], taken over the runs with their
+    // lengths as multiplicities: the same order statistics as sorting every
+    // threshold's value.
+    std::vector<std::pair<double, Index>> pieces;
+    for (const Run& run : runs) {
+        if (run.begin >= limit) continue;
+        if (std::isnan(run.stats.median_pos)) return nan;
+        pieces.emplace_back(run.stats.median_pos, std::min(run.end, limit) - run.begin);
+    }
+    std::sort(pieces.begin(), pieces.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (limit % 2 == 1) return kth_value(pieces, (limit - 1) / 2);
+    return (kth_value(pieces, limit / 2 - 1) + kth_value(pieces, limit / 2)) * 0.5;
 }
 
 }  // namespace quorlex::catch22

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <unordered_map>
+
+#include <unistd.h>
 
 #include "helpers/failure.hpp"
 #include "helpers/memo.hpp"
@@ -26,6 +29,19 @@ bool has_nan(Series y) {
 
 bool all_finite(Series y) {
     return std::all_of(y.begin(), y.end(), [](double v) { return std::isfinite(v); });
+}
+
+std::size_t table_size(std::size_t rows, std::size_t cols) {
+    static const std::size_t physical_bytes = [] {
+        const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+        return pages > 0 && page > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(page)
+                                     : std::numeric_limits<std::size_t>::max();
+    }();
+    std::size_t elements = 0;
+    if (__builtin_mul_overflow(rows, cols, &elements) || elements > physical_bytes / sizeof(double)) {
+        throw std::bad_alloc();
+    }
+    return elements;
 }
 
 double sum(Series y) {

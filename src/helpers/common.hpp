@@ -21,6 +21,12 @@ namespace quorlex::common {
 bool has_nan(Series y);
 bool all_finite(Series y);
 
+// rows * cols, for a table of doubles sized from a caller's option; throws
+// std::bad_alloc when the product overflows or the table would outgrow the
+// machine's physical memory (the kernel would grant it and then kill the
+// process while it is filled).
+std::size_t table_size(std::size_t rows, std::size_t cols);
+
 // Plain sum in index order (the building block of every mean here).
 double sum(Series y);
 

@@ -1,5 +1,7 @@
 #include "module/binding.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -117,7 +119,9 @@ bool is_double_format(const char* format) {
 
 // Objects exporting a one-dimensional buffer of native doubles (numpy float64
 // arrays, array('d'), memoryviews) are read directly, without a copy when the
-// data are contiguous; the values are those the item-by-item path would produce.
+// data are contiguous and aligned for doubles; the values are those the
+// item-by-item path would produce. Misaligned or strided data are copied byte
+// by byte, never read in place.
 bool read_double_buffer(PyObject* object, SeriesValue& out) {
     if (!PyObject_CheckBuffer(object)) return false;
     Py_buffer view;
@@ -125,13 +129,15 @@ bool read_double_buffer(PyObject* object, SeriesValue& out) {
         PyErr_Clear();
         return false;
     }
-    if (view.ndim != 1 || view.itemsize != sizeof(double) || !is_double_format(view.format)) {
+    if (view.ndim != 1 || view.itemsize != sizeof(double) || !is_double_format(view.format) ||
+        view.shape == nullptr || view.strides == nullptr || view.shape[0] < 0 || view.suboffsets != nullptr) {
         PyBuffer_Release(&view);
         return false;
     }
     const auto n = static_cast<std::size_t>(view.shape[0]);
     const Py_ssize_t stride = view.strides[0];
-    if (stride == static_cast<Py_ssize_t>(sizeof(double)) || n <= 1) {
+    const bool aligned = reinterpret_cast<std::uintptr_t>(view.buf) % alignof(double) == 0;
+    if (aligned && (stride == static_cast<Py_ssize_t>(sizeof(double)) || n <= 1)) {
         out.use_buffer(view, n);
         return true;
     }
@@ -199,6 +205,11 @@ bool convert_series(PyObject* object, SeriesValue& out) {
         PyErr_Clear();
         hint = 0;
     }
+    // Lists and tuples hold their items; any other object's length is only a
+    // claim, so at most a small first block is reserved and the rest grows with
+    // what the iteration really yields.
+    constexpr Py_ssize_t trusted_hint = 4096;
+    if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object)) hint = std::min(hint, trusted_hint);
     auto& values = out.storage();
     values.reserve(static_cast<std::size_t>(hint));
     const bool ok = PyList_CheckExact(object) ? read_exact_list(object, values) : read_iterable(object, values);

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <stdexcept>
 
 #include "helpers/failure.hpp"
+#include "parallel/pool.hpp"
 
 namespace quorlex::module {
 
@@ -43,9 +45,15 @@ PyObject* panic_exception_type() {
 PyObject* raise_current_failure() {
     try {
         throw;
+    } catch (const parallel::Interrupted&) {
+        // The signal handler's exception (KeyboardInterrupt) is already set.
+        ensure_error_set();
+        return nullptr;
     } catch (const Failure& failure) {
         return raise_panic(failure.what());
     } catch (const std::bad_alloc&) {
+        return raise_panic("memory allocation failed");
+    } catch (const std::length_error&) {  // a container asked for more than it can ever hold
         return raise_panic("memory allocation failed");
     } catch (const std::exception& error) {
         const std::string what = error.what();

@@ -12,7 +12,8 @@ namespace quorlex::module {
 PyObject* panic_exception_type();
 
 // Translates the C++ exception being handled into PanicException (writing one
-// diagnostic line to stderr) and returns nullptr. Call from a catch block.
+// diagnostic line to stderr) and returns nullptr; an interrupted run leaves the
+// signal handler's exception in place. Call from a catch block.
 PyObject* raise_current_failure();
 
 // Sets TypeError with `message` and returns nullptr.

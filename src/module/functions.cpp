@@ -54,11 +54,13 @@ using namespace table;
 
 // -- set runs --
 PyObject* catch22_all_row(Args& a) {
-    return make_feature_set(ResultClass::catch22, parallel::catch22_all(a[0].series, a[1].flag, a[2].flag));
+    return make_feature_set(ResultClass::catch22,
+                            interruptible([&] { return parallel::catch22_all(a[0].series, a[1].flag, a[2].flag); }));
 }
 
 PyObject* catch22_cumulative_row(Args& a) {
-    return make_cumulative(parallel::catch22_cumulative(a[0].series, a[1].flag, a[2].flag, a[3].text));
+    return make_cumulative(
+        interruptible([&] { return parallel::catch22_cumulative(a[0].series, a[1].flag, a[2].flag, a[3].text); }));
 }
 
 // -- tsfeatures adapters --
@@ -92,13 +94,16 @@ PyObject* pacf_features_row(Args& a) {
 }
 
 PyObject* tsfeatures_all_row(Args& a) {
-    return make_feature_set(ResultClass::tsfeatures,
-                            parallel::tsfeatures_all(a[0].series, a[1].flag, a[2].count, *a[3].count, a[4].flag));
+    return make_feature_set(ResultClass::tsfeatures, interruptible([&] {
+                                return parallel::tsfeatures_all(a[0].series, a[1].flag, a[2].count, *a[3].count,
+                                                                a[4].flag);
+                            }));
 }
 
 PyObject* tsfeatures_cumulative_row(Args& a) {
-    return make_cumulative(
-        parallel::tsfeatures_cumulative(a[0].series, a[1].flag, a[2].count, *a[3].count, a[4].flag, a[5].text));
+    return make_cumulative(interruptible([&] {
+        return parallel::tsfeatures_cumulative(a[0].series, a[1].flag, a[2].count, *a[3].count, a[4].flag, a[5].text);
+    }));
 }
 
 // -- hctsa and combined runs --

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <type_traits>
 
 #include "helpers/common.hpp"
 #include "helpers/memo.hpp"
 #include "module/binding.hpp"
+#include "parallel/pool.hpp"
 
 namespace quorlex::module::table {
 
@@ -51,6 +53,16 @@ PyObject* feature(Args& a) {
     } else {
         return PyFloat_FromDouble(F(a[0].series));
     }
+}
+
+// Runs a set run or cumulative extraction on the worker pool while the calling
+// thread, which holds the interpreter lock, runs the signal handlers: Ctrl-C
+// stops the run (parallel::Interrupted) and leaves KeyboardInterrupt pending.
+template <class Run>
+auto interruptible(Run&& run) -> decltype(run()) {
+    std::optional<decltype(run())> result;
+    parallel::run_interruptible([&] { result.emplace(run()); }, [] { return PyErr_CheckSignals() != 0; });
+    return std::move(*result);
 }
 
 }  // namespace quorlex::module::table

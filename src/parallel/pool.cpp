@@ -91,6 +91,9 @@ std::atomic<int> active_runs{0};
 // bookkeeping names threads the child does not have, so it is never touched
 // again and every run executes on the calling thread.
 bool serial_only = false;
+// Set once a finalize failed: the library's workers outlive the pool, so any
+// later child would inherit them too.
+bool workers_outlive_pool = false;
 
 // A forked child inherits the pool's bookkeeping but none of its threads. When
 // no run is active the workers are joined before the fork, so that parent and
@@ -102,14 +105,15 @@ bool child_must_run_serially = false;
 
 void before_fork() {
     pool_mutex.lock();
-    child_must_run_serially = serial_only;
+    child_must_run_serially = serial_only || workers_outlive_pool;
     if (!the_pool) return;
-    if (active_runs.load() == 0 && the_pool->shut_down()) {
+    if (active_runs.load() == 0) {
+        workers_outlive_pool = !the_pool->shut_down();
+        child_must_run_serially = child_must_run_serially || workers_outlive_pool;
         the_pool.reset();
         return;
     }
     child_must_run_serially = true;
-    if (active_runs.load() == 0) the_pool.reset();  // the workers outlived a failed finalize
 }
 void after_fork_parent() { pool_mutex.unlock(); }
 void after_fork_child() {

@@ -49,7 +49,7 @@ std::variant<OlsResult, std::string_view> ols(Series y, std::span<const Series> 
 
     // X'X is symmetric and a product commutes exactly, so each off-diagonal
     // sum is formed once and mirrored.
-    std::vector<double> xtx(k * k, 0.0);
+    std::vector<double> xtx(common::table_size(k, k), 0.0);
     std::vector<double> xty(k, 0.0);
     for (std::size_t i = 0; i < k; ++i) {
         for (std::size_t j = i; j < k; ++j) {

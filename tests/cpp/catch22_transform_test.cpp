@@ -31,7 +31,8 @@ TEST(transform_test, twiddles_carry_the_truncated_pi) {
 
 TEST(transform_test, transform_length_doubles_the_next_power_of_two) {
     const std::vector<std::pair<std::size_t, std::size_t>> cases{
-        {1, 2}, {2, 4}, {3, 8}, {4, 8}, {5, 16}, {8, 16}, {9, 32}, {1024, 2048}, {1025, 4096}};
+        {1, 2}, {2, 4}, {3, 8}, {4, 8}, {5, 16}, {8, 16}, {9, 32}, {1024, 2048}, {1025, 4096},
+        {(std::size_t{1} << 29) + 1, std::size_t{1} << 31}, {(std::size_t{1} << 30) - 1, std::size_t{1} << 31}};
     for (const auto& [n, expected] : cases) EXPECT_EQ(autocorr_length(n), expected) << n;
     EXPECT_THROW_MSG(autocorr_length(std::size_t{1} << 30),
                      "autocorrelation of 1073741824 values: the transform length does not fit in 32 bits");

@@ -94,3 +94,9 @@ TEST(common_test, linear_fit) {
     EXPECT_FALSE(c::linear_fit(V{}, V{}));
     EXPECT_THROW(c::linear_fit(V{1, 2}, V{1}), quorlex::Failure);
 }
+
+TEST(common_test, table_sizes_that_cannot_be_held) {
+    EXPECT_EQ(c::table_size(13, 13), 169u);
+    EXPECT_THROW(c::table_size(std::size_t{1} << 32, std::size_t{1} << 32), std::bad_alloc);  // overflows
+    EXPECT_THROW(c::table_size(std::size_t{1} << 20, std::size_t{1} << 30), std::bad_alloc);  // 8 PiB
+}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <tbb/global_control.h>
+#include <tbb/task_arena.h>
 #include <tbb/info.h>
 
 #include "parallel/pool.hpp"
@@ -98,17 +99,8 @@ TEST(pool_test, other_library_users_keep_their_concurrency) {
               static_cast<std::size_t>(tbb::info::default_concurrency()));
 }
 
-TEST(pool_test, fork_during_an_active_run_leaves_a_working_child) {
-    std::atomic<bool> running{false};
-    std::thread runner([&] {
-        run_interruptible([&] {
-            for_each_index(4, [&](std::size_t) {
-                running = true;
-                std::this_thread::sleep_for(100ms);
-            });
-        }, never);
-    });
-    while (!running) std::this_thread::yield();
+// Forks and expects the child to compute a parallel sum within 20 s.
+void expect_working_child() {
     const pid_t child = fork();
     if (child == 0) {
         alarm(20);  // a hang kills the child and fails the test
@@ -123,7 +115,30 @@ TEST(pool_test, fork_during_an_active_run_leaves_a_working_child) {
     ASSERT_GT(child, 0);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    runner.join();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+}
+
+TEST(pool_test, fork_during_an_active_run_leaves_a_working_child) {
+    std::atomic<bool> running{false};
+    std::thread runner([&] {
+        run_interruptible([&] {
+            for_each_index(4, [&](std::size_t) {
+                running = true;
+                std::this_thread::sleep_for(100ms);
+            });
+        }, never);
+    });
+    while (!running) std::this_thread::yield();
+    expect_working_child();
+    runner.join();
     EXPECT_EQ(nested_sum(20, 50), 999L * 1000 / 2);
+}
+
+TEST(pool_test, fork_after_a_failed_finalize_leaves_a_working_child) {
+    // Another holder of the library keeps its workers alive through the fork.
+    tbb::task_scheduler_handle other{tbb::attach{}};
+    EXPECT_EQ(nested_sum(20, 50), 999L * 1000 / 2);
+    expect_working_child();
+    EXPECT_EQ(nested_sum(20, 50), 999L * 1000 / 2);
+    expect_working_child();
 }
