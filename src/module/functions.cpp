@@ -108,7 +108,8 @@ PyObject* tsfeatures_cumulative_row(Args& a) {
 
 // -- hctsa and combined runs --
 PyObject* hctsa_row(Args& a) {
-    return make_feature_set(ResultClass::hctsa, parallel::hctsa_all(a[0].series, a[1].flag));
+    return make_feature_set(ResultClass::hctsa,
+                            interruptible([&] { return parallel::hctsa_all(a[0].series, a[1].flag); }));
 }
 
 // Parameters 2 .. 7 of both combined functions: catch24, catchamouse16,
@@ -118,11 +119,17 @@ parallel::CombinedOptions combined_options(Args& a) {
 }
 
 PyObject* combined_all_row(Args& a) {
-    return make_feature_set(ResultClass::combined, parallel::combined_all(a[0].series, a[1].flag, combined_options(a)));
+    const auto options = combined_options(a);
+    return make_feature_set(ResultClass::combined, interruptible([&] {
+                                return parallel::combined_all(a[0].series, a[1].flag, options);
+                            }));
 }
 
 PyObject* combined_cumulative_row(Args& a) {
-    return make_cumulative(parallel::combined_cumulative(a[0].series, a[1].flag, combined_options(a), a[8].text));
+    const auto options = combined_options(a);
+    return make_cumulative(interruptible([&] {
+        return parallel::combined_cumulative(a[0].series, a[1].flag, options, a[8].text);
+    }));
 }
 
 std::vector<Entry> build_table() {

@@ -105,6 +105,7 @@ class TestInterrupt:
     @pytest.mark.parametrize("call", [
         "quorlex.extract_catch22_features_cumulative_f(y)",
         "quorlex.extract_tsfeatures_cumulative_f(y)",
+        "quorlex.extract_combined_features_cumulative_f(y)",
     ])
     def test_ctrl_c_stops_a_long_cumulative_run(self, call):
         # SIGINT half a second into a run of many seconds: the pool must answer
