@@ -15,8 +15,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
 // Unnormalised circular autocorrelation of the centred, zero-padded series:
 // FFT, times its conjugate, FFT again. Leaves the result in `f`.
 std::vector<Complex> raw_autocorrelation(Series y) {
@@ -69,7 +67,7 @@ std::vector<double> co_autocorrs(Series y) {
 
 double co_autocorr_lag2(Series y) {
     const auto f = raw_autocorrelation(y);
-    if (f.size() < 3) return nan;
+    if (f.size() < 3) return common::nan;
     return real_quotient(f[2], f[0]);
 }
 
@@ -122,7 +120,7 @@ double co_firstmin_ac(Series series, bool normalize, common::RunMemo* memo) {
 }
 
 double co_trev_1_num(Series series, bool normalize) {
-    if (common::has_nan(series)) return nan;
+    if (common::has_nan(series)) return common::nan;
     const common::Prepared y(series, normalize);
     const std::size_t n = y.size();
     // The mean of the cubed increments, summed as they come instead of stored.
@@ -137,7 +135,7 @@ double co_trev_1_num(Series series, bool normalize) {
 
 double co_embed2_dist_expfit_meandiff(Series series, bool normalize, common::RunMemo* memo) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return nan;
+    if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y(series, normalize, memo);
     const PreparedAutocorrs autocorrs(y, memo);
     const auto ac = autocorrs.view();

@@ -10,7 +10,7 @@ namespace quorlex::catch22 {
 
 double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n <= tau) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(series) || n <= tau) return common::nan;
     const common::Prepared y(series, normalize);
 
     double max_value = y[0];

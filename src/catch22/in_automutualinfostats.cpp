@@ -9,7 +9,7 @@ namespace quorlex::catch22 {
 
 double in_automutualinfostats_fmmi(Series series, bool normalize) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y(series, normalize);
 
     constexpr std::size_t max_lag = 40;

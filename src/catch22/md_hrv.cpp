@@ -7,7 +7,7 @@
 namespace quorlex::catch22 {
 
 double md_hrv_classic_pnn40(Series y, bool normalize) {
-    if (!common::all_finite(y)) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(y)) return common::nan;
     const common::Prepared prepared(y, normalize);
     const Series x = prepared.view();
     std::size_t count = 0;

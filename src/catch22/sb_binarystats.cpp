@@ -28,7 +28,7 @@ double longest_run(std::size_t length, bool breaker, Bit bit) {
 
 double sb_binarystats_mean_longstretch1(Series series, bool normalize) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y(series, normalize);
     const double mu = common::mean(y.view());
     // Written as a negated comparison so that NaN (a z-scored constant) counts
@@ -38,7 +38,7 @@ double sb_binarystats_mean_longstretch1(Series series, bool normalize) {
 
 double sb_binarystats_diff_longstretch0(Series series, bool normalize) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y(series, normalize);
     return longest_run(n - 1, true, [&](std::size_t i) { return !(y[i + 1] < y[i]); });
 }

@@ -9,7 +9,7 @@ namespace quorlex::catch22 {
 void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {
     // `quantile` is NaN for a series holding NaN; then no interval matches.
     std::array<double, 4> th;
-    th.fill(std::numeric_limits<double>::quiet_NaN());
+    th.fill(common::nan);
     if (!common::has_nan(y)) {
         const auto sorted = common::sorted_copy(y);
         const std::array<double, 4> probabilities{0.0, 0.3333333333333333, 0.6666666666666666, 1.0};

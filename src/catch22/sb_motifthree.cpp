@@ -12,7 +12,7 @@ namespace quorlex::catch22 {
 
 double sb_motifthree_quantile_hh(Series series, bool normalize) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y(series, normalize);
     std::vector<std::uint64_t> labels(n, 0);
     sb_coarsegrain(y.view(), labels);

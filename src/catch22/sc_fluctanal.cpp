@@ -11,7 +11,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t scale_count = 50;
 constexpr std::size_t min_segment = 6;
 constexpr double log_min_scale = 1.6094379124341003;  // ln 5
@@ -93,7 +92,7 @@ struct Spread {
     }
     void end_window() {
         if constexpr (M == Method::rsrangefit) {
-            const double range = any_nan ? nan : hi - lo;
+            const double range = any_nan ? common::nan : hi - lo;
             total += range * range;
         }
     }
@@ -157,8 +156,8 @@ double segment_error(Series x, Series y) {
 }  // namespace
 
 double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize) {
-    if (!common::all_finite(y) || y.size() < 2) return nan;
-    if (lag == 0) return nan;
+    if (!common::all_finite(y) || y.size() < 2) return common::nan;
+    if (lag == 0) return common::nan;
     const Method kind = parse_method(method);
     const common::Prepared prepared(y, normalize);
     const Series v = prepared.view();

@@ -13,7 +13,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double two_pi = 6.283185307179586;
 
 // Smallest power of two >= n; the published length is a 32-bit signed
@@ -67,7 +66,7 @@ Spectrum welch(Series y, std::span<const double> window) {
 }
 
 double sp_summaries_welch_rect(Series series, std::string_view what, bool normalize) {
-    if (!common::all_finite(series) || series.size() < 2) return nan;
+    if (!common::all_finite(series) || series.size() < 2) return common::nan;
     const bool centroid = what == "centroid";
     if (!centroid && what != "area_5_1") return 0.0;
     const common::Prepared y(series, normalize);

@@ -9,12 +9,11 @@
 namespace quorlex::catchamouse16 {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t max_train = 10;
 }  // namespace
 
 double fc_looplocalsimple_mean_stderr_chn(Series y, bool normalize) {
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
 
@@ -24,7 +23,7 @@ double fc_looplocalsimple_mean_stderr_chn(Series y, bool normalize) {
     double lo = std::numeric_limits<double>::max();
     double hi = -std::numeric_limits<double>::max();
     for (std::size_t train = 1; train <= max_train; ++train) {
-        double s = nan;
+        double s = common::nan;
         if (n > train) {
             const std::size_t m = n - train;
             // Every forecast sums its own window in index order from zero (no

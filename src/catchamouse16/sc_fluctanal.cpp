@@ -13,7 +13,6 @@ namespace quorlex::catchamouse16 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t scale_count = 50;
 constexpr std::size_t min_segment = 6;
 constexpr std::size_t min_scales = 2 * min_segment;
@@ -107,7 +106,7 @@ double robust_slope_error(Series x, Series y) {
     const gsl::Vector coef(gsl_vector_alloc(2));
     const gsl::Matrix design(gsl_matrix_alloc(m, 2));
     const gsl::Matrix cov(gsl_matrix_alloc(2, 2));
-    if (!gx || !gy || !coef || !design || !cov) return nan;
+    if (!gx || !gy || !coef || !design || !cov) return common::nan;
     for (std::size_t i = 0; i < m; ++i) {
         gsl_vector_set(gx.get(), i, x[i]);
         gsl_vector_set(gy.get(), i, y[i]);
@@ -117,15 +116,15 @@ double robust_slope_error(Series x, Series y) {
         gsl_matrix_set(design.get(), i, 1, gsl_vector_get(gx.get(), i));
     }
     const gsl::RobustWorkspace work(gsl_multifit_robust_alloc(gsl_multifit_robust_bisquare, m, 2));
-    if (!work) return nan;
-    if (gsl_multifit_robust(design.get(), gy.get(), coef.get(), cov.get(), work.get()) != 0) return nan;
+    if (!work) return common::nan;
+    if (gsl_multifit_robust(design.get(), gy.get(), coef.get(), cov.get(), work.get()) != 0) return common::nan;
     return std::sqrt(gsl_matrix_get(cov.get(), 1, 1));
 }
 
 }  // namespace
 
 double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
 

@@ -11,7 +11,6 @@
 namespace quorlex::common {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 double sum_of_squared_deviations(Series y, double m) {
     double s = 0.0;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -17,6 +18,9 @@ using Series = std::span<const double>;
 }  // namespace quorlex
 
 namespace quorlex::common {
+
+// The quiet NaN every routine returns for an undefined result.
+inline constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 bool has_nan(Series y);
 bool all_finite(Series y);

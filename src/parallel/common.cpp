@@ -45,7 +45,7 @@ CumulativeTable cumulative(Series series, const std::optional<std::string>& valu
         values.reserve(table.feature_names.size());
         for (const auto& name : table.feature_names) {
             const auto found = row.find(name);
-            values.push_back(found == row.end() ? std::numeric_limits<double>::quiet_NaN() : found->second);
+            values.push_back(found == row.end() ? common::nan : found->second);
         }
         table.rows.push_back(std::move(values));
     }

@@ -28,7 +28,7 @@ FeatureTask pacf_task(std::optional<std::uint64_t> freq, const char* name, PacfE
                 const auto& map = memo.get(common::RunMemo::Item::pacf_features, [&] {
                     const tsfeatures::PacfFeatures f = tsfeatures::pacf_features(y, freq);
                     return std::vector<double>{f.x_pacf5, f.diff1x_pacf5, f.diff2x_pacf5,
-                                               f.seas_pacf.value_or(std::numeric_limits<double>::quiet_NaN())};
+                                               f.seas_pacf.value_or(common::nan)};
                 });
                 return map[static_cast<std::size_t>(entry)];
             }};

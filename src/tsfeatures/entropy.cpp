@@ -14,8 +14,6 @@ namespace quorlex::tsfeatures {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
 // FFTW's planner is not thread-safe, while executing a plan on new arrays is.
 // Plans are made with FFTW_ESTIMATE (deterministic for a length, and the
 // arrays are never touched while planning) and kept in a small cache: a run
@@ -82,7 +80,7 @@ PlanCache& plan_cache() {
 
 double entropy(Series y) {
     const std::size_t n = y.size();
-    if (!common::all_finite(y) || n < 2) return nan;
+    if (!common::all_finite(y) || n < 2) return common::nan;
 
     const double mu = common::mean(y);
     const auto in = complex_buffer(n);
@@ -108,7 +106,7 @@ double entropy(Series y) {
 
     double total = 0.0;
     for (std::size_t k = 0; k < m; ++k) total += spectrum[2 * k];
-    if (!(std::isfinite(total) && total > 0.0)) return nan;
+    if (!(std::isfinite(total) && total > 0.0)) return common::nan;
 
     double s = 0.0;
     for (std::size_t k = 0; k < m; ++k) {
@@ -116,7 +114,7 @@ double entropy(Series y) {
         if (p > 0.0 && p <= 1.0) s += p * std::log2(p);
     }
     const double h = 0.0 - s;
-    if (std::isnan(h)) return nan;
+    if (std::isnan(h)) return common::nan;
     double l = std::log2(static_cast<double>(m));
     if (!(l > 0.0)) l = 1.0;
     return h / l;
