@@ -83,20 +83,20 @@ std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
 
 namespace quorlex::catch22 {
 
-PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, common::RunMemo* memo) {
-    if (memo != nullptr) {
-        view_ = memo->get(common::RunMemo::Item::prepared_autocorrs, [&] { return co_autocorrs(y.view()); });
+PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, Shared* shared) {
+    if (shared != nullptr) {
+        view_ = shared->autocorrs();
     } else {
         own_ = co_autocorrs(y.view());
         view_ = own_;
     }
 }
 
-double co_f1ecac(Series series, bool normalize, common::RunMemo* memo) {
+double co_f1ecac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
-    const common::Prepared y(series, normalize, memo);
-    const PreparedAutocorrs autocorrs(y, memo);
+    const common::Prepared y = prepare(series, normalize, shared);
+    const PreparedAutocorrs autocorrs(y, shared);
     const auto ac = autocorrs.view();
     const double thresh = 0.36787944117144233;
     for (std::size_t i = 0; i + 2 < n; ++i) {
@@ -107,11 +107,11 @@ double co_f1ecac(Series series, bool normalize, common::RunMemo* memo) {
     return static_cast<double>(n);
 }
 
-double co_firstmin_ac(Series series, bool normalize, common::RunMemo* memo) {
+double co_firstmin_ac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
-    const common::Prepared y(series, normalize, memo);
-    const PreparedAutocorrs autocorrs(y, memo);
+    const common::Prepared y = prepare(series, normalize, shared);
+    const PreparedAutocorrs autocorrs(y, shared);
     const auto ac = autocorrs.view();
     for (std::size_t i = 1; i + 1 < n; ++i) {
         if (ac[i] < ac[i - 1] && ac[i] < ac[i + 1]) return static_cast<double>(i);
@@ -133,11 +133,11 @@ double co_trev_1_num(Series series, bool normalize) {
     return total / static_cast<double>(n == 0 ? 0 : n - 1);
 }
 
-double co_embed2_dist_expfit_meandiff(Series series, bool normalize, common::RunMemo* memo) {
+double co_embed2_dist_expfit_meandiff(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return common::nan;
-    const common::Prepared y(series, normalize, memo);
-    const PreparedAutocorrs autocorrs(y, memo);
+    const common::Prepared y = prepare(series, normalize, shared);
+    const PreparedAutocorrs autocorrs(y, shared);
     const auto ac = autocorrs.view();
     const std::size_t tau = std::min(co_firstzero(ac, n), n / 10);
 

@@ -26,13 +26,13 @@ std::vector<double> residuals(Series y, std::size_t w) {
 
 }  // namespace
 
-double fc_localsimple_tauresrat(Series series, bool normalize, common::RunMemo* memo) {
+double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return common::nan;
-    const common::Prepared y(series, normalize, memo);
+    const common::Prepared y = prepare(series, normalize, shared);
     const auto res = residuals(y.view(), 1);
     const std::size_t tau_res = co_firstzero(co_autocorrs(res), n - 1);
-    const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, memo).view(), n);
+    const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, shared).view(), n);
     // Unguarded: a constant series gives 0/0.
     return static_cast<double>(tau_res) / static_cast<double>(tau_y);
 }

@@ -6,7 +6,6 @@
 #include <unordered_map>
 
 #include "helpers/failure.hpp"
-#include "helpers/memo.hpp"
 
 namespace quorlex::common {
 
@@ -167,14 +166,10 @@ std::vector<double> zscore(Series y) {
     return z;
 }
 
-Prepared::Prepared(Series y, bool normalize, RunMemo* memo) : view_(y) {
+Prepared::Prepared(Series y, bool normalize) : view_(y) {
     if (!normalize) return;
-    if (memo != nullptr) {
-        view_ = memo->get(RunMemo::Item::zscore, [y] { return zscore(y); });
-    } else {
-        owned_ = zscore(y);
-        view_ = owned_;
-    }
+    owned_ = zscore(y);
+    view_ = owned_;
 }
 
 std::vector<double> diff(Series y) {

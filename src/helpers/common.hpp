@@ -45,14 +45,13 @@ double mad(Series y, Deviation type = Deviation::mean);
 // standard deviation.
 std::vector<double> zscore(Series y);
 
-class RunMemo;
-
 // The z-score when `normalize` is set, otherwise a view of the input itself:
-// callers that only read avoid a copy. Within a set run the z-score comes from
-// the run's memo, computed once for all its features.
+// callers that only read avoid a copy.
 class Prepared {
 public:
-    Prepared(Series y, bool normalize, RunMemo* memo = nullptr);
+    Prepared(Series y, bool normalize);
+    // A series prepared elsewhere (a z-score shared by a set run), borrowed.
+    static Prepared borrowed(Series prepared) { return Prepared(prepared, false); }
     Prepared(const Prepared&) = delete;
     Prepared& operator=(const Prepared&) = delete;
     Series view() const { return view_; }

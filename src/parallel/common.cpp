@@ -13,8 +13,8 @@ FeatureSet run_plain(Series y, bool normalize, const TaskList& tasks) {
     out.names.reserve(tasks.size());
     for (const auto& task : tasks) out.names.push_back(task.name);
     out.values.resize(tasks.size());
-    common::RunMemo memo;
-    for_each_index(tasks.size(), [&](std::size_t i) { out.values[i] = tasks[i].compute(y, normalize, memo); });
+    RunShared shared(y, normalize);
+    for_each_index(tasks.size(), [&](std::size_t i) { out.values[i] = tasks[i].compute(y, normalize, shared); });
     return out;
 }
 

@@ -9,24 +9,24 @@
 #include <vector>
 
 #include "helpers/common.hpp"
-#include "helpers/memo.hpp"
+#include "parallel/shared.hpp"
 
 namespace quorlex::parallel {
 
 // One feature of a set run: its result name and how to compute it from the
-// shared read-only series, the run's normalize flag and the run's memo of
-// intermediate results that several features share.
+// shared read-only series, the run's normalize flag and the intermediates the
+// run's features share.
 struct FeatureTask {
     std::string name;
-    std::function<double(Series y, bool normalize, common::RunMemo& memo)> compute;
+    std::function<double(Series y, bool normalize, RunShared& shared)> compute;
 };
 
 // A feature routine as a task's computation, whichever of the routine forms
-// (series, flag, memo), (series, flag) or (series) it has.
+// (series, flag, catch22 intermediates), (series, flag) or (series) it has.
 template <auto F>
-double routine(Series y, bool normalize, common::RunMemo& memo) {
-    if constexpr (std::is_invocable_v<decltype(F), Series, bool, common::RunMemo*>) {
-        return F(y, normalize, &memo);
+double routine(Series y, bool normalize, RunShared& shared) {
+    if constexpr (std::is_invocable_v<decltype(F), Series, bool, catch22::Shared*>) {
+        return F(y, normalize, &shared.catch22);
     } else if constexpr (std::is_invocable_v<decltype(F), Series, bool>) {
         return F(y, normalize);
     } else {

@@ -46,10 +46,10 @@ TEST(tsfeatures_test, seasonal_pacf_and_the_map_shared_by_a_task_list) {
     const auto a = noise(60, 6), b = noise(60, 7);
     for (const auto* s : {&a, &b, &a}) {
         const auto f = pacf_features(*s, 4);
-        common::RunMemo memo;
-        EXPECT_EQ(tasks[4].compute(*s, false, memo), f.x_pacf5);
-        EXPECT_EQ(tasks[6].compute(*s, false, memo), f.diff2x_pacf5);
-        EXPECT_EQ(tasks[14].compute(*s, false, memo), *f.seas_pacf);
+        parallel::RunShared shared(*s, false);
+        EXPECT_EQ(tasks[4].compute(*s, false, shared), f.x_pacf5);
+        EXPECT_EQ(tasks[6].compute(*s, false, shared), f.diff2x_pacf5);
+        EXPECT_EQ(tasks[14].compute(*s, false, shared), *f.seas_pacf);
     }
 }
 
