@@ -1,54 +1,60 @@
 #include "parallel/common.hpp"
 
 #include <algorithm>
-#include <limits>
-#include <map>
 
 #include "parallel/pool.hpp"
 
 namespace quorlex::parallel {
 
-FeatureSet run_plain(Series y, bool normalize, const TaskList& tasks) {
+std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks) {
+    std::vector<double> values(tasks.size());
+    RunShared shared(y, normalize);
+    for_each_index(tasks.size(), [&](std::size_t i) { values[i] = tasks[i].compute(y, normalize, shared); });
+    return values;
+}
+
+std::vector<double> normalising_values(Series y, bool normalize, const TaskList& tasks) {
+    if (!normalize) return plain_values(y, normalize, tasks);
+    const auto z = common::zscore(y);
+    return plain_values(z, normalize, tasks);
+}
+
+FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute) {
     FeatureSet out;
     out.names.reserve(tasks.size());
     for (const auto& task : tasks) out.names.push_back(task.name);
-    out.values.resize(tasks.size());
-    RunShared shared(y, normalize);
-    for_each_index(tasks.size(), [&](std::size_t i) { out.values[i] = tasks[i].compute(y, normalize, shared); });
+    out.values = execute(y, normalize, tasks);
     return out;
 }
 
-FeatureSet run_normalising(Series y, bool normalize, const TaskList& tasks) {
-    if (!normalize) return run_plain(y, normalize, tasks);
-    const auto z = common::zscore(y);
-    return run_plain(z, normalize, tasks);
-}
-
-CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column,
-                           const std::function<FeatureSet(Series prefix)>& run_set) {
-    const std::string value_name = value_column.value_or("VALUE");
-    // std::map orders std::string keys byte-wise, which is the column order.
-    std::vector<std::map<std::string, double>> maps(series.size());
-    for_each_index(series.size(), [&](std::size_t i) {
-        const std::vector<double> prefix(series.begin(), series.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        FeatureSet set = run_set(prefix);
-        auto& row = maps[i];
-        row[value_name] = series[i];
-        for (std::size_t k = 0; k < set.names.size(); ++k) row[std::move(set.names[k])] = set.values[k];
-    });
+CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column, const TaskList& tasks,
+                           bool normalize, Executor execute) {
     CumulativeTable table;
-    if (maps.empty()) return table;
-    for (const auto& entry : maps.front()) table.feature_names.push_back(entry.first);
-    table.rows.reserve(maps.size());
-    for (const auto& row : maps) {
-        std::vector<double> values;
-        values.reserve(table.feature_names.size());
-        for (const auto& name : table.feature_names) {
-            const auto found = row.find(name);
-            values.push_back(found == row.end() ? common::nan : found->second);
-        }
-        table.rows.push_back(std::move(values));
-    }
+    if (series.empty()) return table;
+    // The columns depend on the task list alone, so they are laid out once:
+    // std::string compares byte-wise, which is the column order.
+    const std::string value_name = value_column.value_or("VALUE");
+    auto& names = table.feature_names;
+    names.push_back(value_name);
+    for (const auto& task : tasks) names.push_back(task.name);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::lower_bound(names.begin(), names.end(), name) - names.begin());
+    };
+    const std::size_t value_at = column(value_name);
+    std::vector<std::size_t> task_at(tasks.size());
+    for (std::size_t k = 0; k < tasks.size(); ++k) task_at[k] = column(tasks[k].name);
+
+    table.rows.assign(series.size(), {});
+    for_each_index(series.size(), [&](std::size_t i) {
+        const std::vector<double> values = execute(series.first(i + 1), normalize, tasks);
+        auto& row = table.rows[i];
+        row.assign(names.size(), common::nan);
+        row[value_at] = series[i];
+        // In task order, so a repeated name keeps its later value.
+        for (std::size_t k = 0; k < tasks.size(); ++k) row[task_at[k]] = values[k];
+    });
     return table;
 }
 

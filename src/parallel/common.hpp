@@ -40,19 +40,27 @@ struct FeatureSet {
     std::vector<double> values;
 };
 
-// Every task sees the series as given and the normalize flag.
-FeatureSet run_plain(Series y, bool normalize, const TaskList& tasks);
-// With normalize set, every task sees the z-score of the series instead.
-FeatureSet run_normalising(Series y, bool normalize, const TaskList& tasks);
+// The two executors, as the values of every task in task order. The plain one
+// hands every task the series as given and the normalize flag; with normalize
+// set, the normalising one hands them the z-score of the series instead.
+std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks);
+std::vector<double> normalising_values(Series y, bool normalize, const TaskList& tasks);
+using Executor = std::vector<double> (*)(Series y, bool normalize, const TaskList& tasks);
+
+// The names of the tasks with the values `execute` gives them.
+FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute);
 
 struct CumulativeTable {
     std::vector<std::string> feature_names;
     std::vector<std::vector<double>> rows;
 };
 
-// Runs `run_set` on every prefix series[0..i] in parallel and tabulates the
-// results with the raw newest value under `value_column` (default "VALUE").
-CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column,
-                           const std::function<FeatureSet(Series prefix)>& run_set);
+// Runs the tasks with `execute` on every prefix series[0..i], the prefixes in
+// parallel, and tabulates the results with the raw newest value under
+// `value_column` (default "VALUE"). The columns are the distinct task names
+// and the value column in byte-wise order; where a name occurs twice (or
+// equals the value column) the later task's value fills the column.
+CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column, const TaskList& tasks,
+                           bool normalize, Executor execute);
 
 }  // namespace quorlex::parallel

@@ -71,14 +71,13 @@ TaskList tsfeatures_combined_tasks(std::optional<std::uint64_t> freq, std::uint6
 
 FeatureSet tsfeatures_all(Series y, bool normalize, std::optional<std::uint64_t> freq, std::uint64_t lags,
                           bool demean) {
-    return run_normalising(y, normalize, tsfeatures_tasks(freq, lags, demean));
+    return run_set(y, normalize, tsfeatures_tasks(freq, lags, demean), normalising_values);
 }
 
 CumulativeTable tsfeatures_cumulative(Series series, bool normalize, std::optional<std::uint64_t> freq,
                                       std::uint64_t lags, bool demean,
                                       const std::optional<std::string>& value_column) {
-    const TaskList tasks = tsfeatures_tasks(freq, lags, demean);
-    return cumulative(series, value_column, [&](Series prefix) { return run_normalising(prefix, normalize, tasks); });
+    return cumulative(series, value_column, tsfeatures_tasks(freq, lags, demean), normalize, normalising_values);
 }
 
 }  // namespace quorlex::parallel
