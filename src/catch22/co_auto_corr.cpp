@@ -119,9 +119,9 @@ double co_firstmin_ac(Series series, bool normalize, Shared* shared) {
     return static_cast<double>(n);
 }
 
-double co_trev_1_num(Series series, bool normalize) {
+double co_trev_1_num(Series series, bool normalize, Shared* shared) {
     if (common::has_nan(series)) return common::nan;
-    const common::Prepared y(series, normalize);
+    const common::Prepared y = prepare(series, normalize, shared);
     const std::size_t n = y.size();
     // The mean of the cubed increments, summed as they come instead of stored.
     // An empty series has no increments either: 0 / 0 gives NaN as for one value.

@@ -38,7 +38,7 @@ double co_firstmin_ac(Series y, bool normalize, Shared* shared = nullptr);
 
 // Mean cubed increment; NaN for NaN input (infinities are not screened) and
 // for fewer than 2 values.
-double co_trev_1_num(Series y, bool normalize);
+double co_trev_1_num(Series y, bool normalize, Shared* shared = nullptr);
 
 // Mean absolute gap between the histogram of 2-d delay-embedding distances and
 // an exponential density; NaN for non-finite input or fewer than 2 values.

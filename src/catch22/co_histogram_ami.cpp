@@ -8,10 +8,11 @@
 
 namespace quorlex::catch22 {
 
-double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize) {
+double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize,
+                             Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n <= tau) return common::nan;
-    const common::Prepared y(series, normalize);
+    const common::Prepared y = prepare(series, normalize, shared);
 
     double max_value = y[0];
     double min_value = y[0];

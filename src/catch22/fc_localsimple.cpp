@@ -37,11 +37,11 @@ double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     return static_cast<double>(tau_res) / static_cast<double>(tau_y);
 }
 
-double fc_localsimple_stderr(Series series, bool normalize) {
+double fc_localsimple_stderr(Series series, bool normalize, Shared* shared) {
     constexpr std::size_t window = 3;
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return common::nan;
-    const common::Prepared y(series, normalize);
+    const common::Prepared y = prepare(series, normalize, shared);
     if (n <= window) return 0.0;
     const auto res = residuals(y.view(), window);
     const std::size_t m = res.size();

@@ -13,6 +13,6 @@ double fc_localsimple_tauresrat(Series y, bool normalize, Shared* shared = nullp
 
 // Window 3: sample standard deviation of the residuals. NaN for non-finite
 // input or fewer than two values, 0.0 for two or three values, NaN for four.
-double fc_localsimple_stderr(Series y, bool normalize);
+double fc_localsimple_stderr(Series y, bool normalize, Shared* shared = nullptr);
 
 }  // namespace quorlex::catch22

@@ -7,10 +7,10 @@
 
 namespace quorlex::catch22 {
 
-double in_automutualinfostats_fmmi(Series series, bool normalize) {
+double in_automutualinfostats_fmmi(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return common::nan;
-    const common::Prepared y(series, normalize);
+    const common::Prepared y = prepare(series, normalize, shared);
 
     constexpr std::size_t max_lag = 40;
     const auto tau = std::min(static_cast<std::size_t>(std::ceil(static_cast<double>(n) * 0.5)), max_lag);

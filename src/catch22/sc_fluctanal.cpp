@@ -155,11 +155,11 @@ double segment_error(Series x, Series y) {
 
 }  // namespace
 
-double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize) {
+double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared) {
     if (!common::all_finite(y) || y.size() < 2) return common::nan;
     if (lag == 0) return common::nan;
     const Method kind = parse_method(method);
-    const common::Prepared prepared(y, normalize);
+    const common::Prepared prepared = prepare(y, normalize, shared);
     const Series v = prepared.view();
     const std::size_t n = v.size();
 
@@ -205,12 +205,12 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     return static_cast<double>(best_break) / static_cast<double>(ntau);
 }
 
-double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize) {
-    return sc_fluctanal_prop(y, 2, "dfa", normalize);
+double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize, Shared* shared) {
+    return sc_fluctanal_prop(y, 2, "dfa", normalize, shared);
 }
 
-double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize) {
-    return sc_fluctanal_prop(y, 1, "rsrangefit", normalize);
+double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize, Shared* shared) {
+    return sc_fluctanal_prop(y, 1, "rsrangefit", normalize, shared);
 }
 
 }  // namespace quorlex::catch22

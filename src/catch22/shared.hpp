@@ -11,6 +11,8 @@
 
 namespace quorlex::catch22 {
 
+struct Spectrum;
+
 class Shared {
 public:
     // The z-score of the run's series.
@@ -18,6 +20,8 @@ public:
     // co_autocorrs of the run's series as its features prepare it (its
     // z-score when the run normalises).
     virtual std::span<const double> autocorrs() = 0;
+    // angular_welch_rect of the run's series as its features prepare it.
+    virtual const Spectrum& angular_welch_rect() = 0;
 
 protected:
     ~Shared() = default;

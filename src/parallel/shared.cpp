@@ -9,9 +9,13 @@ Series Catch22Shared::zscore() {
 }
 
 std::span<const double> Catch22Shared::autocorrs() {
-    // Takes the z-score's lock inside this one's; nothing takes them the
+    // These take the z-score's lock inside their own; nothing takes them the
     // other way round.
-    return autocorrs_.get([this] { return catch22::co_autocorrs(normalize_ ? zscore() : y_); });
+    return autocorrs_.get([this] { return catch22::co_autocorrs(prepared()); });
+}
+
+const catch22::Spectrum& Catch22Shared::angular_welch_rect() {
+    return spectrum_.get([this] { return catch22::angular_welch_rect(prepared()); });
 }
 
 }  // namespace quorlex::parallel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catch22/shared.hpp"
+#include "catch22/sp_summaries.hpp"
 #include "helpers/common.hpp"
 #include "tsfeatures/pacf.hpp"
 
@@ -40,12 +41,16 @@ public:
     Catch22Shared(Series y, bool normalize) : y_(y), normalize_(normalize) {}
     Series zscore() override;
     std::span<const double> autocorrs() override;
+    const catch22::Spectrum& angular_welch_rect() override;
 
 private:
+    Series prepared() { return normalize_ ? zscore() : y_; }
+
     Series y_;
     bool normalize_;
     Once<std::vector<double>> zscore_;
     Once<std::vector<double>> autocorrs_;
+    Once<catch22::Spectrum> spectrum_;
 };
 
 struct TsfeaturesShared {
