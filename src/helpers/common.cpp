@@ -1,6 +1,7 @@
 #include "helpers/common.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <unordered_map>
@@ -223,35 +224,98 @@ std::uint32_t int_mode(std::span<const std::uint32_t> v) {
     return best;
 }
 
-double autocorr_lag(Series y, std::size_t lag) {
-    const std::size_t n = y.size();
-    if (n <= lag) return nan;
-    const std::size_t m = n - lag;
-    const Series a = y.first(m);
-    const Series b = y.subspan(lag, m);
-    if (has_nan(a) || has_nan(b)) return nan;
-    // Fused passes with one accumulator per sum: the same additions in the same
-    // order as mean, the covariance sum and std_dev computed one after another.
-    double sa = 0.0, sb = 0.0;
-    for (std::size_t i = 0; i < m; ++i) {
-        sa += a[i];
-        sb += b[i];
-    }
-    const double ma = sa / static_cast<double>(m);
-    const double mb = sb / static_cast<double>(m);
-    double cov = 0.0, ssa = 0.0, ssb = 0.0;
-    for (std::size_t i = 0; i < m; ++i) {
-        const double da = a[i] - ma;
-        const double db = b[i] - mb;
-        cov += da * db;
-        ssa += da * da;
-        ssb += db * db;
-    }
+namespace {
+
+// The correlation of y[0 .. m) with y[lag .. lag + m) from its sums: the
+// means, the cross and squared deviation sums, as autocorr_lag defines it.
+double correlation_from_sums(std::size_t m, double cov, double ssa, double ssb) {
     cov = cov / static_cast<double>(m - 1);
     const double denominator = static_cast<double>(m - 1);
     const double d = m < 2 ? nan : std::sqrt(ssa / denominator) * std::sqrt(ssb / denominator);
     if (std::isfinite(d) && std::fabs(d) < 1.4901161193847656e-8) return nan;
     return cov / d;
+}
+
+}  // namespace
+
+double autocorr_lag(Series y, std::size_t lag) {
+    double r = nan;
+    autocorr_lags(y, lag, {&r, 1});
+    return r;
+}
+
+void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
+    const std::size_t n = y.size();
+    // A lag sees a NaN when its leading part y[0 .. n - lag) or its trailing
+    // part y[lag .. n) holds one: the first and last NaN positions decide.
+    std::size_t first_nan = n;
+    std::size_t last_nan = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (std::isnan(y[i])) {
+            first_nan = std::min(first_nan, i);
+            last_nan = i;
+        }
+    }
+    // Up to four lags at a time, one accumulator per sum and lag: each sum
+    // still runs over its own values in index order from 0.0, exactly as the
+    // one-lag passes (mean of each part, then the cross and squared deviation
+    // sums) add them; the lanes only interleave independent chains. The sums
+    // of the leading parts are the running sum of y read at each lag's length.
+    constexpr std::size_t lanes = 4;
+    for (std::size_t g = 0; g < out.size(); g += lanes) {
+        const std::size_t count = std::min(lanes, out.size() - g);
+        const std::size_t lag0 = first_lag + g;
+        std::array<std::size_t, lanes> m{};
+        std::array<double, lanes> sa{}, sb{}, ma{}, mb{}, cov{}, ssa{}, ssb{};
+        std::size_t live = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t lag = lag0 + k;
+            const bool nan_inside = n > lag && first_nan < n && (first_nan < n - lag || last_nan >= lag);
+            out[g + k] = nan;
+            if (n <= lag || nan_inside) continue;
+            m[k] = n - lag;
+            live = k + 1;
+        }
+        if (live == 0) continue;
+        // Lane k has m[k] values, fewer for a larger lag.
+        double running = 0.0;
+        std::size_t i = 0;
+        for (std::size_t k = live; k-- > 0;) {
+            for (; i < m[k]; ++i) running += y[i];
+            sa[k] = running;
+        }
+        for (std::size_t k = 0; k < live; ++k) {
+            const double* b = y.data() + lag0 + k;
+            double t = 0.0;
+            for (std::size_t i2 = 0; i2 < m[k]; ++i2) t += b[i2];
+            sb[k] = t;
+            ma[k] = sa[k] / static_cast<double>(m[k]);
+            mb[k] = sb[k] / static_cast<double>(m[k]);
+        }
+        // Lanes below `live` that hold a NaN have m = 0: they run over the
+        // common length on values that stay in bounds and are then ignored.
+        const std::size_t common_m = m[live - 1];
+        for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+            for (std::size_t k = 0; k < live; ++k) {
+                const double da = y[i2] - ma[k];
+                const double db = y[i2 + lag0 + k] - mb[k];
+                cov[k] += da * db;
+                ssa[k] += da * da;
+                ssb[k] += db * db;
+            }
+        }
+        for (std::size_t k = 0; k < live; ++k) {
+            if (m[k] == 0) continue;
+            for (std::size_t i2 = common_m; i2 < m[k]; ++i2) {
+                const double da = y[i2] - ma[k];
+                const double db = y[i2 + lag0 + k] - mb[k];
+                cov[k] += da * db;
+                ssa[k] += da * da;
+                ssb[k] += db * db;
+            }
+            out[g + k] = correlation_from_sums(m[k], cov[k], ssa[k], ssb[k]);
+        }
+    }
 }
 
 std::optional<LinearFit> linear_fit(Series x, Series y) {

@@ -74,6 +74,8 @@ std::vector<double> abs_values(Series y);
 std::vector<double> linspace(double start, double end, std::size_t k);
 std::uint32_t int_mode(std::span<const std::uint32_t> v);
 double autocorr_lag(Series y, std::size_t lag);
+// out[k] = autocorr_lag(y, first_lag + k) for every k, bit for bit.
+void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out);
 
 struct LinearFit {
     double slope;
