@@ -15,23 +15,17 @@ namespace quorlex::catch22 {
 
 namespace {
 
-// Unnormalised circular autocorrelation of the centred, zero-padded series:
-// FFT, times its conjugate, FFT again. Leaves the result in `f`.
-std::vector<Complex> raw_autocorrelation(Series y) {
-    const std::size_t n_fft = autocorr_length(y.size());
+// The centred, zero-padded series transformed and multiplied by its
+// conjugate: the unnormalised circular autocorrelation is its transform.
+// `buffer` holds twice the transform length: the product, then scratch.
+void power_spectrum(Series y, std::span<const Complex> tw, std::vector<Complex>& buffer) {
+    const std::size_t n_fft = tw.size();
     const double m = common::mean(y);
-    // f, then the transform's scratch, in one allocation.
-    std::vector<Complex> buffer(2 * n_fft, Complex{0.0, 0.0});
+    buffer.assign(2 * n_fft, Complex{0.0, 0.0});
     const std::span<Complex> f(buffer.data(), n_fft);
-    const std::span<Complex> scratch(buffer.data() + n_fft, n_fft);
     for (std::size_t i = 0; i < y.size(); ++i) f[i] = {y[i] - m, 0.0};
-
-    const SharedTwiddles tw(n_fft);
-    fft(f, tw, scratch);
+    fft(f, tw, std::span(buffer).subspan(n_fft));
     for (auto& c : f) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
-    fft(f, tw, scratch);
-    buffer.resize(n_fft);
-    return buffer;
 }
 
 // Real part of the complex quotient a / d.
@@ -58,17 +52,29 @@ std::size_t autocorr_length(std::size_t n) {
 }
 
 std::vector<double> co_autocorrs(Series y) {
-    const auto f = raw_autocorrelation(y);
+    const SharedTwiddles tw(autocorr_length(y.size()));
+    const std::span<const Complex> twiddles = tw;
+    const std::size_t n_fft = twiddles.size();
+    std::vector<Complex> buffer;
+    power_spectrum(y, tw, buffer);
+    const std::span<Complex> f(buffer.data(), n_fft);
+    fft(f, tw, std::span(buffer).subspan(n_fft));
     const Complex d = f[0];
-    std::vector<double> ac(f.size());
-    for (std::size_t i = 0; i < f.size(); ++i) ac[i] = real_quotient(f[i], d);
+    std::vector<double> ac(n_fft);
+    for (std::size_t i = 0; i < n_fft; ++i) ac[i] = real_quotient(f[i], d);
     return ac;
 }
 
 double co_autocorr_lag2(Series y) {
-    const auto f = raw_autocorrelation(y);
-    if (f.size() < 3) return common::nan;
-    return real_quotient(f[2], f[0]);
+    const SharedTwiddles tw(autocorr_length(y.size()));
+    const std::span<const Complex> twiddles = tw;
+    const std::size_t n_fft = twiddles.size();
+    std::vector<Complex> buffer;
+    power_spectrum(y, tw, buffer);
+    if (n_fft < 3) return common::nan;
+    // Only entries 0 and 2 of the second transform are read.
+    const std::span<const Complex> f(buffer.data(), n_fft);
+    return real_quotient(fft_entry(f, tw, 2), fft_entry(f, tw, 0));
 }
 
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {

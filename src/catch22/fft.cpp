@@ -19,6 +19,11 @@ namespace {
 // can run in any order: here the offsets form the inner loop, which walks
 // memory contiguously. Every butterfly is the same arithmetic on the same
 // inputs as in the recursion, so the results are identical.
+//
+// The recursion starts from a copy of the input in the scratch array, but the
+// deepest level (s = n/2) is the only one that reads it, and its one group of
+// butterflies reads and writes the same two positions o and o + n/2: so it
+// reads the input in place and the copy is not needed.
 void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
     const int levels = std::countr_zero(n);
     const std::size_t half = n / 2;
@@ -27,6 +32,26 @@ void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
         // Level s = 1 writes the caller's array; the roles alternate below it.
         Complex* dst = k % 2 == 0 ? a : scratch;
         const Complex* src = k % 2 == 0 ? scratch : a;
+        if (k == levels - 1) {
+            const Complex w = tw[0];
+            for (std::size_t o = 0; o < half; ++o) {
+                const Complex even = a[o];
+                const Complex t = w * a[o + half];
+                dst[o] = even + t;
+                dst[o + half] = even - t;
+            }
+            continue;
+        }
+        if (s == 1) {
+            // One butterfly per twiddle: a flat loop without the offset loop.
+            for (std::size_t j = 0; j < half; ++j) {
+                const Complex even = src[2 * j];
+                const Complex t = tw[2 * j] * src[2 * j + 1];
+                dst[j] = even + t;
+                dst[j + half] = even - t;
+            }
+            continue;
+        }
         for (std::size_t j = 0; j < half / s; ++j) {
             const Complex w = tw[2 * s * j];
             const Complex* even = src + 2 * s * j;
@@ -69,8 +94,26 @@ SharedTwiddles::SharedTwiddles(std::size_t n) {
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch) {
-    std::copy(a.begin(), a.end(), scratch.begin());
     transform(a.data(), scratch.data(), a.size(), tw.data());
+}
+
+Complex fft_entry(std::span<const Complex> a, std::span<const Complex> tw, std::size_t k) {
+    // Entry k of the sub-transform of x[0], x[stride], ... (len values):
+    // entry j = k mod len/2 of its even and odd halves joined by the one
+    // butterfly of the full transform that writes entry k, with the same
+    // twiddle tw[2 * stride * j] and the same operations.
+    struct Entry {
+        const Complex* tw;
+        Complex operator()(const Complex* x, std::size_t stride, std::size_t len, std::size_t k) const {
+            if (len == 1) return x[0];
+            const std::size_t half = len / 2;
+            const std::size_t j = k % half;
+            const Complex even = (*this)(x, 2 * stride, half, j);
+            const Complex t = tw[2 * stride * j] * (*this)(x + stride, 2 * stride, half, j);
+            return k < half ? even + t : even - t;
+        }
+    };
+    return Entry{tw.data()}(a.data(), 1, a.size(), k);
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw) {

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
+#include <random>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
@@ -26,6 +28,41 @@ TEST(transform_test, twiddles_carry_the_truncated_pi) {
     for (std::size_t k = 0; k < tw.size(); ++k) {
         EXPECT_EQ(tw[k].re, expected[k].re) << k;
         EXPECT_EQ(tw[k].im, expected[k].im) << k;
+    }
+}
+
+// The published recursion, with its scratch copy of the input.
+void reference_step(Complex* a, Complex* out, std::size_t n, std::size_t s, const std::vector<Complex>& tw) {
+    if (s >= n) return;
+    reference_step(out, a, n, 2 * s, tw);
+    reference_step(out + s, a + s, n, 2 * s, tw);
+    for (std::size_t i = 0; i < n; i += 2 * s) {
+        const Complex t = tw[i] * out[i + s];
+        a[i / 2] = out[i] + t;
+        a[(i + n) / 2] = out[i] - t;
+    }
+}
+
+bool same_bits(Complex a, Complex b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(transform_test, transform_and_single_entries_match_the_recursion_bit_for_bit) {
+    std::mt19937_64 gen(12);
+    std::normal_distribution<double> dist;
+    for (std::size_t n = 1; n <= 4096; n *= 2) {
+        std::vector<Complex> input(n);
+        for (auto& c : input) c = {dist(gen), n % 3 == 0 ? 0.0 : dist(gen)};
+        if (n >= 8) input[3] = {inf_value, -0.0};  // infinities and signed zeros travel too
+        const auto tw = twiddles(n);
+        std::vector<Complex> expected = input, out = input;
+        reference_step(expected.data(), out.data(), n, 1, tw);
+        std::vector<Complex> actual = input;
+        fft(actual, tw);
+        for (std::size_t k = 0; k < n; ++k) {
+            EXPECT_TRUE(same_bits(actual[k], expected[k])) << "n " << n << " entry " << k;
+            if (n <= 64 || k % 97 == 0) {
+                EXPECT_TRUE(same_bits(fft_entry(input, tw, k), expected[k])) << "n " << n << " entry " << k;
+            }
+        }
     }
 }
 
