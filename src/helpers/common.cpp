@@ -49,6 +49,21 @@ std::vector<double> sorted_copy(Series y) {
     return s;
 }
 
+std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions) {
+    std::vector<double> s(y.begin(), y.end());
+    std::sort(positions.begin(), positions.end());
+    // Each selection leaves only larger values to the right of its position,
+    // so the next one needs only that part.
+    auto from = s.begin();
+    for (std::size_t p : positions) {
+        if (p >= s.size() || s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
+        const auto at_p = s.begin() + static_cast<std::ptrdiff_t>(p);
+        std::nth_element(from, at_p, s.end());
+        from = at_p + 1;
+    }
+    return s;
+}
+
 namespace {
 double interquartile_mean(Series y) {
     const auto s = sorted_copy(y);

@@ -64,6 +64,10 @@ private:
 };
 
 std::vector<double> sorted_copy(Series y);
+// A copy of a NaN-free series in which each of `positions` holds the value a
+// full sort puts there (of equal values, -0 and +0 may trade places); the
+// rest is in no particular order. For reading a few order statistics.
+std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions);
 // Quantile of an already sorted, NaN-free series (the core of `quantile`).
 double quantile_sorted(Series sorted, double p);
 double median_sorted(Series sorted);
