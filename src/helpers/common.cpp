@@ -299,24 +299,65 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             for (; i < m[k]; ++i) running += y[i];
             sa[k] = running;
         }
-        for (std::size_t k = 0; k < live; ++k) {
-            const double* b = y.data() + lag0 + k;
-            double t = 0.0;
-            for (std::size_t i2 = 0; i2 < m[k]; ++i2) t += b[i2];
-            sb[k] = t;
-            ma[k] = sa[k] / static_cast<double>(m[k]);
-            mb[k] = sb[k] / static_cast<double>(m[k]);
-        }
         // Lanes below `live` that hold a NaN have m = 0: they run over the
         // common length on values that stay in bounds and are then ignored.
         const std::size_t common_m = m[live - 1];
-        for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-            for (std::size_t k = 0; k < live; ++k) {
-                const double da = y[i2] - ma[k];
-                const double db = y[i2 + lag0 + k] - mb[k];
-                cov[k] += da * db;
-                ssa[k] += da * da;
-                ssb[k] += db * db;
+        const double* lagged = y.data() + lag0;
+        if (live == lanes) {
+            // A full group with a fixed lane count keeps every sum in a register.
+            double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                t0 += lagged[i2];
+                t1 += lagged[i2 + 1];
+                t2 += lagged[i2 + 2];
+                t3 += lagged[i2 + 3];
+            }
+            sb = {t0, t1, t2, t3};
+        } else {
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                for (std::size_t k = 0; k < live; ++k) sb[k] += lagged[i2 + k];
+            }
+        }
+        for (std::size_t k = 0; k < live; ++k) {
+            for (std::size_t i2 = common_m; i2 < m[k]; ++i2) sb[k] += lagged[i2 + k];
+            ma[k] = sa[k] / static_cast<double>(m[k]);
+            mb[k] = sb[k] / static_cast<double>(m[k]);
+        }
+        if (live == lanes) {
+            double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+            double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
+            double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                const double v = y[i2];
+                const double da0 = v - ma[0], db0 = lagged[i2] - mb[0];
+                const double da1 = v - ma[1], db1 = lagged[i2 + 1] - mb[1];
+                const double da2 = v - ma[2], db2 = lagged[i2 + 2] - mb[2];
+                const double da3 = v - ma[3], db3 = lagged[i2 + 3] - mb[3];
+                c0 += da0 * db0;
+                a0 += da0 * da0;
+                b0 += db0 * db0;
+                c1 += da1 * db1;
+                a1 += da1 * da1;
+                b1 += db1 * db1;
+                c2 += da2 * db2;
+                a2 += da2 * da2;
+                b2 += db2 * db2;
+                c3 += da3 * db3;
+                a3 += da3 * da3;
+                b3 += db3 * db3;
+            }
+            cov = {c0, c1, c2, c3};
+            ssa = {a0, a1, a2, a3};
+            ssb = {b0, b1, b2, b3};
+        } else {
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                for (std::size_t k = 0; k < live; ++k) {
+                    const double da = y[i2] - ma[k];
+                    const double db = lagged[i2 + k] - mb[k];
+                    cov[k] += da * db;
+                    ssa[k] += da * da;
+                    ssb[k] += db * db;
+                }
             }
         }
         for (std::size_t k = 0; k < live; ++k) {
