@@ -7,36 +7,15 @@
 #include <limits>
 #include <vector>
 
+#include "catch22/sc_fluctanal.hpp"
 #include "catchamouse16/gsl_support.hpp"
 
 namespace quorlex::catchamouse16 {
 
 namespace {
 
-constexpr std::size_t scale_count = 50;
 constexpr std::size_t min_segment = 6;
 constexpr std::size_t min_scales = 2 * min_segment;
-
-// Rounded scale as an unsigned integer: NaN and negatives give 0, values
-// beyond the range saturate.
-std::uint64_t to_scale(double v) {
-    if (!(v > 0.0)) return 0;
-    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
-    return static_cast<std::uint64_t>(v);
-}
-
-// Distinct log-spaced window lengths from 5 to floor(n / 2), ascending.
-std::vector<std::uint64_t> scales(std::size_t n) {
-    const double lo = std::log(5.0);
-    const double step = (std::log(static_cast<double>(n / 2)) - lo) / 49.0;
-    std::vector<std::uint64_t> tau;
-    tau.reserve(scale_count);
-    for (std::size_t i = 0; i < scale_count; ++i) {
-        const std::uint64_t s = to_scale(std::round(std::exp(lo + step * static_cast<double>(i))));
-        if (tau.empty() || tau.back() != s) tau.push_back(s);
-    }
-    return tau;
-}
 
 // Root mean square residual of a quadratic trend fitted by least squares to
 // each whole window of length s of cs; NaN when no window fits.
@@ -84,18 +63,6 @@ double quadratic_fluctuation(Series cs, std::size_t s) {
     return std::sqrt(f / static_cast<double>(nb * s));
 }
 
-// Square root of the summed squared residuals of a least-squares line; a
-// singular fit counts as the zero line.
-double line_error(Series x, Series y) {
-    const auto fit = common::linear_fit(x, y).value_or(common::LinearFit{0.0, 0.0});
-    double squares = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double e = (x[i] * fit.slope + fit.intercept) - y[i];
-        squares += e * e;
-    }
-    return std::sqrt(squares);
-}
-
 // Standard error of the slope of a bisquare-weighted line through (x, y);
 // NaN when GSL cannot allocate or the fit does not succeed.
 double robust_slope_error(Series x, Series y) {
@@ -128,7 +95,7 @@ double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
 
-    const std::vector<std::uint64_t> tau = scales(n);
+    const std::vector<std::uint64_t> tau = catch22::fluctuation_scales(n);
     const std::size_t ntau = tau.size();
     if (ntau < min_scales) return 0.0;
 
@@ -147,8 +114,8 @@ double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
     double best_err = std::numeric_limits<double>::infinity();
     bool any_nan = false;
     for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
-        const double err = line_error(lx.first(b), ly.first(b)) +
-                           line_error(lx.subspan(b - 1), ly.subspan(b - 1));
+        const double err = catch22::line_error(lx.first(b), ly.first(b)) +
+                           catch22::line_error(lx.subspan(b - 1), ly.subspan(b - 1));
         if (std::isnan(err)) {
             any_nan = true;
         } else if (err < best_err || b == min_segment) {

@@ -188,6 +188,12 @@ Prepared::Prepared(Series y, bool normalize) : view_(y) {
     view_ = owned_;
 }
 
+std::uint64_t saturating_cast(double v) {
+    if (!(v > 0.0)) return 0;
+    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(v);
+}
+
 std::vector<double> diff(Series y) {
     if (y.size() < 2) return {};
     std::vector<double> out(y.size() - 1);

@@ -72,6 +72,10 @@ std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions);
 double quantile_sorted(Series sorted, double p);
 double median_sorted(Series sorted);
 
+// Truncation toward zero with saturation: negative and NaN give 0, values
+// from 2^64 up give the largest value.
+std::uint64_t saturating_cast(double v);
+
 std::vector<double> diff(Series y);
 std::vector<double> cumsum(Series y);
 std::vector<double> abs_values(Series y);
