@@ -98,22 +98,27 @@ void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> s
 }
 
 Complex fft_entry(std::span<const Complex> a, std::span<const Complex> tw, std::size_t k) {
-    // Entry k of the sub-transform of x[0], x[stride], ... (len values):
-    // entry j = k mod len/2 of its even and odd halves joined by the one
-    // butterfly of the full transform that writes entry k, with the same
-    // twiddle tw[2 * stride * j] and the same operations.
-    struct Entry {
-        const Complex* tw;
-        Complex operator()(const Complex* x, std::size_t stride, std::size_t len, std::size_t k) const {
-            if (len == 1) return x[0];
-            const std::size_t half = len / 2;
-            const std::size_t j = k % half;
-            const Complex even = (*this)(x, 2 * stride, half, j);
-            const Complex t = tw[2 * stride * j] * (*this)(x + stride, 2 * stride, half, j);
-            return k < half ? even + t : even - t;
+    // Entry k of the transform needs, from the level with stride s (the s
+    // sub-transforms of x[r], x[r + s], ... of length L = n / s), only entry
+    // k mod L of each: that entry is the one butterfly of the recursion that
+    // writes it, with twiddle tw[2 s j] for j = (k mod L) mod L/2, applied to
+    // entry j of the two sub-transforms at offsets r and r + s one level down.
+    // Level by level from the input up, that is n - 1 of the transform's own
+    // butterflies, each with the same operations on the same values.
+    std::vector<Complex> v(a.begin(), a.end());
+    const std::size_t n = a.size();
+    for (std::size_t s = n / 2; s >= 1; s /= 2) {
+        const std::size_t len = n / s;
+        const std::size_t kl = k % len;
+        const std::size_t j = kl % (len / 2);
+        const Complex w = tw[2 * s * j];
+        if (kl < len / 2) {
+            for (std::size_t r = 0; r < s; ++r) v[r] = v[r] + w * v[r + s];
+        } else {
+            for (std::size_t r = 0; r < s; ++r) v[r] = v[r] - w * v[r + s];
         }
-    };
-    return Entry{tw.data()}(a.data(), 1, a.size(), k);
+    }
+    return v[0];
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw) {
