@@ -77,6 +77,30 @@ double co_autocorr_lag2(Series y) {
     return real_quotient(fft_entry(f, tw, 2), fft_entry(f, tw, 0));
 }
 
+std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
+    const SharedTwiddles tw(autocorr_length(y.size()));
+    const std::span<const Complex> twiddles = tw;
+    const std::size_t n_fft = twiddles.size();
+    std::vector<Complex> buffer;
+    power_spectrum(y, tw, buffer);
+    const std::span<Complex> f(buffer.data(), n_fft);
+    const std::size_t lim = std::min(maxtau, n_fft);
+    // A single entry costs about n butterflies and the whole transform about
+    // (n/2) log2 n, so the first few lags are read one at a time: the first
+    // zero is usually among them (lag 1 for a differenced series of noise).
+    constexpr std::size_t direct = 4;
+    const Complex d = fft_entry(f, tw, 0);
+    for (std::size_t i = 0; i < std::min(lim, direct); ++i) {
+        if (!(real_quotient(i == 0 ? d : fft_entry(f, tw, i), d) > 0)) return i;
+    }
+    if (lim <= direct) return lim;
+    fft(f, tw, std::span(buffer).subspan(n_fft));
+    for (std::size_t i = direct; i < lim; ++i) {
+        if (!(real_quotient(f[i], f[0]) > 0)) return i;
+    }
+    return lim;
+}
+
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
     const std::size_t lim = std::min(maxtau, ac.size());
     for (std::size_t i = 0; i < lim; ++i) {

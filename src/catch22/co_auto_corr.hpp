@@ -28,6 +28,10 @@ double co_autocorr_lag2(Series y);
 // positive (NaN counts as not positive); the limit when there is none.
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau);
 
+// co_firstzero(co_autocorrs(y), maxtau), reading the first few lags as single
+// entries of the second transform and running it in full only past them.
+std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau);
+
 // Interpolated lag where the autocorrelation first drops below 1/e; n when it
 // never does, 0.0 for non-finite input or fewer than 2 values.
 double co_f1ecac(Series y, bool normalize, Shared* shared = nullptr);

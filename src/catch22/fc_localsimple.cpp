@@ -31,7 +31,7 @@ double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     const auto res = residuals(y.view(), 1);
-    const std::size_t tau_res = co_firstzero(co_autocorrs(res), n - 1);
+    const std::size_t tau_res = co_autocorr_firstzero(res, n - 1);
     const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, shared).view(), n);
     // Unguarded: a constant series gives 0/0.
     return static_cast<double>(tau_res) / static_cast<double>(tau_y);

@@ -104,6 +104,24 @@ TEST(transform_test, autocorrelation_matches_the_direct_sum) {
     }
 }
 
+TEST(transform_test, first_zero_read_lag_by_lag_matches_the_full_autocorrelation) {
+    // Zeros at lag 1 (differenced noise), within the first few lags and far
+    // beyond them (a slow sine), a constant series (NaN at lag 0) and limits
+    // below, at and past the lags read one at a time.
+    std::vector<std::vector<double>> inputs = {noise(300, 1), std::vector<double>(50, 2.0), {1.0, 2.0}, {3.0}};
+    std::vector<double> diffs(299), sine(500), walk = noise(400, 2);
+    for (std::size_t i = 0; i < diffs.size(); ++i) diffs[i] = inputs[0][i + 1] - inputs[0][i];
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = std::sin(0.01 * static_cast<double>(i));
+    for (std::size_t i = 1; i < walk.size(); ++i) walk[i] += walk[i - 1];
+    for (const auto& y : {diffs, sine, walk}) inputs.push_back(y);
+    for (const auto& y : inputs) {
+        for (std::size_t maxtau : {std::size_t{0}, std::size_t{2}, std::size_t{4}, std::size_t{5}, y.size()}) {
+            EXPECT_EQ(co_autocorr_firstzero(y, maxtau), co_firstzero(co_autocorrs(y), maxtau))
+                << "n " << y.size() << " maxtau " << maxtau;
+        }
+    }
+}
+
 TEST(transform_test, first_zero_stops_at_the_first_non_positive_lag) {
     const std::vector<double> ac{1.0, 0.5, 0.2, -0.1, 0.3};
     EXPECT_EQ(co_firstzero(ac, 5), 3u);
