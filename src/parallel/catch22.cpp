@@ -50,7 +50,9 @@ FeatureSet catch22_all(Series y, bool normalize, bool catch24) {
 
 CumulativeTable catch22_cumulative(Series series, bool normalize, bool catch24,
                                    const std::optional<std::string>& value_column) {
-    return cumulative(series, value_column, catch22_tasks(catch24), normalize, plain_values);
+    const TaskList tasks = catch22_tasks(catch24);
+    return cumulative(series, value_column, task_names(tasks),
+                      [&](Series prefix) { return plain_values(prefix, normalize, tasks); });
 }
 
 }  // namespace quorlex::parallel

@@ -19,41 +19,45 @@ std::vector<double> normalising_values(Series y, bool normalize, const TaskList&
     return plain_values(z, normalize, tasks);
 }
 
-FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute) {
-    FeatureSet out;
-    out.names.reserve(tasks.size());
-    for (const auto& task : tasks) out.names.push_back(task.name);
-    out.values = execute(y, normalize, tasks);
-    return out;
+std::vector<std::string> task_names(const TaskList& tasks) {
+    std::vector<std::string> names;
+    names.reserve(tasks.size());
+    for (const auto& task : tasks) names.push_back(task.name);
+    return names;
 }
 
-CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column, const TaskList& tasks,
-                           bool normalize, Executor execute) {
+FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute) {
+    return {task_names(tasks), execute(y, normalize, tasks)};
+}
+
+CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column,
+                           const std::vector<std::string>& names,
+                           const std::function<std::vector<double>(Series prefix)>& values_of) {
     CumulativeTable table;
     if (series.empty()) return table;
-    // The columns depend on the task list alone, so they are laid out once:
-    // std::string compares byte-wise, which is the column order.
+    // The names are the same for every prefix, so the columns are laid out
+    // once: std::string compares byte-wise, which is the column order.
     const std::string value_name = value_column.value_or("VALUE");
-    auto& names = table.feature_names;
-    names.push_back(value_name);
-    for (const auto& task : tasks) names.push_back(task.name);
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
+    auto& columns = table.feature_names;
+    columns = names;
+    columns.push_back(value_name);
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
     const auto column = [&](const std::string& name) {
-        return static_cast<std::size_t>(std::lower_bound(names.begin(), names.end(), name) - names.begin());
+        return static_cast<std::size_t>(std::lower_bound(columns.begin(), columns.end(), name) - columns.begin());
     };
     const std::size_t value_at = column(value_name);
-    std::vector<std::size_t> task_at(tasks.size());
-    for (std::size_t k = 0; k < tasks.size(); ++k) task_at[k] = column(tasks[k].name);
+    std::vector<std::size_t> value_columns(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) value_columns[k] = column(names[k]);
 
     table.rows.assign(series.size(), {});
     for_each_index(series.size(), [&](std::size_t i) {
-        const std::vector<double> values = execute(series.first(i + 1), normalize, tasks);
+        const std::vector<double> values = values_of(series.first(i + 1));
         auto& row = table.rows[i];
-        row.assign(names.size(), common::nan);
+        row.assign(columns.size(), common::nan);
         row[value_at] = series[i];
-        // In task order, so a repeated name keeps its later value.
-        for (std::size_t k = 0; k < tasks.size(); ++k) row[task_at[k]] = values[k];
+        // In the order of the names, so a repeated name keeps its later value.
+        for (std::size_t k = 0; k < names.size(); ++k) row[value_columns[k]] = values[k];
     });
     return table;
 }

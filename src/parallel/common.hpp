@@ -47,6 +47,8 @@ std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks
 std::vector<double> normalising_values(Series y, bool normalize, const TaskList& tasks);
 using Executor = std::vector<double> (*)(Series y, bool normalize, const TaskList& tasks);
 
+std::vector<std::string> task_names(const TaskList& tasks);
+
 // The names of the tasks with the values `execute` gives them.
 FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute);
 
@@ -55,12 +57,14 @@ struct CumulativeTable {
     std::vector<std::vector<double>> rows;
 };
 
-// Runs the tasks with `execute` on every prefix series[0..i], the prefixes in
+// Runs a set on every prefix series[0..i] (a view), the prefixes in
 // parallel, and tabulates the results with the raw newest value under
-// `value_column` (default "VALUE"). The columns are the distinct task names
-// and the value column in byte-wise order; where a name occurs twice (or
-// equals the value column) the later task's value fills the column.
-CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column, const TaskList& tasks,
-                           bool normalize, Executor execute);
+// `value_column` (default "VALUE"). `values_of` gives a prefix's values in the
+// order of `names`, the same names for every prefix. The columns are the
+// distinct names and the value column in byte-wise order; where a name occurs
+// twice (or equals the value column) the later value fills the column.
+CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column,
+                           const std::vector<std::string>& names,
+                           const std::function<std::vector<double>(Series prefix)>& values_of);
 
 }  // namespace quorlex::parallel

@@ -77,7 +77,9 @@ FeatureSet tsfeatures_all(Series y, bool normalize, std::optional<std::uint64_t>
 CumulativeTable tsfeatures_cumulative(Series series, bool normalize, std::optional<std::uint64_t> freq,
                                       std::uint64_t lags, bool demean,
                                       const std::optional<std::string>& value_column) {
-    return cumulative(series, value_column, tsfeatures_tasks(freq, lags, demean), normalize, normalising_values);
+    const TaskList tasks = tsfeatures_tasks(freq, lags, demean);
+    return cumulative(series, value_column, task_names(tasks),
+                      [&](Series prefix) { return normalising_values(prefix, normalize, tasks); });
 }
 
 }  // namespace quorlex::parallel
