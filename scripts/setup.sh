@@ -1,10 +1,15 @@
-# Shared set-up for the example and check commands: Debian packages, a virtual
-# environment in .venv, and the package built from this tree. Idempotent.
+# Shared set-up for the example, check and wheel commands: Debian packages, a
+# virtual environment in .venv, and the package built from this tree. Idempotent.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 venv="$repo/.venv"
 python=${QUORLEX_PYTHON:-python3}
+
+# The build scripts/check tests: a fixed build directory that keeps the GoogleTest
+# executables (never installed into the wheel) and the unrepaired extension next to
+# the compiled core, so the wheel check reuses it instead of compiling again.
+check_build=(-C "build-dir=$repo/build/check" -C cmake.define.QUORLEX_TESTS=ON)
 
 ensure_system_packages() {
     local wanted=(libgsl-dev libfftw3-dev libtbb-dev libgtest-dev pkg-config g++)
@@ -29,4 +34,11 @@ ensure_venv() {
 # Builds and installs quorlex into the venv; extra arguments go to pip.
 install_package() {
     "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation "$@" "$repo"
+}
+
+# The one wheel scripts/wheel left in dist/.
+built_wheel() {
+    local wheels=("$repo"/dist/quorlex-*.whl)
+    [ ${#wheels[@]} -eq 1 ] && [ -f "${wheels[0]}" ] || { echo "expected one wheel in dist/" >&2; return 1; }
+    echo "${wheels[0]}"
 }

@@ -47,6 +47,16 @@ Histogram histcounts(Series y, std::size_t n_bins, Range range) {
 
 std::vector<std::uint32_t> histbinassign(Series y, Series edges) {
     std::vector<std::uint32_t> bins(y.size(), 0);
+    if (ascending_without_nan(edges)) {
+        // Sorted edges: the first edge strictly greater is upper_bound, and a
+        // value with none (or NaN, which is below no edge) keeps bin 0, as in
+        // the scan below.
+        for (std::size_t i = 0; i < y.size(); ++i) {
+            const auto it = std::upper_bound(edges.begin(), edges.end(), y[i]);
+            if (it != edges.end()) bins[i] = static_cast<std::uint32_t>(it - edges.begin());
+        }
+        return bins;
+    }
     for (std::size_t i = 0; i < y.size(); ++i) {
         for (std::size_t j = 0; j < edges.size(); ++j) {
             if (y[i] < edges[j]) {

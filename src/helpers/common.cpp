@@ -99,9 +99,11 @@ double mean(Series y, MeanType type) {
             return n / s;
         }
         case MeanType::geometric: {
+            // exp of the mean logarithm: a negative value gives NaN, a zero
+            // 0.0, an empty series 0/0 = NaN, and no product can overflow.
             double s = 0.0;
             for (double v : y) s += std::log(v);
-            return std::exp(s);
+            return std::exp(s / n);
         }
         case MeanType::iqm:
             return interquartile_mean(y);

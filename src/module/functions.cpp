@@ -25,9 +25,14 @@
 #include "catchamouse16/st_localextrema.hpp"
 #include "catchamouse16/sy_driftingmean.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
+#include "hctsa/distribution/dn_histogrammode.hpp"
+#include "hctsa/distribution/dn_mean.hpp"
+#include "hctsa/distribution/dn_trimmedmean.hpp"
 #include "module/results.hpp"
 #include "module/table.hpp"
 #include "parallel/catch22.hpp"
+#include "parallel/combined.hpp"
+#include "parallel/hctsa.hpp"
 #include "parallel/tsfeatures.hpp"
 #include "tsfeatures/arch_stat.hpp"
 #include "tsfeatures/crossing_points.hpp"
@@ -94,6 +99,25 @@ PyObject* tsfeatures_all_row(Args& a) {
 PyObject* tsfeatures_cumulative_row(Args& a) {
     return make_cumulative(
         parallel::tsfeatures_cumulative(a[0].series, a[1].flag, a[2].count, *a[3].count, a[4].flag, a[5].text));
+}
+
+// -- hctsa and combined runs --
+PyObject* hctsa_row(Args& a) {
+    return make_feature_set(ResultClass::hctsa, parallel::hctsa_all(a[0].series, a[1].flag));
+}
+
+// Parameters 2 .. 7 of both combined functions: catch24, catchamouse16,
+// hctsa, freq, lags, demean.
+parallel::CombinedOptions combined_options(Args& a) {
+    return {a[2].flag, a[3].flag, a[4].flag, a[5].count, *a[6].count, a[7].flag};
+}
+
+PyObject* combined_all_row(Args& a) {
+    return make_feature_set(ResultClass::combined, parallel::combined_all(a[0].series, a[1].flag, combined_options(a)));
+}
+
+PyObject* combined_cumulative_row(Args& a) {
+    return make_cumulative(parallel::combined_cumulative(a[0].series, a[1].flag, combined_options(a), a[8].text));
 }
 
 std::vector<Entry> build_table() {
@@ -167,8 +191,32 @@ std::vector<Entry> build_table() {
         function("extract_tsfeatures_cumulative_f", tsfeatures_cumulative_row,
                  {series, normalize(false), freq_absent, lags, demean, value_column_name}),
         // -- hctsa --
+        function("dn_mean_arithmetic_f", feature<&hctsa::dn_mean_arithmetic>, {y}),
+        function("dn_median_f", feature<&hctsa::dn_median>, {y}),
+        function("dn_harmonic_mean_f", feature<&hctsa::dn_harmonic_mean>, {y}),
+        function("dn_geometric_mean_f", feature<&hctsa::dn_geometric_mean>, {y}),
+        function("dn_rms_mean_f", feature<&hctsa::dn_rms_mean>, {y}),
+        function("dn_iqm_mean_f", feature<&hctsa::dn_iqm_mean>, {y}),
+        function("dn_midhinge_mean_f", feature<&hctsa::dn_midhinge_mean>, {y}),
+        function("dn_histogrammode_5_f", feature<&hctsa::dn_histogrammode_5>, {y}),
+        function("dn_histogrammode_10_f", feature<&hctsa::dn_histogrammode_10>, {y}),
+        function("dn_histogrammode_12_f", feature<&hctsa::dn_histogrammode_12>, {y}),
+        function("dn_histogrammode_21_f", feature<&hctsa::dn_histogrammode_21>, {y}),
+        function("dn_histogrammode_52_f", feature<&hctsa::dn_histogrammode_52>, {y}),
+        function("dn_trimmed_mean_1_f", feature<&hctsa::dn_trimmed_mean_1>, {y}),
+        function("dn_trimmed_mean_5_f", feature<&hctsa::dn_trimmed_mean_5>, {y}),
+        function("dn_trimmed_mean_10_f", feature<&hctsa::dn_trimmed_mean_10>, {y}),
+        function("dn_trimmed_mean_25_f", feature<&hctsa::dn_trimmed_mean_25>, {y}),
+        function("dn_trimmed_mean_50_f", feature<&hctsa::dn_trimmed_mean_50>, {y}),
+        function("compute_hctsa_parallel_f", hctsa_row, {y, normalize_strict}),
         result_class(ResultClass::combined),
         // -- combined --
+        function("combined_all_f", combined_all_row,
+                 {y, normalize(true), option("catch24", false), option("catchamouse16", true), option("hctsa", false),
+                  freq_absent, lags, demean}),
+        function("extract_combined_features_cumulative_f", combined_cumulative_row,
+                 {series, normalize(true), option("catch24", false), option("catchamouse16", true),
+                  option("hctsa", false), freq_absent, lags, demean, value_column_name}),
     };
 }
 

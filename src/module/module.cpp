@@ -126,7 +126,9 @@ PyObject* init() {
     if (module == nullptr) {
         PyObject* created = PyModule_Create2(&module_def, 1013);
         if (created == nullptr) return nullptr;
-        if (!register_all(created)) {
+        // The version is a plain attribute, outside __all__: the public names
+        // stay the table's.
+        if (!register_all(created) || PyModule_AddStringConstant(created, "__version__", QUORLEX_VERSION) < 0) {
             Py_DECREF(created);
             return nullptr;
         }

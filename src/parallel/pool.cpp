@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <cstdlib>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -88,9 +89,26 @@ std::size_t thread_count() { return the_pool().threads; }
 void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body) {
     if (n == 0) return;
     auto& p = the_pool();
+    // Every index runs even when one fails, and the failure of the lowest
+    // index is the one reported: which failure reaches the caller must not
+    // depend on scheduling when several bodies fail with different messages.
+    std::mutex failure_mutex;
+    std::size_t failed_at = n;
+    std::exception_ptr failure;
     p.arena->execute([&] {
-        tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) { body(i); });
+        tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) {
+            try {
+                body(i);
+            } catch (...) {
+                const std::lock_guard lock(failure_mutex);
+                if (i < failed_at) {
+                    failed_at = i;
+                    failure = std::current_exception();
+                }
+            }
+        });
     });
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace quorlex::parallel

@@ -12,7 +12,8 @@ namespace quorlex::parallel {
 std::size_t thread_count();
 
 // Runs body(i) for every i in [0, n) on the pool and returns when all are done.
-// A failure thrown by any body reaches the caller (the first one wins).
+// When bodies fail, the failure of the lowest index reaches the caller once
+// every index has run.
 void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body);
 
 }  // namespace quorlex::parallel

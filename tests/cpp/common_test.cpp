@@ -16,8 +16,12 @@ TEST(common_test, zscore_shapes) {
 
 TEST(common_test, means_by_type) {
     EXPECT_EQ(c::mean(V{1, 2, 4}, c::MeanType::harmonic), 3 / 1.75);
-    EXPECT_DOUBLE_EQ(c::mean(V{1, 2, 4}, c::MeanType::geometric), 8.0);  // the product, not its cube root
-    EXPECT_EQ(c::mean(V{}, c::MeanType::geometric), 1.0);
+    EXPECT_DOUBLE_EQ(c::mean(V{1, 2, 4}, c::MeanType::geometric), 2.0);
+    EXPECT_TRUE(std::isnan(c::mean(V{}, c::MeanType::geometric)));
+    EXPECT_TRUE(std::isnan(c::mean(V{1, -2, 4}, c::MeanType::geometric)));
+    EXPECT_EQ(c::mean(V{1, 0, 4}, c::MeanType::geometric), 0.0);
+    // A product of these would overflow; the mean of the logarithms does not.
+    EXPECT_NEAR(c::mean(std::vector<double>(2000, 1e200), c::MeanType::geometric) / 1e200, 1.0, 1e-10);
     EXPECT_TRUE(std::isnan(c::mean(V{})));
     EXPECT_EQ(c::mean(V{1, 2, 3, 4, 100}, c::MeanType::iqm), 3.0);
     EXPECT_EQ(c::mean(V{1, 2, 3, 4}, c::MeanType::midhinge), (1.5 + 3.5) * 0.5);

@@ -18,7 +18,7 @@ import quorlex
 # result class's name where the class is registered.
 SIGNATURES = (pathlib.Path(__file__).parent / "signatures.txt").read_text().split("\n")[:-1]
 ORDER = [s.split("(")[0] for s in SIGNATURES]
-REGISTERED = [n for n in ORDER if hasattr(quorlex, n)]
+REGISTERED = ORDER
 FUNCTIONS = [n for n in REGISTERED if n.endswith("_f")]
 Y = [1.0, 3.0, 2.0, 5.0, 4.0, 6.0, 8.0, 7.0, 9.0, 10.0] * 5
 
@@ -103,33 +103,27 @@ ARGUMENT_ERRORS = [
     (lambda: f([1.0, Broken()]), ValueError, "no value"),  # only TypeError is rewrapped
     (lambda: f(Y, normalize=1), TypeError, "argument 'normalize': 'int' object cannot be converted to 'PyBool'"),
     (lambda: f(Y, normalize="yes"), TypeError, "argument 'normalize': 'str' object cannot be converted to 'PyBool'"),
+    (lambda: quorlex.sy_slidingwindow_f([1.0]), TypeError,
+     "sy_slidingwindow_f() missing 5 required positional arguments: "
+     "'window_stat', 'across_win_stat', 'num_seg', 'inc_move', and 'normalize'"),
+    (lambda: quorlex.sy_slidingwindow_f([1.0], "mean", "std", 5), TypeError,
+     "sy_slidingwindow_f() missing 2 required positional arguments: 'inc_move' and 'normalize'"),
+    (lambda: quorlex.sy_slidingwindow_f(Y, 1, "std", 5, 2, False), TypeError,
+     "argument 'window_stat': 'int' object cannot be converted to 'PyString'"),
+    (lambda: quorlex.sy_slidingwindow_f(Y, "\udcff", "std", 5, 2, False), UnicodeEncodeError, None),
+    (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=-1), OverflowError, None),
+    (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=2**64), OverflowError, None),
+    (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=None), TypeError,
+     "argument 'lags': 'NoneType' object cannot be interpreted as an integer"),
+    (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=1.5), TypeError,
+     "argument 'lags': 'float' object cannot be interpreted as an integer"),
+    (lambda: quorlex.arch_stat_f([1.0, 2.0], demean=None), TypeError,
+     "argument 'demean': 'NoneType' object cannot be converted to 'PyBool'"),
+    (lambda: quorlex.unitroot_kpss_f(Y, freq=2**40), OverflowError,
+     "out of range integral type conversion attempted"),
+    (lambda: quorlex.unitroot_kpss_f(Y, freq=None), TypeError,
+     "argument 'freq': 'NoneType' object cannot be interpreted as an integer"),
 ]
-if hasattr(quorlex, "sy_slidingwindow_f"):
-    ARGUMENT_ERRORS += [
-        (lambda: quorlex.sy_slidingwindow_f([1.0]), TypeError,
-         "sy_slidingwindow_f() missing 5 required positional arguments: "
-         "'window_stat', 'across_win_stat', 'num_seg', 'inc_move', and 'normalize'"),
-        (lambda: quorlex.sy_slidingwindow_f([1.0], "mean", "std", 5), TypeError,
-         "sy_slidingwindow_f() missing 2 required positional arguments: 'inc_move' and 'normalize'"),
-        (lambda: quorlex.sy_slidingwindow_f(Y, 1, "std", 5, 2, False), TypeError,
-         "argument 'window_stat': 'int' object cannot be converted to 'PyString'"),
-        (lambda: quorlex.sy_slidingwindow_f(Y, "\udcff", "std", 5, 2, False), UnicodeEncodeError, None),
-    ]
-if hasattr(quorlex, "arch_stat_f"):
-    ARGUMENT_ERRORS += [
-        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=-1), OverflowError, None),
-        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=2**64), OverflowError, None),
-        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=None), TypeError,
-         "argument 'lags': 'NoneType' object cannot be interpreted as an integer"),
-        (lambda: quorlex.arch_stat_f([1.0, 2.0], lags=1.5), TypeError,
-         "argument 'lags': 'float' object cannot be interpreted as an integer"),
-        (lambda: quorlex.arch_stat_f([1.0, 2.0], demean=None), TypeError,
-         "argument 'demean': 'NoneType' object cannot be converted to 'PyBool'"),
-        (lambda: quorlex.unitroot_kpss_f(Y, freq=2**40), OverflowError,
-         "out of range integral type conversion attempted"),
-        (lambda: quorlex.unitroot_kpss_f(Y, freq=None), TypeError,
-         "argument 'freq': 'NoneType' object cannot be interpreted as an integer"),
-    ]
 
 
 @pytest.mark.parametrize("call,kind,message", ARGUMENT_ERRORS)
@@ -151,13 +145,11 @@ def test_rewrapped_type_error_keeps_its_cause():
 def test_defaults_none_keywords_and_numpy_scalars():
     assert f(Y) == f(Y, None) == f(Y, normalize=True) == f(y=Y, normalize=np.True_)
     assert f(Y, np.bool_(False)) == f(y=Y, normalize=False) != f(Y, True)
-    if hasattr(quorlex, "arch_stat_f"):
-        assert quorlex.arch_stat_f(Y, lags=np.int64(3)) == quorlex.arch_stat_f(Y, 3)
-        assert quorlex.unitroot_kpss_f(Y, freq=4) == quorlex.unitroot_kpss_f(Y)
-    if hasattr(quorlex, "st_localextrema_n100_diffmaxabsmin_f"):
-        long = list(np.random.default_rng(2).normal(size=300))
-        assert quorlex.st_localextrema_n100_diffmaxabsmin_f(long, None) == (
-            quorlex.st_localextrema_n100_diffmaxabsmin_f(long, False))
+    assert quorlex.arch_stat_f(Y, lags=np.int64(3)) == quorlex.arch_stat_f(Y, 3)
+    assert quorlex.unitroot_kpss_f(Y, freq=4) == quorlex.unitroot_kpss_f(Y)
+    long = list(np.random.default_rng(2).normal(size=300))
+    assert quorlex.st_localextrema_n100_diffmaxabsmin_f(long, None) == (
+        quorlex.st_localextrema_n100_diffmaxabsmin_f(long, False))
 
 
 class TestSeriesConversion:
@@ -195,14 +187,10 @@ class TestSeriesConversion:
 class TestResultClasses:
     @pytest.fixture
     def result(self):
-        if not hasattr(quorlex, "catch22_all_f"):
-            pytest.skip("needs catch22_all_f")
         return quorlex.catch22_all_f(Y)
 
     def test_shape_of_the_classes(self):
         for name in ("Catch22Result", "CumulativeFeatures", "TSFeaturesResult", "CombinedResult"):
-            if not hasattr(quorlex, name):
-                continue
             cls = getattr(quorlex, name)
             assert cls.__module__ == "builtins" and cls.__name__ == name
             assert cls.__base__ is object
@@ -223,7 +211,6 @@ class TestResultClasses:
 
 
 class TestInternalFailures:
-    @pytest.mark.skipif(not hasattr(quorlex, "sy_slidingwindow_f"), reason="needs sy_slidingwindow_f")
     def test_panic_exception_and_recovery(self, capfd):
         with pytest.raises(BaseException) as excinfo:
             quorlex.sy_slidingwindow_f(Y, "mean", "std", 0, 1, False)

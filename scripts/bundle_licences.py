@@ -1,0 +1,130 @@
+"""Adds the licences of the libraries a repaired wheel bundles to its licence
+files, then writes the wheel into an output directory.
+
+Usage: bundle_licences.py WHEEL OUTPUT_DIR
+
+auditwheel records each library it copies into the wheel in a CycloneDX SBOM
+under <dist-info>/sboms/, as a pkg:deb/<distribution>/<package>@<version>
+component on Debian and its derivatives. Each such package's copyright file becomes
+<dist-info>/licenses/<source package>.copyright (libgsl27 and libgslcblas0 share
+"gsl"), and every licence text those files refer to in
+/usr/share/common-licenses/ (Apache-2.0 for oneTBB, GPL-2 for FFTW, ...) is
+added under licenses/common-licenses/, because several of those licences ask
+that their full text accompany the binary. The metadata gains one License-File
+line per added file and RECORD is rewritten.
+"""
+
+import base64
+import hashlib
+import json
+import pathlib
+import re
+import subprocess
+import sys
+import urllib.parse
+import zipfile
+
+DOC = pathlib.Path("/usr/share/doc")
+COMMON_LICENSES = pathlib.Path("/usr/share/common-licenses")
+DEBIAN_COMPONENT = re.compile(r"pkg:deb/[^/]+/([^@?#]+)")
+COMMON_LICENSE_REFERENCE = re.compile(r"/usr/share/common-licenses/([A-Za-z0-9.+-]+[A-Za-z0-9+])")
+
+
+def fail(message):
+    sys.exit(f"bundle_licences: {message}")
+
+
+def bundled_packages(wheel):
+    """Debian packages of the libraries auditwheel bundled, from its SBOM."""
+    sboms = [name for name in wheel.namelist() if "/sboms/" in name and name.endswith(".json")]
+    if not sboms:
+        fail("the wheel carries no SBOM: repair it with auditwheel 6.8 or later")
+    packages = set()
+    for name in sboms:
+        for component in json.loads(wheel.read(name)).get("components", []):
+            purl = urllib.parse.unquote(component.get("purl", ""))
+            if purl.startswith("pkg:pypi/"):
+                continue
+            match = DEBIAN_COMPONENT.match(purl)
+            if match is None:
+                fail(f"bundled library {component.get('name')!r} does not come from a Debian package: "
+                     "its licence cannot be found")
+            packages.add(match.group(1))
+    return sorted(packages)
+
+
+def source_package(package):
+    return subprocess.run(["dpkg-query", "-W", "-f=${source:Package}", package],
+                          check=True, capture_output=True, text=True).stdout.strip()
+
+
+def licence_files(packages):
+    """Maps each licence file's path below licenses/ to its bytes."""
+    files = {}
+    for package in packages:
+        copyright_file = DOC / package / "copyright"
+        if not copyright_file.is_file():
+            fail(f"{copyright_file} is missing: the licence of the bundled {package} is unknown")
+        text = copyright_file.read_bytes()
+        name = f"{source_package(package)}.copyright"
+        if files.setdefault(name, text) != text:
+            fail(f"packages of one source ship different copyright files ({name})")
+        for licence in COMMON_LICENSE_REFERENCE.findall(text.decode("utf-8", "replace")):
+            path = COMMON_LICENSES / licence
+            if not path.is_file():
+                fail(f"{package} refers to {path}, which is missing")
+            files[f"common-licenses/{licence}"] = path.read_bytes()
+    return files
+
+
+def with_license_files(metadata, names):
+    """Core metadata with one License-File header per name, after the existing ones."""
+    head, separator, body = metadata.partition("\n\n")
+    lines = head.split("\n")
+    last = max((i for i, line in enumerate(lines) if line.startswith("License-File:")), default=len(lines) - 1)
+    lines[last + 1:last + 1] = [f"License-File: {name}" for name in names]
+    return "\n".join(lines) + separator + body
+
+
+def record_line(name, data):
+    digest = base64.urlsafe_b64encode(hashlib.sha256(data).digest()).rstrip(b"=").decode()
+    return f"{name},sha256={digest},{len(data)}\n"
+
+
+def main(source, output_dir):
+    source = pathlib.Path(source)
+    target = pathlib.Path(output_dir) / source.name
+    with zipfile.ZipFile(source) as wheel:
+        entries = [(info, wheel.read(info)) for info in wheel.infolist()]
+        packages = bundled_packages(wheel)
+    dist_info = next(info.filename.split("/")[0] for info, _ in entries
+                     if info.filename.endswith(".dist-info/METADATA"))
+    present = {data for info, data in entries if info.filename.startswith(f"{dist_info}/licenses/")}
+    # A text the wheel already carries (GPL-3 is quorlex's own LICENSE) is not repeated.
+    added = {name: text for name, text in licence_files(packages).items() if text not in present}
+    records = []
+    with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as wheel:
+        def write(info, data):
+            wheel.writestr(info, data)
+            if not info.is_dir():
+                records.append(record_line(info.filename, data))
+
+        for info, data in entries:
+            if info.filename == f"{dist_info}/RECORD":
+                continue
+            if info.filename == f"{dist_info}/METADATA":
+                data = with_license_files(data.decode(), sorted(added)).encode()
+            write(info, data)
+        for name in sorted(added):
+            info = zipfile.ZipInfo(f"{dist_info}/licenses/{name}", date_time=entries[0][0].date_time)
+            info.external_attr = 0o100644 << 16
+            info.compress_type = zipfile.ZIP_DEFLATED
+            write(info, added[name])
+        wheel.writestr(f"{dist_info}/RECORD", "".join(records) + f"{dist_info}/RECORD,,\n")
+    print(f"{target.name}: added {', '.join(sorted(added))}")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    main(*sys.argv[1:])

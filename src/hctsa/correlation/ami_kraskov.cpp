@@ -1,0 +1,193 @@
+#include "hctsa/correlation/ami_kraskov.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+namespace quorlex::hctsa {
+
+namespace {
+
+constexpr std::size_t k_neighbours = 4;
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+// The k smallest distances seen so far, ascending; +infinity fills the rest.
+class Smallest {
+public:
+    Smallest() { d_.fill(inf); }
+    double kth() const { return d_[k_neighbours - 1]; }
+    void offer(double d) {
+        if (!(d < kth())) return;
+        std::size_t i = k_neighbours - 1;
+        while (i > 0 && d_[i - 1] > d) {
+            d_[i] = d_[i - 1];
+            --i;
+        }
+        d_[i] = d;
+    }
+
+private:
+    std::array<double, k_neighbours> d_;
+};
+
+// The number of leading entries of p[0 .. len) for which `pred` holds, when
+// it holds on a prefix only. The halving steps select with a conditional
+// move rather than a branch: the outcomes are unpredictable.
+template <class Pred>
+std::size_t leading(const double* p, std::size_t len, Pred pred) {
+    if (len == 0) return 0;
+    const double* base = p;
+    while (len > 1) {
+        const std::size_t half = len / 2;
+        base += pred(base[half - 1]) ? half : 0;
+        len -= half;
+    }
+    return static_cast<std::size_t>(base - p) + (pred(*base) ? 1 : 0);
+}
+
+// How many of sorted[0 .. at) (all <= c) or of sorted(at .. end) (all >= c)
+// satisfy |v - c| < eps. fl(v - c) is monotone in v and fl(c - v) = -fl(v - c),
+// so on each side the predicate holds on one run next to `at`, found by a
+// binary search with the exact predicate.
+std::size_t count_below(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
+    return at - leading(sorted.data(), at, [c, eps](double v) { return !(std::fabs(c - v) < eps); });
+}
+
+std::size_t count_above(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
+    return leading(sorted.data() + at + 1, sorted.size() - at - 1, [c, eps](double v) { return std::fabs(c - v) < eps; });
+}
+
+// The estimator for points (x[j], z[j]) given their orders by x and by z.
+double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const std::vector<std::size_t>& by_z,
+                std::span<const double> psi) {
+    const std::size_t n = x.size();
+    std::vector<std::size_t> rank_x(n), rank_z(n);
+    std::vector<double> xs(n), zs(n);
+    for (std::size_t r = 0; r < n; ++r) {
+        rank_x[by_x[r]] = r;
+        xs[r] = x[by_x[r]];
+        rank_z[by_z[r]] = r;
+        zs[r] = z[by_z[r]];
+    }
+
+    // A grid of g x g cells by rank: strip c of either axis holds the ranks r
+    // with r * g / n == c, so every strip holds about n / g points and the
+    // cells about two. Points are stored cell by cell.
+    const std::size_t g = std::max<std::size_t>(1, static_cast<std::size_t>(std::sqrt(static_cast<double>(n) / 2.0)));
+    const auto strip = [n, g](std::size_t rank) { return rank * g / n; };
+    std::vector<double> strip_max_x(g), strip_min_x(g), strip_max_z(g), strip_min_z(g);
+    for (std::size_t r = 0; r < n; ++r) {
+        const std::size_t c = strip(r);
+        if (r == 0 || strip(r - 1) != c) {
+            strip_min_x[c] = xs[r];
+            strip_min_z[c] = zs[r];
+        }
+        strip_max_x[c] = xs[r];
+        strip_max_z[c] = zs[r];
+    }
+    std::vector<std::size_t> start(g * g + 1, 0);
+    for (std::size_t j = 0; j < n; ++j) ++start[strip(rank_x[j]) * g + strip(rank_z[j]) + 1];
+    for (std::size_t c = 0; c < g * g; ++c) start[c + 1] += start[c];
+    std::vector<double> cell_x(n), cell_z(n);
+    std::vector<std::size_t> cell_id(n);
+    {
+        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t j = 0; j < n; ++j) {
+            const std::size_t at = fill[strip(rank_x[j]) * g + strip(rank_z[j])]++;
+            cell_x[at] = x[j];
+            cell_z[at] = z[j];
+            cell_id[at] = j;
+        }
+    }
+
+    // Summed in point order, as the definition sums.
+    double s = 0.0;
+    for (std::size_t j = 0; j < n; ++j) {
+        // Search a block of cells around the point, growing it on the side
+        // nearest to the point, until every point outside the block is at
+        // least the fourth-smallest distance found away in x or in z (the
+        // bounds are fl differences with the strips' extreme values, so they
+        // never exceed the fl differences of any point beyond). The four
+        // smallest distances, offered as the literal
+        // max(|x_j - x_m|, |z_j - z_m|), are then those of all points, and
+        // eps is exactly the value that sorting the whole row would give.
+        const std::size_t cx = strip(rank_x[j]);
+        const std::size_t cz = strip(rank_z[j]);
+        std::size_t x0 = cx, x1 = cx, z0 = cz, z1 = cz;
+        Smallest best;
+        const auto search = [&](std::size_t ax, std::size_t az) {
+            const std::size_t cell = ax * g + az;
+            for (std::size_t at = start[cell]; at < start[cell + 1]; ++at) {
+                if (cell_id[at] == j) continue;
+                best.offer(std::max(std::fabs(x[j] - cell_x[at]), std::fabs(z[j] - cell_z[at])));
+            }
+        };
+        search(cx, cz);
+        while (true) {
+            const double left = x0 > 0 ? x[j] - strip_max_x[x0 - 1] : inf;
+            const double right = x1 + 1 < g ? strip_min_x[x1 + 1] - x[j] : inf;
+            const double down = z0 > 0 ? z[j] - strip_max_z[z0 - 1] : inf;
+            const double up = z1 + 1 < g ? strip_min_z[z1 + 1] - z[j] : inf;
+            const double nearest = std::min(std::min(left, right), std::min(down, up));
+            if (!(nearest < best.kth())) break;
+            if (nearest == left) {
+                --x0;
+                for (std::size_t az = z0; az <= z1; ++az) search(x0, az);
+            } else if (nearest == right) {
+                ++x1;
+                for (std::size_t az = z0; az <= z1; ++az) search(x1, az);
+            } else if (nearest == down) {
+                --z0;
+                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0);
+            } else {
+                ++z1;
+                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z1);
+            }
+        }
+        const double eps = best.kth();
+        const std::size_t rx = rank_x[j];
+        const std::size_t rz = rank_z[j];
+        const std::size_t nx = count_below(xs, rx, x[j], eps) + count_above(xs, rx, x[j], eps);
+        const std::size_t nz = count_below(zs, rz, z[j], eps) + count_above(zs, rz, z[j], eps);
+        s += psi[nx + 1] + psi[nz + 1];
+    }
+    return psi[k_neighbours] - s / static_cast<double>(n) + psi[n];
+}
+
+std::vector<std::size_t> order_of(Series v) {
+    std::vector<std::size_t> order(v.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return v[a] < v[b]; });
+    return order;
+}
+
+}  // namespace
+
+double ami_kraskov(Series x, Series z, std::span<const double> psi) {
+    if (x.size() < k_neighbours + 1) return common::nan;
+    return estimate(x, z, order_of(x), order_of(z), psi);
+}
+
+std::vector<std::size_t> value_order(Series y) { return order_of(y); }
+
+double ami_kraskov_lagged(Series y, std::span<const std::size_t> order, std::size_t lag,
+                          std::span<const double> psi) {
+    const std::size_t n = y.size() - lag;
+    if (n < k_neighbours + 1) return common::nan;
+    // The orders of y[0 .. n) and y[lag .. lag + n) follow from the order of
+    // y by dropping the indices outside each window; which of equal values
+    // comes first does not matter to eps or to the counts.
+    std::vector<std::size_t> by_x, by_z;
+    by_x.reserve(n);
+    by_z.reserve(n);
+    for (std::size_t i : order) {
+        if (i < n) by_x.push_back(i);
+        if (i >= lag) by_z.push_back(i - lag);
+    }
+    return estimate(y.first(n), y.subspan(lag, n), by_x, by_z, psi);
+}
+
+}  // namespace quorlex::hctsa

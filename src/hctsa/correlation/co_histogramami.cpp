@@ -1,0 +1,52 @@
+#include "hctsa/correlation/co_histogramami.hpp"
+
+#include <limits>
+#include <string>
+
+#include "catch22/co_histogram_ami.hpp"
+#include "catch22/histcounts.hpp"
+#include "helpers/failure.hpp"
+
+namespace quorlex::hctsa {
+
+namespace {
+
+std::vector<double> standard_edges(Series sorted, double bound, std::size_t bins) {
+    std::vector<double> edges = common::linspace(-bound, bound, bins + 1);
+    if (sorted.front() < -bound) edges.insert(edges.begin(), sorted.front() - 0.1);
+    if (sorted.back() > bound) edges.push_back(sorted.back() + 0.1);
+    return edges;
+}
+
+}  // namespace
+
+std::vector<double> histogram_ami_edges(Series sorted, std::string_view method, std::size_t bins) {
+    if (method == "std1") return standard_edges(sorted, 1.0, bins);
+    if (method == "std2") return standard_edges(sorted, 2.0, bins);
+    std::vector<double> edges;
+    if (method == "even") {
+        edges = common::linspace(sorted.front(), sorted.back(), bins + 1);
+    } else if (method == "quantiles") {
+        // quantile() of the series is quantile_sorted() of its sorted copy.
+        const std::vector<double> p = common::linspace(0.0, 1.0, bins + 1);
+        edges.resize(p.size());
+        for (std::size_t i = 0; i < p.size(); ++i) edges[i] = common::quantile_sorted(sorted, p[i]);
+    } else {
+        fail("Unknown binning method: " + std::string(method));
+    }
+    edges.front() = edges.front() - 0.1;
+    edges.back() = edges.back() + 0.1;
+    return edges;
+}
+
+double co_histogramami(Series y, std::string_view method, std::size_t bins, std::size_t lag) {
+    const std::size_t n = y.size();
+    if (!common::all_finite(y) || n < 2 || n <= lag) return common::nan;
+    const std::vector<double> edges = histogram_ami_edges(common::sorted_copy(y), method, bins);
+    // y[0 .. n-lag-1] and y[lag .. n-1] are windows of one series: one
+    // assignment serves both.
+    return catch22::joint_histogram_ami(catch22::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
+                                        lag);
+}
+
+}  // namespace quorlex::hctsa

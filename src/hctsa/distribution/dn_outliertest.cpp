@@ -1,0 +1,45 @@
+#include "hctsa/distribution/dn_outliertest.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace quorlex::hctsa {
+
+namespace {
+
+// Linear interpolation between the sorted values at h = P / 100 * (n - 1).
+double percentile(const std::vector<double>& s, double percent) {
+    const std::size_t n = s.size();
+    const double h = percent / 100.0 * static_cast<double>(n - 1);
+    const double lo = std::floor(h);
+    const double f = h - lo;
+    const auto ilo = static_cast<std::size_t>(lo);
+    if (f == 0.0) return s[ilo];
+    const std::size_t ihi = std::min(n - 1, ilo + 1);
+    return (1.0 - f) * s[ilo] + f * s[ihi];
+}
+
+}  // namespace
+
+double dn_outliertest(Series y, double p, std::string_view statistic) {
+    if (y.empty() || common::has_nan(y)) return common::nan;
+    const auto s = common::sorted_copy(y);
+    const double lower = percentile(s, p);
+    const double upper = percentile(s, 100.0 - p);
+    std::vector<double> kept;
+    for (double v : y) {
+        if (lower < v && v < upper) kept.push_back(v);
+    }
+    if (kept.empty()) return common::nan;
+    if (statistic == "mean") return common::sum(kept) / static_cast<double>(kept.size());
+    if (statistic == "std") {
+        const double whole = common::std_dev(y);
+        if (!(whole > 0.0)) return common::nan;
+        return common::std_dev(kept) / whole;
+    }
+    return common::nan;
+}
+
+}  // namespace quorlex::hctsa

@@ -1,0 +1,16 @@
+// Location or spread of the values between the p-th and (100 - p)-th
+// percentiles.
+#pragma once
+
+#include <string_view>
+
+#include "helpers/common.hpp"
+
+namespace quorlex::hctsa {
+
+// statistic "mean": the mean of the kept values; "std": their standard
+// deviation over the whole series'; any other text NaN. NaN for an empty
+// series, any NaN value, or nothing kept.
+double dn_outliertest(Series y, double p, std::string_view statistic);
+
+}  // namespace quorlex::hctsa

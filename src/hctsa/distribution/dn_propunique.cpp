@@ -1,0 +1,22 @@
+#include "hctsa/distribution/dn_propunique.hpp"
+
+#include <limits>
+
+namespace quorlex::hctsa {
+
+std::size_t count_unique(Series y) {
+    if (y.empty()) return 0;
+    const auto s = common::sorted_copy(y);
+    std::size_t distinct = 1;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        if (s[i] != s[i - 1]) ++distinct;
+    }
+    return distinct;
+}
+
+double prop_unique(Series y) {
+    if (y.empty() || common::has_nan(y)) return common::nan;
+    return static_cast<double>(count_unique(y)) / static_cast<double>(y.size());
+}
+
+}  // namespace quorlex::hctsa

@@ -1,0 +1,14 @@
+// Share of distinct values.
+#pragma once
+
+#include "helpers/common.hpp"
+
+namespace quorlex::hctsa {
+
+// NaN for an empty series, and for any NaN value (NaN has no place in the sort).
+double prop_unique(Series y);
+
+// Number of distinct values of a NaN-free series (0 for an empty one).
+std::size_t count_unique(Series y);
+
+}  // namespace quorlex::hctsa

@@ -1,0 +1,16 @@
+// Two skewness measures.
+#pragma once
+
+#include "helpers/common.hpp"
+
+namespace quorlex::hctsa {
+
+// (3 * mean - median) / std_dev: three times the mean minus the median, as
+// the published feature computes it.
+double skewness_pearson(Series y);
+
+// (q1 + q3 - 2 q2) / (q3 - q1) from the quartiles. An empty series is an
+// internal failure (no quantile).
+double skewness_bowley(Series y);
+
+}  // namespace quorlex::hctsa

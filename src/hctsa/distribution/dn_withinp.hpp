@@ -1,0 +1,15 @@
+// Share of values within p spreads of a centre.
+#pragma once
+
+#include <string_view>
+
+#include "helpers/common.hpp"
+
+namespace quorlex::hctsa {
+
+// centre "mean": the mean and the population standard deviation (divisor n);
+// "median": the median and 1.35 times the interquartile range. Any other
+// centre is an internal failure "Unknown setting: <centre>".
+double dn_withinp(Series y, double p, std::string_view centre);
+
+}  // namespace quorlex::hctsa
