@@ -16,17 +16,37 @@ namespace quorlex::catch22 {
 namespace {
 
 // The centred, zero-padded series transformed and multiplied by its
-// conjugate: the unnormalised circular autocorrelation is its transform.
-// `buffer` holds twice the transform length: the product, then scratch.
-void power_spectrum(Series y, std::span<const Complex> tw, std::vector<Complex>& buffer) {
-    const std::size_t n_fft = tw.size();
-    const double m = common::mean(y);
-    buffer.assign(2 * n_fft, Complex{0.0, 0.0});
-    const std::span<Complex> f(buffer.data(), n_fft);
-    for (std::size_t i = 0; i < y.size(); ++i) f[i] = {y[i] - m, 0.0};
-    fft(f, tw, std::span(buffer).subspan(n_fft));
-    for (auto& c : f) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
-}
+// conjugate: the unnormalised circular autocorrelation is its transform, read
+// whole or entry by entry.
+class PowerSpectrum {
+public:
+    explicit PowerSpectrum(Series y) : tw_(autocorr_length(y.size())) {
+        const std::span<const Complex> tw = tw_;
+        n_fft_ = tw.size();
+        const double m = common::mean(y);
+        // The spectrum, then the transform's scratch, in one allocation.
+        buffer_.assign(2 * n_fft_, Complex{0.0, 0.0});
+        for (std::size_t i = 0; i < y.size(); ++i) buffer_[i] = {y[i] - m, 0.0};
+        fft(spectrum(), tw_, scratch());
+        for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
+    }
+    std::size_t size() const { return n_fft_; }
+    // Entry k of the second transform alone.
+    Complex entry(std::size_t k) { return fft_entry(spectrum(), tw_, k); }
+    // The whole second transform, in place of the spectrum.
+    std::span<const Complex> transform() {
+        fft(spectrum(), tw_, scratch());
+        return spectrum();
+    }
+
+private:
+    std::span<Complex> spectrum() { return std::span(buffer_).first(n_fft_); }
+    std::span<Complex> scratch() { return std::span(buffer_).subspan(n_fft_); }
+
+    SharedTwiddles tw_;
+    std::size_t n_fft_ = 0;
+    std::vector<Complex> buffer_;
+};
 
 // Real part of the complex quotient a / d.
 double real_quotient(Complex a, Complex d) {
@@ -52,49 +72,34 @@ std::size_t autocorr_length(std::size_t n) {
 }
 
 std::vector<double> co_autocorrs(Series y) {
-    const SharedTwiddles tw(autocorr_length(y.size()));
-    const std::span<const Complex> twiddles = tw;
-    const std::size_t n_fft = twiddles.size();
-    std::vector<Complex> buffer;
-    power_spectrum(y, tw, buffer);
-    const std::span<Complex> f(buffer.data(), n_fft);
-    fft(f, tw, std::span(buffer).subspan(n_fft));
+    PowerSpectrum power(y);
+    const auto f = power.transform();
     const Complex d = f[0];
-    std::vector<double> ac(n_fft);
-    for (std::size_t i = 0; i < n_fft; ++i) ac[i] = real_quotient(f[i], d);
+    std::vector<double> ac(f.size());
+    for (std::size_t i = 0; i < f.size(); ++i) ac[i] = real_quotient(f[i], d);
     return ac;
 }
 
 double co_autocorr_lag2(Series y) {
-    const SharedTwiddles tw(autocorr_length(y.size()));
-    const std::span<const Complex> twiddles = tw;
-    const std::size_t n_fft = twiddles.size();
-    std::vector<Complex> buffer;
-    power_spectrum(y, tw, buffer);
-    if (n_fft < 3) return common::nan;
+    PowerSpectrum power(y);
+    if (power.size() < 3) return common::nan;
     // Only entries 0 and 2 of the second transform are read.
-    const std::span<const Complex> f(buffer.data(), n_fft);
-    return real_quotient(fft_entry(f, tw, 2), fft_entry(f, tw, 0));
+    return real_quotient(power.entry(2), power.entry(0));
 }
 
 std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
-    const SharedTwiddles tw(autocorr_length(y.size()));
-    const std::span<const Complex> twiddles = tw;
-    const std::size_t n_fft = twiddles.size();
-    std::vector<Complex> buffer;
-    power_spectrum(y, tw, buffer);
-    const std::span<Complex> f(buffer.data(), n_fft);
-    const std::size_t lim = std::min(maxtau, n_fft);
+    PowerSpectrum power(y);
+    const std::size_t lim = std::min(maxtau, power.size());
     // A single entry costs about n butterflies and the whole transform about
     // (n/2) log2 n, so the first few lags are read one at a time: the first
     // zero is usually among them (lag 1 for a differenced series of noise).
     constexpr std::size_t direct = 4;
-    const Complex d = fft_entry(f, tw, 0);
+    const Complex d = power.entry(0);
     for (std::size_t i = 0; i < std::min(lim, direct); ++i) {
-        if (!(real_quotient(i == 0 ? d : fft_entry(f, tw, i), d) > 0)) return i;
+        if (!(real_quotient(i == 0 ? d : power.entry(i), d) > 0)) return i;
     }
     if (lim <= direct) return lim;
-    fft(f, tw, std::span(buffer).subspan(n_fft));
+    const auto f = power.transform();
     for (std::size_t i = direct; i < lim; ++i) {
         if (!(real_quotient(f[i], f[0]) > 0)) return i;
     }
