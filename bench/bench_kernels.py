@@ -120,8 +120,8 @@ def main():
     if args[:1] == ["--peer"]:
         peer, args = args[1], args[2:]
     columns = {}
-    for spec in args:
-        name, directory = spec.split("=", 1)
+    for column in args:
+        name, directory = column.split("=", 1)
         columns[name] = child(sys.executable, "--quorlex", directory)
     try:
         from importlib.metadata import version  # noqa: F401
