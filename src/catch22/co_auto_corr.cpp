@@ -15,26 +15,38 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+// The centred, zero-padded series transformed and multiplied by its
+// conjugate: the unnormalised circular autocorrelation is its transform, read
+// whole or entry by entry.
+class PowerSpectrum {
+public:
+    explicit PowerSpectrum(Series y) : tw_(autocorr_length(y.size())) {
+        const std::span<const Complex> tw = tw_;
+        n_fft_ = tw.size();
+        const double m = common::mean(y);
+        // The spectrum, then the transform's scratch, in one allocation.
+        buffer_.assign(2 * n_fft_, Complex{0.0, 0.0});
+        for (std::size_t i = 0; i < y.size(); ++i) buffer_[i] = {y[i] - m, 0.0};
+        fft(spectrum(), tw_, scratch());
+        for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
+    }
+    std::size_t size() const { return n_fft_; }
+    // Entry k of the second transform alone.
+    Complex entry(std::size_t k) { return fft_entry(spectrum(), tw_, k); }
+    // The whole second transform, in place of the spectrum.
+    std::span<const Complex> transform() {
+        fft(spectrum(), tw_, scratch());
+        return spectrum();
+    }
 
-// Unnormalised circular autocorrelation of the centred, zero-padded series:
-// FFT, times its conjugate, FFT again. Leaves the result in `f`.
-std::vector<Complex> raw_autocorrelation(Series y) {
-    const std::size_t n_fft = autocorr_length(y.size());
-    const double m = common::mean(y);
-    // f, then the transform's scratch, in one allocation.
-    std::vector<Complex> buffer(2 * n_fft, Complex{0.0, 0.0});
-    const std::span<Complex> f(buffer.data(), n_fft);
-    const std::span<Complex> scratch(buffer.data() + n_fft, n_fft);
-    for (std::size_t i = 0; i < y.size(); ++i) f[i] = {y[i] - m, 0.0};
+private:
+    std::span<Complex> spectrum() { return std::span(buffer_).first(n_fft_); }
+    std::span<Complex> scratch() { return std::span(buffer_).subspan(n_fft_); }
 
-    const SharedTwiddles tw(n_fft);
-    fft(f, tw, scratch);
-    for (auto& c : f) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
-    fft(f, tw, scratch);
-    buffer.resize(n_fft);
-    return buffer;
-}
+    SharedTwiddles tw_;
+    std::size_t n_fft_ = 0;
+    std::vector<Complex> buffer_;
+};
 
 // Real part of the complex quotient a / d.
 double real_quotient(Complex a, Complex d) {
@@ -61,7 +73,8 @@ std::size_t autocorr_length(std::size_t n) {
 }
 
 std::vector<double> co_autocorrs(Series y) {
-    const auto f = raw_autocorrelation(y);
+    PowerSpectrum power(y);
+    const auto f = power.transform();
     const Complex d = f[0];
     std::vector<double> ac(f.size());
     for (std::size_t i = 0; i < f.size(); ++i) ac[i] = real_quotient(f[i], d);
@@ -69,9 +82,29 @@ std::vector<double> co_autocorrs(Series y) {
 }
 
 double co_autocorr_lag2(Series y) {
-    const auto f = raw_autocorrelation(y);
-    if (f.size() < 3) return nan;
-    return real_quotient(f[2], f[0]);
+    PowerSpectrum power(y);
+    if (power.size() < 3) return common::nan;
+    // Only entries 0 and 2 of the second transform are read.
+    return real_quotient(power.entry(2), power.entry(0));
+}
+
+std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
+    PowerSpectrum power(y);
+    const std::size_t lim = std::min(maxtau, power.size());
+    // A single entry costs about n butterflies and the whole transform about
+    // (n/2) log2 n, so the first few lags are read one at a time: the first
+    // zero is usually among them (lag 1 for a differenced series of noise).
+    constexpr std::size_t direct = 4;
+    const Complex d = power.entry(0);
+    for (std::size_t i = 0; i < std::min(lim, direct); ++i) {
+        if (!(real_quotient(i == 0 ? d : power.entry(i), d) > 0)) return i;
+    }
+    if (lim <= direct) return lim;
+    const auto f = power.transform();
+    for (std::size_t i = direct; i < lim; ++i) {
+        if (!(real_quotient(f[i], f[0]) > 0)) return i;
+    }
+    return lim;
 }
 
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
@@ -86,20 +119,20 @@ std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
 
 namespace quorlex::catch22 {
 
-PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, common::RunMemo* memo) {
-    if (memo != nullptr) {
-        view_ = memo->get(common::RunMemo::Item::prepared_autocorrs, [&] { return co_autocorrs(y.view()); });
+PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, Shared* shared) {
+    if (shared != nullptr) {
+        view_ = shared->autocorrs();
     } else {
         own_ = co_autocorrs(y.view());
         view_ = own_;
     }
 }
 
-double co_f1ecac(Series series, bool normalize, common::RunMemo* memo) {
+double co_f1ecac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
-    const common::Prepared y(series, normalize, memo);
-    const PreparedAutocorrs autocorrs(y, memo);
+    const common::Prepared y = prepare(series, normalize, shared);
+    const PreparedAutocorrs autocorrs(y, shared);
     const auto ac = autocorrs.view();
     const double thresh = 0.36787944117144233;
     for (std::size_t i = 0; i + 2 < n; ++i) {
@@ -110,11 +143,11 @@ double co_f1ecac(Series series, bool normalize, common::RunMemo* memo) {
     return static_cast<double>(n);
 }
 
-double co_firstmin_ac(Series series, bool normalize, common::RunMemo* memo) {
+double co_firstmin_ac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
-    const common::Prepared y(series, normalize, memo);
-    const PreparedAutocorrs autocorrs(y, memo);
+    const common::Prepared y = prepare(series, normalize, shared);
+    const PreparedAutocorrs autocorrs(y, shared);
     const auto ac = autocorrs.view();
     for (std::size_t i = 1; i + 1 < n; ++i) {
         if (ac[i] < ac[i - 1] && ac[i] < ac[i + 1]) return static_cast<double>(i);
@@ -122,9 +155,9 @@ double co_firstmin_ac(Series series, bool normalize, common::RunMemo* memo) {
     return static_cast<double>(n);
 }
 
-double co_trev_1_num(Series series, bool normalize) {
-    if (common::has_nan(series)) return nan;
-    const common::Prepared y(series, normalize);
+double co_trev_1_num(Series series, bool normalize, Shared* shared) {
+    if (common::has_nan(series)) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
     const std::size_t n = y.size();
     // The mean of the cubed increments, summed as they come instead of stored.
     // An empty series has no increments either: 0 / 0 gives NaN as for one value.
@@ -136,11 +169,11 @@ double co_trev_1_num(Series series, bool normalize) {
     return total / static_cast<double>(n == 0 ? 0 : n - 1);
 }
 
-double co_embed2_dist_expfit_meandiff(Series series, bool normalize, common::RunMemo* memo) {
+double co_embed2_dist_expfit_meandiff(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return nan;
-    const common::Prepared y(series, normalize, memo);
-    const PreparedAutocorrs autocorrs(y, memo);
+    if (!common::all_finite(series) || n < 2) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
+    const PreparedAutocorrs autocorrs(y, shared);
     const auto ac = autocorrs.view();
     const std::size_t tau = std::min(co_firstzero(ac, n), n / 10);
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "helpers/common.hpp"
-#include "helpers/memo.hpp"
+#include "catch22/shared.hpp"
 
 namespace quorlex::catch22 {
 
@@ -24,36 +24,28 @@ std::vector<double> co_autocorrs(Series y);
 // The lag-2 entry of co_autocorrs; NaN for a one-value series.
 double co_autocorr_lag2(Series y);
 
-// co_autocorrs of a series prepared from a set run's series, computed once per
-// run through the run's memo (or here alone without one).
-class PreparedAutocorrs {
-public:
-    PreparedAutocorrs(const common::Prepared& y, common::RunMemo* memo);
-    std::span<const double> view() const { return view_; }
-
-private:
-    std::vector<double> own_;
-    std::span<const double> view_;
-};
-
 // First lag below min(maxtau, ac.size()) whose autocorrelation is not
 // positive (NaN counts as not positive); the limit when there is none.
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau);
 
+// co_firstzero(co_autocorrs(y), maxtau), reading the first few lags as single
+// entries of the second transform and running it in full only past them.
+std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau);
+
 // Interpolated lag where the autocorrelation first drops below 1/e; n when it
 // never does, 0.0 for non-finite input or fewer than 2 values.
-double co_f1ecac(Series y, bool normalize, common::RunMemo* memo = nullptr);
+double co_f1ecac(Series y, bool normalize, Shared* shared = nullptr);
 
 // First local minimum of the autocorrelation; n when there is none, 0.0 for
 // non-finite input or fewer than 2 values.
-double co_firstmin_ac(Series y, bool normalize, common::RunMemo* memo = nullptr);
+double co_firstmin_ac(Series y, bool normalize, Shared* shared = nullptr);
 
 // Mean cubed increment; NaN for NaN input (infinities are not screened) and
 // for fewer than 2 values.
-double co_trev_1_num(Series y, bool normalize);
+double co_trev_1_num(Series y, bool normalize, Shared* shared = nullptr);
 
 // Mean absolute gap between the histogram of 2-d delay-embedding distances and
 // an exponential density; NaN for non-finite input or fewer than 2 values.
-double co_embed2_dist_expfit_meandiff(Series y, bool normalize, common::RunMemo* memo = nullptr);
+double co_embed2_dist_expfit_meandiff(Series y, bool normalize, Shared* shared = nullptr);
 
 }  // namespace quorlex::catch22

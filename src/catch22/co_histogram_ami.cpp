@@ -79,7 +79,7 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
         }
         occupied_bits_[w] = 0;
     }
-    if (p_.empty()) return std::numeric_limits<double>::quiet_NaN();
+    if (p_.empty()) return common::nan;
     const double total = static_cast<double>(sum_bins);
     for (double& v : p_) v /= total;
 
@@ -98,10 +98,11 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
     return ami;
 }
 
-double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize) {
+double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize,
+                             Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n <= tau) return std::numeric_limits<double>::quiet_NaN();
-    const common::Prepared y(series, normalize);
+    if (!common::all_finite(series) || n <= tau) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
 
     double max_value = y[0];
     double min_value = y[0];

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "catch22/shared.hpp"
 #include "helpers/common.hpp"
 
 namespace quorlex::catch22 {
@@ -30,19 +31,20 @@ private:
 };
 
 // NaN for non-finite input or n <= tau. num_bins >= 1.
-double co_histogram_ami_even(Series y, std::uint32_t num_bins, std::uint32_t tau, bool normalize);
+double co_histogram_ami_even(Series y, std::uint32_t num_bins, std::uint32_t tau, bool normalize,
+                             Shared* shared = nullptr);
 
-inline double co_histogram_ami_even_2_5(Series y, bool normalize) {
-    return co_histogram_ami_even(y, 5, 2, normalize);
+inline double co_histogram_ami_even_2_5(Series y, bool normalize, Shared* shared = nullptr) {
+    return co_histogram_ami_even(y, 5, 2, normalize, shared);
 }
-inline double co_histogram_ami_even_10_1(Series y, bool normalize) {
-    return co_histogram_ami_even(y, 10, 1, normalize);
+inline double co_histogram_ami_even_10_1(Series y, bool normalize, Shared* shared = nullptr) {
+    return co_histogram_ami_even(y, 10, 1, normalize, shared);
 }
-inline double co_histogram_ami_even_10_3(Series y, bool normalize) {
-    return co_histogram_ami_even(y, 10, 3, normalize);
+inline double co_histogram_ami_even_10_3(Series y, bool normalize, Shared* shared = nullptr) {
+    return co_histogram_ami_even(y, 10, 3, normalize, shared);
 }
-inline double co_histogram_ami_even_2_3(Series y, bool normalize) {
-    return co_histogram_ami_even(y, 2, 3, normalize);
+inline double co_histogram_ami_even_2_3(Series y, bool normalize, Shared* shared = nullptr) {
+    return co_histogram_ami_even(y, 2, 3, normalize, shared);
 }
 
 }  // namespace quorlex::catch22

@@ -6,10 +6,9 @@
 namespace quorlex::catch22 {
 
 double dn_spread_std(Series y) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y) || y.size() < 2) return nan;
+    if (common::has_nan(y) || y.size() < 2) return common::nan;
     const double m = common::mean(y);
-    if (std::isnan(m)) return nan;
+    if (std::isnan(m)) return common::nan;
     double s = -0.0;
     for (double v : y) s += (v - m) * (v - m);
     return std::sqrt(s / static_cast<double>(y.size() - 1));

@@ -11,8 +11,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
 // res[i] = y[i+w] minus the mean of the w values before it, that mean being
 // the running sum from 0.0 divided by w. Needs y.size() > w.
 std::vector<double> residuals(Series y, std::size_t w) {
@@ -28,28 +26,28 @@ std::vector<double> residuals(Series y, std::size_t w) {
 
 }  // namespace
 
-double fc_localsimple_tauresrat(Series series, bool normalize, common::RunMemo* memo) {
+double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return nan;
-    const common::Prepared y(series, normalize, memo);
+    if (!common::all_finite(series) || n < 2) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
     const auto res = residuals(y.view(), 1);
-    const std::size_t tau_res = co_firstzero(co_autocorrs(res), n - 1);
-    const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, memo).view(), n);
+    const std::size_t tau_res = co_autocorr_firstzero(res, n - 1);
+    const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, shared).view(), n);
     // Unguarded: a constant series gives 0/0.
     return static_cast<double>(tau_res) / static_cast<double>(tau_y);
 }
 
-double fc_localsimple_stderr(Series series, bool normalize) {
+double fc_localsimple_stderr(Series series, bool normalize, Shared* shared) {
     constexpr std::size_t window = 3;
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return nan;
-    const common::Prepared y(series, normalize);
+    if (!common::all_finite(series) || n < 2) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
     if (n <= window) return 0.0;
     const auto res = residuals(y.view(), window);
     const std::size_t m = res.size();
-    if (common::has_nan(res) || m < 2) return nan;
+    if (common::has_nan(res) || m < 2) return common::nan;
     const double mu = common::mean(res);
-    if (std::isnan(mu)) return nan;
+    if (std::isnan(mu)) return common::nan;
     double total = -0.0;
     for (double r : res) total += (r - mu) * (r - mu);
     return std::sqrt(total / static_cast<double>(m - 1));

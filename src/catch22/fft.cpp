@@ -19,6 +19,11 @@ namespace {
 // can run in any order: here the offsets form the inner loop, which walks
 // memory contiguously. Every butterfly is the same arithmetic on the same
 // inputs as in the recursion, so the results are identical.
+//
+// The recursion starts from a copy of the input in the scratch array, but the
+// deepest level (s = n/2) is the only one that reads it, and its one group of
+// butterflies reads and writes the same two positions o and o + n/2: so it
+// reads the input in place and the copy is not needed.
 void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
     const int levels = std::countr_zero(n);
     const std::size_t half = n / 2;
@@ -27,6 +32,26 @@ void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
         // Level s = 1 writes the caller's array; the roles alternate below it.
         Complex* dst = k % 2 == 0 ? a : scratch;
         const Complex* src = k % 2 == 0 ? scratch : a;
+        if (k == levels - 1) {
+            const Complex w = tw[0];
+            for (std::size_t o = 0; o < half; ++o) {
+                const Complex even = a[o];
+                const Complex t = w * a[o + half];
+                dst[o] = even + t;
+                dst[o + half] = even - t;
+            }
+            continue;
+        }
+        if (s == 1) {
+            // One butterfly per twiddle: a flat loop without the offset loop.
+            for (std::size_t j = 0; j < half; ++j) {
+                const Complex even = src[2 * j];
+                const Complex t = tw[2 * j] * src[2 * j + 1];
+                dst[j] = even + t;
+                dst[j + half] = even - t;
+            }
+            continue;
+        }
         for (std::size_t j = 0; j < half / s; ++j) {
             const Complex w = tw[2 * s * j];
             const Complex* even = src + 2 * s * j;
@@ -69,8 +94,31 @@ SharedTwiddles::SharedTwiddles(std::size_t n) {
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch) {
-    std::copy(a.begin(), a.end(), scratch.begin());
     transform(a.data(), scratch.data(), a.size(), tw.data());
+}
+
+Complex fft_entry(std::span<const Complex> a, std::span<const Complex> tw, std::size_t k) {
+    // Entry k of the transform needs, from the level with stride s (the s
+    // sub-transforms of x[r], x[r + s], ... of length L = n / s), only entry
+    // k mod L of each: that entry is the one butterfly of the recursion that
+    // writes it, with twiddle tw[2 s j] for j = (k mod L) mod L/2, applied to
+    // entry j of the two sub-transforms at offsets r and r + s one level down.
+    // Level by level from the input up, that is n - 1 of the transform's own
+    // butterflies, each with the same operations on the same values.
+    std::vector<Complex> v(a.begin(), a.end());
+    const std::size_t n = a.size();
+    for (std::size_t s = n / 2; s >= 1; s /= 2) {
+        const std::size_t len = n / s;
+        const std::size_t kl = k % len;
+        const std::size_t j = kl % (len / 2);
+        const Complex w = tw[2 * s * j];
+        if (kl < len / 2) {
+            for (std::size_t r = 0; r < s; ++r) v[r] = v[r] + w * v[r + s];
+        } else {
+            for (std::size_t r = 0; r < s; ++r) v[r] = v[r] - w * v[r + s];
+        }
+    }
+    return v[0];
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw) {

@@ -8,14 +8,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-// Truncation toward zero with saturation: negative and NaN give 0, values
-// beyond the type give its maximum.
-std::size_t saturating_index(double q) {
-    if (!(q > 0.0)) return 0;
-    if (q >= 18446744073709551616.0) return std::numeric_limits<std::size_t>::max();
-    return static_cast<std::size_t>(q);
-}
-
 bool ascending_without_nan(Series edges) {
     for (std::size_t j = 0; j < edges.size(); ++j) {
         if (std::isnan(edges[j])) return false;
@@ -44,7 +36,7 @@ Histogram histcounts(Series y, std::size_t n_bins, Range range) {
     const double bin_step = (range.max - range.min) / bins;
     Histogram h{std::vector<std::uint32_t>(n_bins, 0), std::vector<double>(n_bins + 1)};
     for (double v : y) {
-        const std::size_t k = std::min(saturating_index((v - range.min) / bin_step), n_bins - 1);
+        const std::size_t k = std::min<std::size_t>(common::saturating_cast((v - range.min) / bin_step), n_bins - 1);
         ++h.counts[k];
     }
     for (std::size_t i = 0; i <= n_bins; ++i) {

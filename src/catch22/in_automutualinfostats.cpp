@@ -7,18 +7,16 @@
 
 namespace quorlex::catch22 {
 
-double in_automutualinfostats_fmmi(Series series, bool normalize) {
+double in_automutualinfostats_fmmi(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return std::numeric_limits<double>::quiet_NaN();
-    const common::Prepared y(series, normalize);
+    if (!common::all_finite(series) || n < 2) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
 
     constexpr std::size_t max_lag = 40;
     const auto tau = std::min(static_cast<std::size_t>(std::ceil(static_cast<double>(n) * 0.5)), max_lag);
     std::array<double, max_lag> ami{};
-    for (std::size_t i = 0; i < tau; ++i) {
-        const double ac = common::autocorr_lag(y.view(), i + 1);
-        ami[i] = std::log(1.0 - ac * ac) * -0.5;
-    }
+    common::autocorr_lags(y.view(), 1, std::span(ami).first(tau));
+    for (std::size_t i = 0; i < tau; ++i) ami[i] = std::log(1.0 - ami[i] * ami[i]) * -0.5;
     for (std::size_t i = 1; i + 1 < tau; ++i) {
         if (ami[i] < ami[i - 1] && ami[i] < ami[i + 1]) return static_cast<double>(i);
     }

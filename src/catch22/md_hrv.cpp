@@ -6,9 +6,9 @@
 
 namespace quorlex::catch22 {
 
-double md_hrv_classic_pnn40(Series y, bool normalize) {
-    if (!common::all_finite(y)) return std::numeric_limits<double>::quiet_NaN();
-    const common::Prepared prepared(y, normalize);
+double md_hrv_classic_pnn40(Series y, bool normalize, Shared* shared) {
+    if (!common::all_finite(y)) return common::nan;
+    const common::Prepared prepared = prepare(y, normalize, shared);
     const Series x = prepared.view();
     std::size_t count = 0;
     for (std::size_t i = 1; i < x.size(); ++i) {

@@ -63,9 +63,9 @@ void autocovariances(Series r, std::span<double> acf, std::size_t first, std::si
 
 }  // namespace
 
-std::int32_t pd_periodicitywang(Series y, bool normalize) {
+std::int32_t pd_periodicitywang(Series y, bool normalize, Shared* shared) {
     if (!common::all_finite(y)) return 0;
-    const common::Prepared prepared(y, normalize);
+    const common::Prepared prepared = prepare(y, normalize, shared);
     const Series x = prepared.view();
     const std::size_t n = x.size();
     // Below seven values fewer than three autocovariances exist and no peak can
@@ -111,8 +111,8 @@ std::int32_t pd_periodicitywang(Series y, bool normalize) {
     return 0;
 }
 
-double pd_periodicitywang_th0_01(Series y, bool normalize) {
-    return static_cast<double>(pd_periodicitywang(y, normalize));
+double pd_periodicitywang_th0_01(Series y, bool normalize, Shared* shared) {
+    return static_cast<double>(pd_periodicitywang(y, normalize, shared));
 }
 
 }  // namespace quorlex::catch22

@@ -1,6 +1,8 @@
 #include "catch22/sb_coarsegrain.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -9,11 +11,24 @@ namespace quorlex::catch22 {
 void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {
     // `quantile` is NaN for a series holding NaN; then no interval matches.
     std::array<double, 4> th;
-    th.fill(std::numeric_limits<double>::quiet_NaN());
+    th.fill(common::nan);
     if (!common::has_nan(y)) {
-        const auto sorted = common::sorted_copy(y);
         const std::array<double, 4> probabilities{0.0, 0.3333333333333333, 0.6666666666666666, 1.0};
-        for (std::size_t k = 0; k < 4; ++k) th[k] = common::quantile_sorted(sorted, probabilities[k]);
+        // The quantiles read at most the two order statistics around
+        // p * n - 0.5 (the first and last for p = 0 and 1), so only those are
+        // selected instead of sorting everything. Of equal values only a zero's
+        // sign can differ from a full sort, which no threshold test below sees.
+        std::vector<std::size_t> positions;
+        const std::size_t n = y.size();
+        for (double p : probabilities) {
+            const double pos = p * static_cast<double>(n) - 0.5;
+            for (double at : {std::floor(pos), std::ceil(pos)}) {
+                positions.push_back(at <= 0.0 ? 0 : std::min(static_cast<std::size_t>(at), n == 0 ? 0 : n - 1));
+            }
+        }
+        positions.push_back(n == 0 ? 0 : n - 1);
+        const auto selected = common::selected_copy(y, positions);
+        for (std::size_t k = 0; k < 4; ++k) th[k] = common::quantile_sorted(selected, probabilities[k]);
     }
     th[0] = th[0] - 1.0;
     for (std::size_t i = 0; i < y.size(); ++i) {

@@ -1,6 +1,7 @@
 // Entropy of two-letter words over a three-letter quantile alphabet.
 #pragma once
 
+#include "catch22/shared.hpp"
 #include "helpers/common.hpp"
 
 namespace quorlex::catch22 {
@@ -8,6 +9,6 @@ namespace quorlex::catch22 {
 // Sum over first letters of the entropy of the word frequencies (each word
 // counted against all n - 1 words); NaN for non-finite input or fewer than
 // 2 values.
-double sb_motifthree_quantile_hh(Series y, bool normalize);
+double sb_motifthree_quantile_hh(Series y, bool normalize, Shared* shared = nullptr);
 
 }  // namespace quorlex::catch22

@@ -25,17 +25,16 @@ double column_variance(const std::array<std::array<double, 3>, 3>& t, std::size_
 
 }  // namespace
 
-double sb_transitionmatrix_3ac_sumdiagcov(Series series, bool normalize, common::RunMemo* memo) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+double sb_transitionmatrix_3ac_sumdiagcov(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n == 0) return nan;
-    if (std::all_of(series.begin(), series.end(), [&](double v) { return v == series[0]; })) return nan;
-    const common::Prepared y(series, normalize, memo);
+    if (!common::all_finite(series) || n == 0) return common::nan;
+    if (std::all_of(series.begin(), series.end(), [&](double v) { return v == series[0]; })) return common::nan;
+    const common::Prepared y = prepare(series, normalize, shared);
 
-    const std::size_t tau = co_firstzero(PreparedAutocorrs(y, memo).view(), n);
+    const std::size_t tau = co_firstzero(PreparedAutocorrs(y, shared).view(), n);
     // A finite, non-constant series can still lose its autocorrelation to
     // overflow (values near the double limit): there is no lag to sample at.
-    if (tau == 0) return nan;
+    if (tau == 0) return common::nan;
 
     const std::size_t n_down = (n - 1) / tau + 1;
     std::vector<double> y_down(n_down);

@@ -2,6 +2,7 @@
 // time.
 #pragma once
 
+#include "catch22/shared.hpp"
 #include "helpers/common.hpp"
 
 namespace quorlex::catch22 {
@@ -9,6 +10,6 @@ namespace quorlex::catch22 {
 // Sum of the variances of the transition matrix's columns; NaN for non-finite,
 // empty or constant input, and when the autocorrelation is undefined after
 // normalisation (no lag to sample at).
-double sb_transitionmatrix_3ac_sumdiagcov(Series y, bool normalize, common::RunMemo* memo = nullptr);
+double sb_transitionmatrix_3ac_sumdiagcov(Series y, bool normalize, Shared* shared = nullptr);
 
 }  // namespace quorlex::catch22

@@ -11,7 +11,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t scale_count = 50;
 constexpr std::size_t min_segment = 6;
 constexpr double log_min_scale = 1.6094379124341003;  // ln 5
@@ -22,21 +21,6 @@ Method parse_method(std::string_view text) {
     if (text == "dfa") return Method::dfa;
     if (text == "rsrangefit") return Method::rsrangefit;
     return Method::unknown;
-}
-
-// 50 log-spaced window lengths from 5 to floor(n/2), rounded half away from
-// zero, with runs of equal lengths reduced to one entry.
-std::size_t scales(std::size_t n, std::array<std::uint32_t, scale_count>& tau) {
-    const double hi = std::log(static_cast<double>(n / 2));
-    const double step = (hi - log_min_scale) / 49.0;
-    for (std::size_t i = 0; i < scale_count; ++i) {
-        tau[i] = static_cast<std::uint32_t>(std::round(std::exp(step * static_cast<double>(i) + log_min_scale)));
-    }
-    std::size_t kept = 1;
-    for (std::size_t i = 1; i < scale_count; ++i) {
-        if (tau[i] != tau[kept - 1]) tau[kept++] = tau[i];
-    }
-    return kept;
 }
 
 // The regressor x = 1 .. s of every window of one scale. Its sums are the same
@@ -93,7 +77,7 @@ struct Spread {
     }
     void end_window() {
         if constexpr (M == Method::rsrangefit) {
-            const double range = any_nan ? nan : hi - lo;
+            const double range = any_nan ? common::nan : hi - lo;
             total += range * range;
         }
     }
@@ -140,32 +124,40 @@ double fluctuation(Series cs, Series x, std::size_t s) {
     return std::sqrt(spread.total / static_cast<double>(windows));
 }
 
-// Root of the summed squared residuals of a line fitted to (x, y); a singular
-// fit counts as the zero line.
-double segment_error(Series x, Series y) {
-    const auto fit = common::linear_fit(x, y);
-    const double slope = fit ? fit->slope : 0.0;
-    const double intercept = fit ? fit->intercept : 0.0;
+}  // namespace
+
+std::vector<std::uint64_t> fluctuation_scales(std::size_t n) {
+    const double lo = log_min_scale;
+    const double step = (std::log(static_cast<double>(n / 2)) - lo) / 49.0;
+    std::vector<std::uint64_t> tau;
+    tau.reserve(scale_count);
+    for (std::size_t i = 0; i < scale_count; ++i) {
+        const std::uint64_t s = common::saturating_cast(std::round(std::exp(step * static_cast<double>(i) + lo)));
+        if (tau.empty() || tau.back() != s) tau.push_back(s);
+    }
+    return tau;
+}
+
+double line_error(Series x, Series y) {
+    const auto fit = common::linear_fit(x, y).value_or(common::LinearFit{0.0, 0.0});
     double sse = 0.0;
     for (std::size_t k = 0; k < x.size(); ++k) {
-        const double e = (intercept + slope * x[k]) - y[k];
+        const double e = (fit.intercept + fit.slope * x[k]) - y[k];
         sse += e * e;
     }
     return std::sqrt(sse);
 }
 
-}  // namespace
-
-double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize) {
-    if (!common::all_finite(y) || y.size() < 2) return nan;
-    if (lag == 0) return nan;
+double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared) {
+    if (!common::all_finite(y) || y.size() < 2) return common::nan;
+    if (lag == 0) return common::nan;
     const Method kind = parse_method(method);
-    const common::Prepared prepared(y, normalize);
+    const common::Prepared prepared = prepare(y, normalize, shared);
     const Series v = prepared.view();
     const std::size_t n = v.size();
 
-    std::array<std::uint32_t, scale_count> tau{};
-    const std::size_t ntau = scales(n, tau);
+    const std::vector<std::uint64_t> tau = fluctuation_scales(n);
+    const std::size_t ntau = tau.size();
     if (ntau < 2 * min_segment) return 0.0;
     if (kind == Method::unknown) return 0.0;
 
@@ -196,7 +188,7 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     double best = std::numeric_limits<double>::infinity();
     std::size_t best_break = min_segment;
     for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
-        const double err = segment_error(lt.first(b), lf.first(b)) + segment_error(lt.subspan(b - 1), lf.subspan(b - 1));
+        const double err = line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1));
         if (std::isnan(err)) return 1.0 / static_cast<double>(ntau);
         if (err < best) {
             best = err;
@@ -206,12 +198,12 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     return static_cast<double>(best_break) / static_cast<double>(ntau);
 }
 
-double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize) {
-    return sc_fluctanal_prop(y, 2, "dfa", normalize);
+double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize, Shared* shared) {
+    return sc_fluctanal_prop(y, 2, "dfa", normalize, shared);
 }
 
-double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize) {
-    return sc_fluctanal_prop(y, 1, "rsrangefit", normalize);
+double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize, Shared* shared) {
+    return sc_fluctanal_prop(y, 1, "rsrangefit", normalize, shared);
 }
 
 }  // namespace quorlex::catch22

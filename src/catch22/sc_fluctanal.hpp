@@ -5,17 +5,30 @@
 #include <cstddef>
 #include <string_view>
 
+#include "catch22/shared.hpp"
 #include "helpers/common.hpp"
 
+#include <cstdint>
+#include <vector>
+
 namespace quorlex::catch22 {
+
+// The window lengths of both fluctuation analyses (this one and
+// catchaMouse16's): 50 log-spaced lengths from 5 to floor(n / 2), rounded half
+// away from zero, runs of equal lengths reduced to their first entry.
+std::vector<std::uint64_t> fluctuation_scales(std::size_t n);
+
+// Root of the summed squared residuals of the least-squares line through
+// (x, y), summed in index order; a singular fit counts as the zero line.
+double line_error(Series x, Series y);
 
 // Breakpoint position (breakpoint / number of scales) of the best two-line
 // fit. NaN for non-finite input or fewer than two values, 0.0 when fewer than
 // twelve distinct scales exist or `method` is neither "dfa" nor "rsrangefit".
 // A lag of 0 leaves no lagged series and gives NaN.
-double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize);
+double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared = nullptr);
 
-double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize);
-double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize);
+double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series y, bool normalize, Shared* shared = nullptr);
+double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series y, bool normalize, Shared* shared = nullptr);
 
 }  // namespace quorlex::catch22

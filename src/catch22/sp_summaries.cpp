@@ -13,7 +13,6 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double two_pi = 6.283185307179586;
 
 // Smallest power of two >= n; the published length is a 32-bit signed
@@ -66,22 +65,28 @@ Spectrum welch(Series y, std::span<const double> window) {
     return out;
 }
 
-double sp_summaries_welch_rect(Series series, std::string_view what, bool normalize) {
-    if (!common::all_finite(series) || series.size() < 2) return nan;
+Spectrum angular_welch_rect(Series y) {
+    const std::vector<double> window(y.size(), 1.0);
+    Spectrum spectrum = welch(y, window);
+    for (std::size_t i = 0; i < spectrum.pxx.size(); ++i) {
+        spectrum.freq[i] = spectrum.freq[i] * two_pi;
+        spectrum.pxx[i] = spectrum.pxx[i] / two_pi;
+    }
+    return spectrum;
+}
+
+double sp_summaries_welch_rect(Series series, std::string_view what, bool normalize, Shared* shared) {
+    if (!common::all_finite(series) || series.size() < 2) return common::nan;
     const bool centroid = what == "centroid";
     if (!centroid && what != "area_5_1") return 0.0;
-    const common::Prepared y(series, normalize);
-
-    const std::vector<double> window(y.size(), 1.0);
-    Spectrum spectrum = welch(y.view(), window);
-    const std::size_t nout = spectrum.pxx.size();
-    // Angular frequency and spectrum, in place of the estimate.
-    std::vector<double>& w = spectrum.freq;
-    std::vector<double>& sw = spectrum.pxx;
-    for (std::size_t i = 0; i < nout; ++i) {
-        w[i] = w[i] * two_pi;
-        sw[i] = sw[i] / two_pi;
-        if (std::isinf(sw[i])) return 0.0;
+    Spectrum own;
+    const Spectrum& spectrum =
+        shared != nullptr ? shared->angular_welch_rect() : (own = angular_welch_rect(common::Prepared(series, normalize).view()));
+    const std::vector<double>& w = spectrum.freq;
+    const std::vector<double>& sw = spectrum.pxx;
+    const std::size_t nout = sw.size();
+    for (double v : sw) {
+        if (std::isinf(v)) return 0.0;
     }
     const double dw = w[1] - w[0];
 
@@ -98,12 +103,12 @@ double sp_summaries_welch_rect(Series series, std::string_view what, bool normal
     return dw * area;
 }
 
-double sp_summaries_welch_rect_area_5_1(Series y, bool normalize) {
-    return sp_summaries_welch_rect(y, "area_5_1", normalize);
+double sp_summaries_welch_rect_area_5_1(Series y, bool normalize, Shared* shared) {
+    return sp_summaries_welch_rect(y, "area_5_1", normalize, shared);
 }
 
-double sp_summaries_welch_rect_centroid(Series y, bool normalize) {
-    return sp_summaries_welch_rect(y, "centroid", normalize);
+double sp_summaries_welch_rect_centroid(Series y, bool normalize, Shared* shared) {
+    return sp_summaries_welch_rect(y, "centroid", normalize, shared);
 }
 
 }  // namespace quorlex::catch22

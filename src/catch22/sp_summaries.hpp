@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catch22/shared.hpp"
 #include "helpers/common.hpp"
 
 namespace quorlex::catch22 {
@@ -19,13 +20,17 @@ struct Spectrum {
 // (one segment), zero-padded to the next power of two. Needs at least 2 values.
 Spectrum welch(Series y, std::span<const double> window);
 
+// The estimate with a rectangular window as wide as the series, in angular
+// frequency (freq * 2 pi, pxx / 2 pi): what both summaries read.
+Spectrum angular_welch_rect(Series y);
+
 // "area_5_1": power in the lowest fifth of the angular frequencies;
 // "centroid": angular frequency where the cumulative power passes one half.
 // NaN for non-finite input or fewer than two values, 0.0 when a spectral value
 // overflows or for any other selector.
-double sp_summaries_welch_rect(Series y, std::string_view what, bool normalize);
+double sp_summaries_welch_rect(Series y, std::string_view what, bool normalize, Shared* shared = nullptr);
 
-double sp_summaries_welch_rect_area_5_1(Series y, bool normalize);
-double sp_summaries_welch_rect_centroid(Series y, bool normalize);
+double sp_summaries_welch_rect_area_5_1(Series y, bool normalize, Shared* shared = nullptr);
+double sp_summaries_welch_rect_centroid(Series y, bool normalize, Shared* shared = nullptr);
 
 }  // namespace quorlex::catch22

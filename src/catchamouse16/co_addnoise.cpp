@@ -19,8 +19,7 @@ constexpr std::uint32_t tau = 1;
 }  // namespace
 
 double co_addnoise_1_even_10_ami_at_10(Series y, bool normalize) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
 
@@ -29,16 +28,16 @@ double co_addnoise_1_even_10_ami_at_10(Series y, bool normalize) {
     // plus bounded noise stay finite, so either every level is NaN (the first
     // one, without noise, is the series itself) or none is, and only the
     // reported level needs computing.
-    if (!common::all_finite(x.view()) || n <= tau) return nan;
+    if (!common::all_finite(x.view()) || n <= tau) return common::nan;
 
     const std::vector<double> levels = common::linspace(0.0, max_level, level_count);
     std::size_t at = 0;
     while (at < level_count && levels[at] < reported_level) ++at;
-    if (at == level_count) return nan;
+    if (at == level_count) return common::nan;
 
     gsl::errors_off();
     const gsl::Rng rng(gsl_rng_alloc(gsl_rng_mt19937));
-    if (!rng) return nan;
+    if (!rng) return common::nan;
     gsl_rng_set(rng.get(), 0);
     std::vector<double> noisy(n);
     for (std::size_t t = 0; t < n; ++t) {

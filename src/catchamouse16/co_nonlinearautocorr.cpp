@@ -5,11 +5,10 @@
 namespace quorlex::catchamouse16 {
 
 double co_nonlinearautocorr(Series y, NonlinearLags lags, bool normalize) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
-    if (n <= lags.t2) return nan;
+    if (n <= lags.t2) return common::nan;
 
     double total = 0.0;
     for (std::size_t j = lags.t2; j < n; ++j) {

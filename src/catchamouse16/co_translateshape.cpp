@@ -13,11 +13,10 @@ constexpr double radius_squared = 12.25;
 }  // namespace
 
 double co_translateshape(Series y, std::string_view statistic, bool normalize) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
-    if (n < 2 * half_width + 1) return nan;
+    if (n < 2 * half_width + 1) return common::nan;
 
     std::vector<double> counts(n - 2 * half_width);
     for (std::size_t c = half_width; c + half_width < n; ++c) {
@@ -32,7 +31,7 @@ double co_translateshape(Series y, std::string_view statistic, bool normalize) {
 
     if (statistic == "statav4_m") return sy_slidingwindow(counts, "mean", "std", 4, 1, false);
     if (statistic == "std") return common::std_dev(counts);
-    return nan;
+    return common::nan;
 }
 
 double co_translateshape_circle_35_pts_statav4_m(Series y, bool normalize) {

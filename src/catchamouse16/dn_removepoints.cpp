@@ -10,14 +10,13 @@
 namespace quorlex::catchamouse16 {
 
 double dn_removepoints_absclose_05_ac2rat(Series y, bool normalize) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const std::size_t n = y.size();
-    if (n < 3) return nan;
+    if (n < 3) return common::nan;
     const common::Prepared x(y, normalize);
     // A NaN after the z-score makes the mean, and so every autocorrelation of
     // the whole series, NaN.
-    if (common::has_nan(x.view())) return nan;
+    if (common::has_nan(x.view())) return common::nan;
 
     // The (n + 1) / 2 points of largest magnitude, ties kept in time order:
     // the same set a stable sort by descending magnitude puts first.

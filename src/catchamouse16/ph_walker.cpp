@@ -6,14 +6,13 @@
 namespace quorlex::catchamouse16 {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 }
 
 double ph_walker_momentum_5_w_momentumzcross(Series y, bool normalize) {
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
-    if (n < 2) return nan;
+    if (n < 2) return common::nan;
 
     // Only the last two walker positions are needed at any step.
     double before = x[0];
@@ -31,10 +30,10 @@ double ph_walker_momentum_5_w_momentumzcross(Series y, bool normalize) {
 }
 
 double ph_walker_biasprop_05_01_sw_meanabsdiff(Series y, bool normalize) {
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
-    if (n == 0) return nan;
+    if (n == 0) return common::nan;
 
     double w = 0.0;
     double total = 0.0;

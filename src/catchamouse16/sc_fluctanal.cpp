@@ -7,37 +7,15 @@
 #include <limits>
 #include <vector>
 
+#include "catch22/sc_fluctanal.hpp"
 #include "catchamouse16/gsl_support.hpp"
 
 namespace quorlex::catchamouse16 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr std::size_t scale_count = 50;
 constexpr std::size_t min_segment = 6;
 constexpr std::size_t min_scales = 2 * min_segment;
-
-// Rounded scale as an unsigned integer: NaN and negatives give 0, values
-// beyond the range saturate.
-std::uint64_t to_scale(double v) {
-    if (!(v > 0.0)) return 0;
-    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
-    return static_cast<std::uint64_t>(v);
-}
-
-// Distinct log-spaced window lengths from 5 to floor(n / 2), ascending.
-std::vector<std::uint64_t> scales(std::size_t n) {
-    const double lo = std::log(5.0);
-    const double step = (std::log(static_cast<double>(n / 2)) - lo) / 49.0;
-    std::vector<std::uint64_t> tau;
-    tau.reserve(scale_count);
-    for (std::size_t i = 0; i < scale_count; ++i) {
-        const std::uint64_t s = to_scale(std::round(std::exp(lo + step * static_cast<double>(i))));
-        if (tau.empty() || tau.back() != s) tau.push_back(s);
-    }
-    return tau;
-}
 
 // Root mean square residual of a quadratic trend fitted by least squares to
 // each whole window of length s of cs; NaN when no window fits.
@@ -59,9 +37,51 @@ double quadratic_fluctuation(Series cs, std::size_t s) {
     const double u = sx3 - sxx * mx;
 
     const std::size_t nb = cs.size() / s;
+    struct Quadratic {
+        double a, b, c;
+    };
+    const auto fit = [&](double sy, double sxy, double sxxy) {
+        const double my = sy / k;
+        const double p = (sxy - sx * my) / (sxx - sx * mx);
+        const double c = (sxxy - sxx * my - u * p) / (sx4 - sxx * mxx - u * q);
+        const double b = p - q * c;
+        return Quadratic{my - mx * b - mxx * c, b, c};
+    };
+    const auto residual = [](const Quadratic& t, double w, double x) { return w - (t.a + (t.b * x + t.c * x * x)); };
+
+    // Two windows at a time, each with its own sums in index order, so the
+    // two sets of dependency chains overlap; f still adds the windows' squared
+    // residuals in window order.
     double f = 0.0;
-    for (std::size_t j = 0; j < nb; ++j) {
-        const Series w = cs.subspan(j * s, s);
+    std::size_t j = 0;
+    for (; j + 2 <= nb; j += 2) {
+        const double* w0 = cs.data() + j * s;
+        const double* w1 = w0 + s;
+        double sy0 = 0.0, sxy0 = 0.0, sxxy0 = 0.0, sy1 = 0.0, sxy1 = 0.0, sxxy1 = 0.0;
+        for (std::size_t i = 0; i < s; ++i) {
+            const double x = static_cast<double>(i + 1);
+            sy0 += w0[i];
+            sxy0 += x * w0[i];
+            sxxy0 += w0[i] * (x * x);
+            sy1 += w1[i];
+            sxy1 += x * w1[i];
+            sxxy1 += w1[i] * (x * x);
+        }
+        const Quadratic t0 = fit(sy0, sxy0, sxxy0);
+        const Quadratic t1 = fit(sy1, sxy1, sxxy1);
+        double squares0 = 0.0, squares1 = 0.0;
+        for (std::size_t i = 0; i < s; ++i) {
+            const double x = static_cast<double>(i + 1);
+            const double r0 = residual(t0, w0[i], x);
+            const double r1 = residual(t1, w1[i], x);
+            squares0 += r0 * r0;
+            squares1 += r1 * r1;
+        }
+        f += squares0;
+        f += squares1;
+    }
+    if (j < nb) {
+        const double* w = cs.data() + j * s;
         double sy = 0.0, sxy = 0.0, sxxy = 0.0;
         for (std::size_t i = 0; i < s; ++i) {
             const double x = static_cast<double>(i + 1);
@@ -69,32 +89,15 @@ double quadratic_fluctuation(Series cs, std::size_t s) {
             sxy += x * w[i];
             sxxy += w[i] * (x * x);
         }
-        const double my = sy / k;
-        const double p = (sxy - sx * my) / (sxx - sx * mx);
-        const double c = (sxxy - sxx * my - u * p) / (sx4 - sxx * mxx - u * q);
-        const double b = p - q * c;
-        const double a = my - mx * b - mxx * c;
+        const Quadratic t = fit(sy, sxy, sxxy);
         double squares = 0.0;
         for (std::size_t i = 0; i < s; ++i) {
-            const double x = static_cast<double>(i + 1);
-            const double r = w[i] - (a + (b * x + c * x * x));
+            const double r = residual(t, w[i], static_cast<double>(i + 1));
             squares += r * r;
         }
         f += squares;
     }
     return std::sqrt(f / static_cast<double>(nb * s));
-}
-
-// Square root of the summed squared residuals of a least-squares line; a
-// singular fit counts as the zero line.
-double line_error(Series x, Series y) {
-    const auto fit = common::linear_fit(x, y).value_or(common::LinearFit{0.0, 0.0});
-    double squares = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double e = (x[i] * fit.slope + fit.intercept) - y[i];
-        squares += e * e;
-    }
-    return std::sqrt(squares);
 }
 
 // Standard error of the slope of a bisquare-weighted line through (x, y);
@@ -107,7 +110,7 @@ double robust_slope_error(Series x, Series y) {
     const gsl::Vector coef(gsl_vector_alloc(2));
     const gsl::Matrix design(gsl_matrix_alloc(m, 2));
     const gsl::Matrix cov(gsl_matrix_alloc(2, 2));
-    if (!gx || !gy || !coef || !design || !cov) return nan;
+    if (!gx || !gy || !coef || !design || !cov) return common::nan;
     for (std::size_t i = 0; i < m; ++i) {
         gsl_vector_set(gx.get(), i, x[i]);
         gsl_vector_set(gy.get(), i, y[i]);
@@ -117,19 +120,19 @@ double robust_slope_error(Series x, Series y) {
         gsl_matrix_set(design.get(), i, 1, gsl_vector_get(gx.get(), i));
     }
     const gsl::RobustWorkspace work(gsl_multifit_robust_alloc(gsl_multifit_robust_bisquare, m, 2));
-    if (!work) return nan;
-    if (gsl_multifit_robust(design.get(), gy.get(), coef.get(), cov.get(), work.get()) != 0) return nan;
+    if (!work) return common::nan;
+    if (gsl_multifit_robust(design.get(), gy.get(), coef.get(), cov.get(), work.get()) != 0) return common::nan;
     return std::sqrt(gsl_matrix_get(cov.get(), 1, 1));
 }
 
 }  // namespace
 
 double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
 
-    const std::vector<std::uint64_t> tau = scales(n);
+    const std::vector<std::uint64_t> tau = catch22::fluctuation_scales(n);
     const std::size_t ntau = tau.size();
     if (ntau < min_scales) return 0.0;
 
@@ -148,8 +151,8 @@ double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
     double best_err = std::numeric_limits<double>::infinity();
     bool any_nan = false;
     for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
-        const double err = line_error(lx.first(b), ly.first(b)) +
-                           line_error(lx.subspan(b - 1), ly.subspan(b - 1));
+        const double err = catch22::line_error(lx.first(b), ly.first(b)) +
+                           catch22::line_error(lx.subspan(b - 1), ly.subspan(b - 1));
         if (std::isnan(err)) {
             any_nan = true;
         } else if (err < best_err || b == min_segment) {

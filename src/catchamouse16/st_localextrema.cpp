@@ -8,7 +8,6 @@ namespace quorlex::catchamouse16 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t window_count = 100;
 
 // |max - |min|| of a non-empty stretch, NaN as soon as any value is NaN.
@@ -16,7 +15,7 @@ double diff_max_abs_min(Series w) {
     double hi = w[0];
     double lo = w[0];
     for (double v : w) {
-        if (std::isnan(v)) return nan;
+        if (std::isnan(v)) return common::nan;
         hi = std::max(hi, v);
         lo = std::min(lo, v);
     }
@@ -29,9 +28,9 @@ double st_localextrema_n100_diffmaxabsmin(Series y, bool normalize) {
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
     // No extremes exist in an empty series.
-    if (n == 0) return nan;
+    if (n == 0) return common::nan;
     if (n < window_count) return diff_max_abs_min(x.view());
-    if (y.size() < 2 * window_count) return nan;
+    if (y.size() < 2 * window_count) return common::nan;
 
     // Here n equals the input length, so the 100 windows of wl values lie
     // inside the series.

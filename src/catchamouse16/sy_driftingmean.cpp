@@ -10,11 +10,10 @@ constexpr std::size_t segment_length = 50;
 }
 
 double sy_driftingmean50_min(Series y, bool normalize) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
-    if (n < segment_length) return nan;
+    if (n < segment_length) return common::nan;
 
     // Trailing values after the last whole segment take no part.
     const std::size_t k = n / segment_length;
@@ -27,7 +26,7 @@ double sy_driftingmean50_min(Series y, bool normalize) {
         for (double v : segment) squares += (v - m) * (v - m);
         variance_total += squares / static_cast<double>(segment_length - 1);
         if (std::isnan(m) || std::isnan(min_mean)) {
-            min_mean = nan;
+            min_mean = common::nan;
         } else if (m < min_mean) {
             min_mean = m;
         }

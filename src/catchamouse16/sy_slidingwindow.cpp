@@ -16,8 +16,7 @@ enum class WindowStat { std_dev, mean };
 
 double sy_slidingwindow(Series y, std::string_view window_stat, std::string_view across_win_stat,
                         std::uint64_t num_seg, std::uint64_t inc_move, bool normalize) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (common::has_nan(y)) return nan;
+    if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
     if (num_seg == 0 || inc_move == 0) fail("attempt to divide by zero");
 
@@ -27,7 +26,7 @@ double sy_slidingwindow(Series y, std::string_view window_stat, std::string_view
     } else if (window_stat == "mean") {
         stat = WindowStat::mean;
     } else {
-        return nan;
+        return common::nan;
     }
 
     const std::uint64_t n = x.size();
@@ -42,10 +41,10 @@ double sy_slidingwindow(Series y, std::string_view window_stat, std::string_view
         const double s = stat == WindowStat::std_dev
                              ? common::std_dev(window)
                              : common::sum(window) / static_cast<double>(win);
-        if (std::isnan(s)) return nan;
+        if (std::isnan(s)) return common::nan;
         stats[i] = s;
     }
-    if (across_win_stat != "std") return nan;
+    if (across_win_stat != "std") return common::nan;
     return common::std_dev(stats) / common::std_dev(x.view());
 }
 

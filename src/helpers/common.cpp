@@ -1,6 +1,7 @@
 #include "helpers/common.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -9,12 +10,10 @@
 #include <unistd.h>
 
 #include "helpers/failure.hpp"
-#include "helpers/memo.hpp"
 
 namespace quorlex::common {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 double sum_of_squared_deviations(Series y, double m) {
     double s = 0.0;
@@ -63,6 +62,21 @@ MeanType mean_type(std::string_view name) {
 std::vector<double> sorted_copy(Series y) {
     std::vector<double> s(y.begin(), y.end());
     std::sort(s.begin(), s.end());
+    return s;
+}
+
+std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions) {
+    std::vector<double> s(y.begin(), y.end());
+    std::sort(positions.begin(), positions.end());
+    // Each selection leaves only larger values to the right of its position,
+    // so the next one needs only that part.
+    auto from = s.begin();
+    for (std::size_t p : positions) {
+        if (p >= s.size() || s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
+        const auto at_p = s.begin() + static_cast<std::ptrdiff_t>(p);
+        std::nth_element(from, at_p, s.end());
+        from = at_p + 1;
+    }
     return s;
 }
 
@@ -186,14 +200,16 @@ std::vector<double> zscore(Series y) {
     return z;
 }
 
-Prepared::Prepared(Series y, bool normalize, RunMemo* memo) : view_(y) {
+Prepared::Prepared(Series y, bool normalize) : view_(y) {
     if (!normalize) return;
-    if (memo != nullptr) {
-        view_ = memo->get(RunMemo::Item::zscore, [y] { return zscore(y); });
-    } else {
-        owned_ = zscore(y);
-        view_ = owned_;
-    }
+    owned_ = zscore(y);
+    view_ = owned_;
+}
+
+std::uint64_t saturating_cast(double v) {
+    if (!(v > 0.0)) return 0;
+    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(v);
 }
 
 std::vector<double> diff(Series y) {
@@ -247,35 +263,139 @@ std::uint32_t int_mode(std::span<const std::uint32_t> v) {
     return best;
 }
 
-double autocorr_lag(Series y, std::size_t lag) {
-    const std::size_t n = y.size();
-    if (n <= lag) return nan;
-    const std::size_t m = n - lag;
-    const Series a = y.first(m);
-    const Series b = y.subspan(lag, m);
-    if (has_nan(a) || has_nan(b)) return nan;
-    // Fused passes with one accumulator per sum: the same additions in the same
-    // order as mean, the covariance sum and std_dev computed one after another.
-    double sa = 0.0, sb = 0.0;
-    for (std::size_t i = 0; i < m; ++i) {
-        sa += a[i];
-        sb += b[i];
-    }
-    const double ma = sa / static_cast<double>(m);
-    const double mb = sb / static_cast<double>(m);
-    double cov = 0.0, ssa = 0.0, ssb = 0.0;
-    for (std::size_t i = 0; i < m; ++i) {
-        const double da = a[i] - ma;
-        const double db = b[i] - mb;
-        cov += da * db;
-        ssa += da * da;
-        ssb += db * db;
-    }
+namespace {
+
+// The correlation of y[0 .. m) with y[lag .. lag + m) from its sums: the
+// means, the cross and squared deviation sums, as autocorr_lag defines it.
+double correlation_from_sums(std::size_t m, double cov, double ssa, double ssb) {
     cov = cov / static_cast<double>(m - 1);
     const double denominator = static_cast<double>(m - 1);
     const double d = m < 2 ? nan : std::sqrt(ssa / denominator) * std::sqrt(ssb / denominator);
     if (std::isfinite(d) && std::fabs(d) < 1.4901161193847656e-8) return nan;
     return cov / d;
+}
+
+}  // namespace
+
+double autocorr_lag(Series y, std::size_t lag) {
+    double r = nan;
+    autocorr_lags(y, lag, {&r, 1});
+    return r;
+}
+
+void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
+    const std::size_t n = y.size();
+    // A lag sees a NaN when its leading part y[0 .. n - lag) or its trailing
+    // part y[lag .. n) holds one: the first and last NaN positions decide.
+    std::size_t first_nan = n;
+    std::size_t last_nan = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (std::isnan(y[i])) {
+            first_nan = std::min(first_nan, i);
+            last_nan = i;
+        }
+    }
+    // Up to four lags at a time, one accumulator per sum and lag: each sum
+    // still runs over its own values in index order from 0.0, exactly as the
+    // one-lag passes (mean of each part, then the cross and squared deviation
+    // sums) add them; the lanes only interleave independent chains. The sums
+    // of the leading parts are the running sum of y read at each lag's length.
+    constexpr std::size_t lanes = 4;
+    for (std::size_t g = 0; g < out.size(); g += lanes) {
+        const std::size_t count = std::min(lanes, out.size() - g);
+        const std::size_t lag0 = first_lag + g;
+        std::array<std::size_t, lanes> m{};
+        std::array<double, lanes> sa{}, sb{}, ma{}, mb{}, cov{}, ssa{}, ssb{};
+        std::size_t live = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t lag = lag0 + k;
+            const bool nan_inside = n > lag && first_nan < n && (first_nan < n - lag || last_nan >= lag);
+            out[g + k] = nan;
+            if (n <= lag || nan_inside) continue;
+            m[k] = n - lag;
+            live = k + 1;
+        }
+        if (live == 0) continue;
+        // Lane k has m[k] values, fewer for a larger lag.
+        double running = 0.0;
+        std::size_t i = 0;
+        for (std::size_t k = live; k-- > 0;) {
+            for (; i < m[k]; ++i) running += y[i];
+            sa[k] = running;
+        }
+        // Lanes below `live` that hold a NaN have m = 0: they run over the
+        // common length on values that stay in bounds and are then ignored.
+        const std::size_t common_m = m[live - 1];
+        const double* lagged = y.data() + lag0;
+        if (live == lanes) {
+            // A full group with a fixed lane count keeps every sum in a register.
+            double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                t0 += lagged[i2];
+                t1 += lagged[i2 + 1];
+                t2 += lagged[i2 + 2];
+                t3 += lagged[i2 + 3];
+            }
+            sb = {t0, t1, t2, t3};
+        } else {
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                for (std::size_t k = 0; k < live; ++k) sb[k] += lagged[i2 + k];
+            }
+        }
+        for (std::size_t k = 0; k < live; ++k) {
+            for (std::size_t i2 = common_m; i2 < m[k]; ++i2) sb[k] += lagged[i2 + k];
+            ma[k] = sa[k] / static_cast<double>(m[k]);
+            mb[k] = sb[k] / static_cast<double>(m[k]);
+        }
+        if (live == lanes) {
+            double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+            double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
+            double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                const double v = y[i2];
+                const double da0 = v - ma[0], db0 = lagged[i2] - mb[0];
+                const double da1 = v - ma[1], db1 = lagged[i2 + 1] - mb[1];
+                const double da2 = v - ma[2], db2 = lagged[i2 + 2] - mb[2];
+                const double da3 = v - ma[3], db3 = lagged[i2 + 3] - mb[3];
+                c0 += da0 * db0;
+                a0 += da0 * da0;
+                b0 += db0 * db0;
+                c1 += da1 * db1;
+                a1 += da1 * da1;
+                b1 += db1 * db1;
+                c2 += da2 * db2;
+                a2 += da2 * da2;
+                b2 += db2 * db2;
+                c3 += da3 * db3;
+                a3 += da3 * da3;
+                b3 += db3 * db3;
+            }
+            cov = {c0, c1, c2, c3};
+            ssa = {a0, a1, a2, a3};
+            ssb = {b0, b1, b2, b3};
+        } else {
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                for (std::size_t k = 0; k < live; ++k) {
+                    const double da = y[i2] - ma[k];
+                    const double db = lagged[i2 + k] - mb[k];
+                    cov[k] += da * db;
+                    ssa[k] += da * da;
+                    ssb[k] += db * db;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < live; ++k) {
+            if (m[k] == 0) continue;
+            for (std::size_t i2 = common_m; i2 < m[k]; ++i2) {
+                const double da = y[i2] - ma[k];
+                const double db = y[i2 + lag0 + k] - mb[k];
+                cov[k] += da * db;
+                ssa[k] += da * da;
+                ssb[k] += db * db;
+            }
+            out[g + k] = correlation_from_sums(m[k], cov[k], ssa[k], ssb[k]);
+        }
+    }
 }
 
 std::optional<LinearFit> linear_fit(Series x, Series y) {

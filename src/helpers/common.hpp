@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -17,6 +18,9 @@ using Series = std::span<const double>;
 }  // namespace quorlex
 
 namespace quorlex::common {
+
+// The quiet NaN every routine returns for an undefined result.
+inline constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 bool has_nan(Series y);
 bool all_finite(Series y);
@@ -47,14 +51,13 @@ double mad(Series y, Deviation type = Deviation::mean);
 // standard deviation.
 std::vector<double> zscore(Series y);
 
-class RunMemo;
-
 // The z-score when `normalize` is set, otherwise a view of the input itself:
-// callers that only read avoid a copy. Within a set run the z-score comes from
-// the run's memo, computed once for all its features.
+// callers that only read avoid a copy.
 class Prepared {
 public:
-    Prepared(Series y, bool normalize, RunMemo* memo = nullptr);
+    Prepared(Series y, bool normalize);
+    // A series prepared elsewhere (a z-score shared by a set run), borrowed.
+    static Prepared borrowed(Series prepared) { return Prepared(prepared, false); }
     Prepared(const Prepared&) = delete;
     Prepared& operator=(const Prepared&) = delete;
     Series view() const { return view_; }
@@ -67,9 +70,17 @@ private:
 };
 
 std::vector<double> sorted_copy(Series y);
+// A copy of a NaN-free series in which each of `positions` holds the value a
+// full sort puts there (of equal values, -0 and +0 may trade places); the
+// rest is in no particular order. For reading a few order statistics.
+std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions);
 // Quantile of an already sorted, NaN-free series (the core of `quantile`).
 double quantile_sorted(Series sorted, double p);
 double median_sorted(Series sorted);
+
+// Truncation toward zero with saturation: negative and NaN give 0, values
+// from 2^64 up give the largest value.
+std::uint64_t saturating_cast(double v);
 
 std::vector<double> diff(Series y);
 std::vector<double> cumsum(Series y);
@@ -77,6 +88,8 @@ std::vector<double> abs_values(Series y);
 std::vector<double> linspace(double start, double end, std::size_t k);
 std::uint32_t int_mode(std::span<const std::uint32_t> v);
 double autocorr_lag(Series y, std::size_t lag);
+// out[k] = autocorr_lag(y, first_lag + k) for every k, bit for bit.
+void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out);
 
 struct LinearFit {
     double slope;

@@ -136,7 +136,7 @@ std::vector<Entry> build_table() {
     return {
         result_class(ResultClass::catch22),
         result_class(ResultClass::cumulative),
-        // -- catch22 (rows 1-23) --
+        // -- catch22 --
         function("catch22_all_f", catch22_all_row, {y, normalize(true), option("catch24", false)}),
         function("co_trev_1_num_f", feature<&catch22::co_trev_1_num>, {y, normalize(true)}),
         function("co_f1ecac_f", feature<&catch22::co_f1ecac>, {y, normalize(true)}),
@@ -161,7 +161,7 @@ std::vector<Entry> build_table() {
         function("sc_fluctanal_2_rsrangefit_50_1_2_logi_prop_r1_f", feature<&catch22::sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1>, {y, normalize(true)}),
         function("extract_catch22_features_cumulative_f", catch22_cumulative_row,
                  {series, normalize(true), option("catch24", false), value_column_name}),
-        // -- catchaMouse16 (rows 24-41; rows 33-35 are catch22 histogram settings) --
+        // -- catchaMouse16 (three entries are catch22 histogram settings) --
         function("sy_driftingmean50_min_f", feature<&catchamouse16::sy_driftingmean50_min>, {y, normalize(false)}),
         function("sy_slidingwindow_f",
                  +[](Args& a) -> PyObject* {
@@ -187,7 +187,7 @@ std::vector<Entry> build_table() {
         function("dn_removepoints_absclose_05_ac2rat_f", feature<&catchamouse16::dn_removepoints_absclose_05_ac2rat>, {y, normalize(true)}),
         function("sc_fluctanal_2_dfa_50_2_logi_r2_se2_f", feature<&catchamouse16::sc_fluctanal_2_dfa_50_2_logi_r2_se2>, {y, normalize(true)}),
         result_class(ResultClass::tsfeatures),
-        // -- tsfeatures (rows 42-54) --
+        // -- tsfeatures --
         function("crossing_points_f", feature<&tsfeatures::crossing_points>, {y}),
         function("entropy_f", feature<&tsfeatures::entropy>, {y}),
         function("flat_spots_f", feature<&tsfeatures::flat_spots>, {y}),
@@ -202,7 +202,7 @@ std::vector<Entry> build_table() {
         function("tsfeatures_all_f", tsfeatures_all_row, {y, normalize(false), freq(1), lags, demean}),
         function("extract_tsfeatures_cumulative_f", tsfeatures_cumulative_row,
                  {series, normalize(false), freq_absent, lags, demean, value_column_name}),
-        // -- hctsa (rows 55-72) --
+        // -- hctsa --
         function("dn_mean_arithmetic_f", feature<&hctsa::dn_mean_arithmetic>, {y}),
         function("dn_median_f", feature<&hctsa::dn_median>, {y}),
         function("dn_harmonic_mean_f", feature<&hctsa::dn_harmonic_mean>, {y}),
@@ -222,7 +222,7 @@ std::vector<Entry> build_table() {
         function("dn_trimmed_mean_50_f", feature<&hctsa::dn_trimmed_mean_50>, {y}),
         function("compute_hctsa_parallel_f", hctsa_row, {y, normalize_strict}),
         result_class(ResultClass::combined),
-        // -- combined (rows 73-74) --
+        // -- combined --
         function("combined_all_f", combined_all_row,
                  {y, normalize(true), option("catch24", false), option("catchamouse16", true), option("hctsa", false),
                   freq_absent, lags, demean}),

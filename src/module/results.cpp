@@ -14,7 +14,6 @@ template <class Record>
 struct ResultObject {
     PyObject_HEAD
     Record* record;
-    Py_ssize_t readers;  // shared reads in progress; nothing ever takes the record exclusively
 };
 
 using SetObject = ResultObject<parallel::FeatureSet>;
@@ -46,14 +45,10 @@ PyObject* float_list(const std::vector<double>& values) { return list_of(values,
 
 PyObject* row_lists(const std::vector<std::vector<double>>& rows) { return list_of(rows, float_list); }
 
-// A getter builds a fresh list from the record under a shared read.
+// A getter builds a fresh list from the record, which never changes.
 template <class Object, class Build>
 PyObject* read(PyObject* self, Build build) {
-    auto* object = reinterpret_cast<Object*>(self);
-    ++object->readers;
-    PyObject* list = build(*object->record);
-    --object->readers;
-    return list;
+    return build(*reinterpret_cast<Object*>(self)->record);
 }
 
 PyObject* get_names(PyObject* self, void*) {
@@ -123,7 +118,6 @@ PyObject* make(ResultClass cls, Record&& record) {
         return nullptr;
     }
     auto* object = reinterpret_cast<Object*>(self);
-    object->readers = 0;
     try {
         object->record = new std::decay_t<Record>(std::forward<Record>(record));
     } catch (...) {

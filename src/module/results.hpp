@@ -7,8 +7,8 @@
 
 namespace quorlex::module {
 
-// The class object, created on first need (nullptr with an exception set if
-// it cannot be built).
+// The class object, created on first need; an internal failure (with the
+// Python error reported as unraisable) if it cannot be built.
 PyObject* result_type(ResultClass cls);
 
 // New result objects owning the record; nullptr with an exception set on failure.

@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "helpers/common.hpp"
-#include "helpers/memo.hpp"
+#include "catch22/shared.hpp"
 #include "module/binding.hpp"
 #include "parallel/pool.hpp"
 
@@ -42,11 +42,11 @@ inline Entry function(const char* name, Routine routine, std::initializer_list<P
 
 inline Entry result_class(ResultClass cls) { return Entry{cls, Function{"", {}, 0, nullptr}}; }
 
-// Wraps `double f(Series, bool[, RunMemo*])` (series and normalize; a single
-// call has no run to share with) or `double f(Series)`.
+// Wraps `double f(Series, bool[, catch22::Shared*])` (series and normalize; a
+// single call has no run to share with) or `double f(Series)`.
 template <auto F>
 PyObject* feature(Args& a) {
-    if constexpr (std::is_invocable_v<decltype(F), Series, bool, common::RunMemo*>) {
+    if constexpr (std::is_invocable_v<decltype(F), Series, bool, catch22::Shared*>) {
         return PyFloat_FromDouble(F(a[0].series, a[1].flag, nullptr));
     } else if constexpr (std::is_invocable_v<decltype(F), Series, bool>) {
         return PyFloat_FromDouble(F(a[0].series, a[1].flag));

@@ -45,13 +45,14 @@ TaskList catch22_tasks(bool catch24) {
 }
 
 FeatureSet catch22_all(Series y, bool normalize, bool catch24) {
-    return run_plain(y, normalize, catch22_tasks(catch24));
+    return run_set(y, normalize, catch22_tasks(catch24), plain_values);
 }
 
 CumulativeTable catch22_cumulative(Series series, bool normalize, bool catch24,
                                    const std::optional<std::string>& value_column) {
     const TaskList tasks = catch22_tasks(catch24);
-    return cumulative(series, value_column, [&](Series prefix) { return run_plain(prefix, normalize, tasks); });
+    return cumulative(series, value_column, task_names(tasks),
+                      [&](Series prefix) { return plain_values(prefix, normalize, tasks); });
 }
 
 }  // namespace quorlex::parallel

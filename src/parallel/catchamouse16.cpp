@@ -25,7 +25,7 @@ namespace cm = catchamouse16;
 FeatureTask sliding_window(const char* prefix, const char* window_stat, std::uint64_t num_seg,
                            std::uint64_t inc_move) {
     return {prefix + std::to_string(num_seg) + "_" + std::to_string(inc_move),
-            [=](Series y, bool normalize, common::RunMemo&) {
+            [=](Series y, bool normalize, RunShared&) {
                 return cm::sy_slidingwindow(y, window_stat, "std", num_seg, inc_move, normalize);
             }};
 }

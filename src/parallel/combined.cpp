@@ -34,8 +34,9 @@ FeatureSet combined_all(Series y, bool normalize, const CombinedOptions& options
 CumulativeTable combined_cumulative(Series series, bool normalize, const CombinedOptions& options,
                                     const std::optional<std::string>& value_column) {
     // Each prefix gets a run of its own: the hctsa intermediates belong to
-    // one series.
-    return cumulative(series, value_column, [&](Series prefix) { return combined_all(prefix, normalize, options); });
+    // one series. The names do not depend on the series.
+    return cumulative(series, value_column, task_names(combined_tasks(options)),
+                      [&](Series prefix) { return combined_all(prefix, normalize, options).values; });
 }
 
 }  // namespace quorlex::parallel

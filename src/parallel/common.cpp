@@ -1,54 +1,64 @@
 #include "parallel/common.hpp"
 
 #include <algorithm>
-#include <limits>
-#include <map>
 
 #include "parallel/pool.hpp"
 
 namespace quorlex::parallel {
 
-FeatureSet run_plain(Series y, bool normalize, const TaskList& tasks) {
-    FeatureSet out;
-    out.names.reserve(tasks.size());
-    for (const auto& task : tasks) out.names.push_back(task.name);
-    out.values.resize(tasks.size());
-    common::RunMemo memo;
-    for_each_index(tasks.size(), [&](std::size_t i) { out.values[i] = tasks[i].compute(y, normalize, memo); });
-    return out;
+std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks) {
+    std::vector<double> values(tasks.size());
+    RunShared shared(y, normalize);
+    for_each_index(tasks.size(), [&](std::size_t i) { values[i] = tasks[i].compute(y, normalize, shared); });
+    return values;
 }
 
-FeatureSet run_normalising(Series y, bool normalize, const TaskList& tasks) {
-    if (!normalize) return run_plain(y, normalize, tasks);
+std::vector<double> normalising_values(Series y, bool normalize, const TaskList& tasks) {
+    if (!normalize) return plain_values(y, normalize, tasks);
     const auto z = common::zscore(y);
-    return run_plain(z, normalize, tasks);
+    return plain_values(z, normalize, tasks);
+}
+
+std::vector<std::string> task_names(const TaskList& tasks) {
+    std::vector<std::string> names;
+    names.reserve(tasks.size());
+    for (const auto& task : tasks) names.push_back(task.name);
+    return names;
+}
+
+FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute) {
+    return {task_names(tasks), execute(y, normalize, tasks)};
 }
 
 CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column,
-                           const std::function<FeatureSet(Series prefix)>& run_set) {
-    const std::string value_name = value_column.value_or("VALUE");
-    // std::map orders std::string keys byte-wise, which is the column order.
-    std::vector<std::map<std::string, double>> maps(series.size());
-    for_each_index(series.size(), [&](std::size_t i) {
-        const std::vector<double> prefix(series.begin(), series.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        FeatureSet set = run_set(prefix);
-        auto& row = maps[i];
-        row[value_name] = series[i];
-        for (std::size_t k = 0; k < set.names.size(); ++k) row[std::move(set.names[k])] = set.values[k];
-    });
+                           const std::vector<std::string>& names,
+                           const std::function<std::vector<double>(Series prefix)>& values_of) {
     CumulativeTable table;
-    if (maps.empty()) return table;
-    for (const auto& entry : maps.front()) table.feature_names.push_back(entry.first);
-    table.rows.reserve(maps.size());
-    for (const auto& row : maps) {
-        std::vector<double> values;
-        values.reserve(table.feature_names.size());
-        for (const auto& name : table.feature_names) {
-            const auto found = row.find(name);
-            values.push_back(found == row.end() ? std::numeric_limits<double>::quiet_NaN() : found->second);
-        }
-        table.rows.push_back(std::move(values));
-    }
+    if (series.empty()) return table;
+    // The names are the same for every prefix, so the columns are laid out
+    // once: std::string compares byte-wise, which is the column order.
+    const std::string value_name = value_column.value_or("VALUE");
+    auto& columns = table.feature_names;
+    columns = names;
+    columns.push_back(value_name);
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::lower_bound(columns.begin(), columns.end(), name) - columns.begin());
+    };
+    const std::size_t value_at = column(value_name);
+    std::vector<std::size_t> value_columns(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) value_columns[k] = column(names[k]);
+
+    table.rows.assign(series.size(), {});
+    for_each_index(series.size(), [&](std::size_t i) {
+        const std::vector<double> values = values_of(series.first(i + 1));
+        auto& row = table.rows[i];
+        row.assign(columns.size(), common::nan);
+        row[value_at] = series[i];
+        // In the order of the names, so a repeated name keeps its later value.
+        for (std::size_t k = 0; k < names.size(); ++k) row[value_columns[k]] = values[k];
+    });
     return table;
 }
 

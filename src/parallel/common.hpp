@@ -9,24 +9,24 @@
 #include <vector>
 
 #include "helpers/common.hpp"
-#include "helpers/memo.hpp"
+#include "parallel/shared.hpp"
 
 namespace quorlex::parallel {
 
 // One feature of a set run: its result name and how to compute it from the
-// shared read-only series, the run's normalize flag and the run's memo of
-// intermediate results that several features share.
+// shared read-only series, the run's normalize flag and the intermediates the
+// run's features share.
 struct FeatureTask {
     std::string name;
-    std::function<double(Series y, bool normalize, common::RunMemo& memo)> compute;
+    std::function<double(Series y, bool normalize, RunShared& shared)> compute;
 };
 
 // A feature routine as a task's computation, whichever of the routine forms
-// (series, flag, memo), (series, flag) or (series) it has.
+// (series, flag, catch22 intermediates), (series, flag) or (series) it has.
 template <auto F>
-double routine(Series y, bool normalize, common::RunMemo& memo) {
-    if constexpr (std::is_invocable_v<decltype(F), Series, bool, common::RunMemo*>) {
-        return F(y, normalize, &memo);
+double routine(Series y, bool normalize, RunShared& shared) {
+    if constexpr (std::is_invocable_v<decltype(F), Series, bool, catch22::Shared*>) {
+        return F(y, normalize, &shared.catch22);
     } else if constexpr (std::is_invocable_v<decltype(F), Series, bool>) {
         return F(y, normalize);
     } else {
@@ -40,19 +40,31 @@ struct FeatureSet {
     std::vector<double> values;
 };
 
-// Every task sees the series as given and the normalize flag.
-FeatureSet run_plain(Series y, bool normalize, const TaskList& tasks);
-// With normalize set, every task sees the z-score of the series instead.
-FeatureSet run_normalising(Series y, bool normalize, const TaskList& tasks);
+// The two executors, as the values of every task in task order. The plain one
+// hands every task the series as given and the normalize flag; with normalize
+// set, the normalising one hands them the z-score of the series instead.
+std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks);
+std::vector<double> normalising_values(Series y, bool normalize, const TaskList& tasks);
+using Executor = std::vector<double> (*)(Series y, bool normalize, const TaskList& tasks);
+
+std::vector<std::string> task_names(const TaskList& tasks);
+
+// The names of the tasks with the values `execute` gives them.
+FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute);
 
 struct CumulativeTable {
     std::vector<std::string> feature_names;
     std::vector<std::vector<double>> rows;
 };
 
-// Runs `run_set` on every prefix series[0..i] in parallel and tabulates the
-// results with the raw newest value under `value_column` (default "VALUE").
+// Runs a set on every prefix series[0..i] (a view), the prefixes in
+// parallel, and tabulates the results with the raw newest value under
+// `value_column` (default "VALUE"). `values_of` gives a prefix's values in the
+// order of `names`, the same names for every prefix. The columns are the
+// distinct names and the value column in byte-wise order; where a name occurs
+// twice (or equals the value column) the later value fills the column.
 CumulativeTable cumulative(Series series, const std::optional<std::string>& value_column,
-                           const std::function<FeatureSet(Series prefix)>& run_set);
+                           const std::vector<std::string>& names,
+                           const std::function<std::vector<double>(Series prefix)>& values_of);
 
 }  // namespace quorlex::parallel

@@ -64,8 +64,8 @@ std::vector<double> curve_input(Series y, Curve c) {
     return setting(c).diff ? common::diff(y) : std::vector<double>(y.begin(), y.end());
 }
 
-// A task computing f(series); the run's flag and memo are not used: the
-// members see the series the run prepared.
+// A task computing f(series); the run's flag and shared intermediates are not
+// used: the members see the series the run prepared.
 template <class F>
 FeatureTask task(std::string name, F f) {
     return {std::move(name), [f = std::move(f)](Series y, bool, auto&...) { return f(y); }};
@@ -355,7 +355,7 @@ FeatureSet run_normalising_with_hctsa(Series y, bool normalize, bool with_hctsa,
         shared = std::make_shared<HctsaShared>();
         shared->prepare(working);
     }
-    return run_plain(working, normalize, make_tasks(std::move(shared)));
+    return run_set(working, normalize, make_tasks(std::move(shared)), plain_values);
 }
 
 FeatureSet hctsa_all(Series y, bool normalize) {

@@ -19,44 +19,43 @@ namespace quorlex::parallel {
 
 namespace {
 
-enum class PacfEntry : std::size_t { x, diff1, diff2, seasonal };
-
-// The four pacf tasks of a run read one computation of the pacf feature map,
-// kept in the run's memo in PacfEntry order (NaN for an absent seasonal entry).
-FeatureTask pacf_task(std::optional<std::uint64_t> freq, const char* name, PacfEntry entry) {
-    return {name, [freq, entry](Series y, bool, common::RunMemo& memo) {
-                const auto& map = memo.get(common::RunMemo::Item::pacf_features, [&] {
-                    const tsfeatures::PacfFeatures f = tsfeatures::pacf_features(y, freq);
-                    return std::vector<double>{f.x_pacf5, f.diff1x_pacf5, f.diff2x_pacf5,
-                                               f.seas_pacf.value_or(std::numeric_limits<double>::quiet_NaN())};
-                });
-                return map[static_cast<std::size_t>(entry)];
+// The four pacf tasks of a run read one computation of the pacf feature map.
+template <class Read>
+FeatureTask pacf_task(std::optional<std::uint64_t> freq, const char* name, Read read) {
+    return {name, [freq, read](Series y, bool, RunShared& shared) {
+                return read(shared.tsfeatures.pacf.get([&] { return tsfeatures::pacf_features(y, freq); }));
             }};
 }
 
+double x_pacf5(const tsfeatures::PacfFeatures& f) { return f.x_pacf5; }
+double diff1x_pacf5(const tsfeatures::PacfFeatures& f) { return f.diff1x_pacf5; }
+double diff2x_pacf5(const tsfeatures::PacfFeatures& f) { return f.diff2x_pacf5; }
+// NaN when the run has no seasonal period.
+double seas_pacf(const tsfeatures::PacfFeatures& f) { return f.seas_pacf.value_or(common::nan); }
+
 bool seasonal(std::optional<std::uint64_t> freq) { return freq && *freq >= 2; }
 
-// Rows 1 to 14 of the set, with or without row 8 ("seas_pacf"), then the
-// trailing "seas_pacf" for a seasonal freq.
-TaskList build(std::optional<std::uint64_t> freq, std::uint64_t lags, bool demean, bool with_row_8) {
+// The set in result order, with or without the "seas_pacf" that follows
+// "diff2x_pacf5", then a trailing "seas_pacf" for a seasonal freq.
+TaskList build(std::optional<std::uint64_t> freq, std::uint64_t lags, bool demean, bool with_inner_seas_pacf) {
     TaskList tasks;
     tasks.reserve(15);
     tasks.push_back({"crossing_points", routine<&tsfeatures::crossing_points>});
     tasks.push_back({"flat_spots", routine<&tsfeatures::flat_spots>});
-    tasks.push_back({"lumpiness", [freq](Series y, bool, common::RunMemo&) { return tsfeatures::lumpiness(y, freq); }});
-    tasks.push_back({"stability", [freq](Series y, bool, common::RunMemo&) { return tsfeatures::stability(y, freq); }});
-    tasks.push_back(pacf_task(freq, "x_pacf5", PacfEntry::x));
-    tasks.push_back(pacf_task(freq, "diff1x_pacf5", PacfEntry::diff1));
-    tasks.push_back(pacf_task(freq, "diff2x_pacf5", PacfEntry::diff2));
-    if (with_row_8) tasks.push_back(pacf_task(freq, "seas_pacf", PacfEntry::seasonal));
+    tasks.push_back({"lumpiness", [freq](Series y, bool, RunShared&) { return tsfeatures::lumpiness(y, freq); }});
+    tasks.push_back({"stability", [freq](Series y, bool, RunShared&) { return tsfeatures::stability(y, freq); }});
+    tasks.push_back(pacf_task(freq, "x_pacf5", x_pacf5));
+    tasks.push_back(pacf_task(freq, "diff1x_pacf5", diff1x_pacf5));
+    tasks.push_back(pacf_task(freq, "diff2x_pacf5", diff2x_pacf5));
+    if (with_inner_seas_pacf) tasks.push_back(pacf_task(freq, "seas_pacf", seas_pacf));
     tasks.push_back({"hurst", routine<&tsfeatures::hurst>});
     tasks.push_back({"unitroot_pp", routine<&tsfeatures::unitroot_pp>});
     tasks.push_back({"unitroot_kpss", routine<&tsfeatures::unitroot_kpss>});
     tasks.push_back({"nonlinearity", routine<&tsfeatures::nonlinearity>});
     tasks.push_back(
-        {"arch_lm", [lags, demean](Series y, bool, common::RunMemo&) { return tsfeatures::arch_stat(y, lags, demean); }});
+        {"arch_lm", [lags, demean](Series y, bool, RunShared&) { return tsfeatures::arch_stat(y, lags, demean); }});
     tasks.push_back({"entropy", routine<&tsfeatures::entropy>});
-    if (seasonal(freq)) tasks.push_back(pacf_task(freq, "seas_pacf", PacfEntry::seasonal));
+    if (seasonal(freq)) tasks.push_back(pacf_task(freq, "seas_pacf", seas_pacf));
     return tasks;
 }
 
@@ -72,14 +71,15 @@ TaskList tsfeatures_combined_tasks(std::optional<std::uint64_t> freq, std::uint6
 
 FeatureSet tsfeatures_all(Series y, bool normalize, std::optional<std::uint64_t> freq, std::uint64_t lags,
                           bool demean) {
-    return run_normalising(y, normalize, tsfeatures_tasks(freq, lags, demean));
+    return run_set(y, normalize, tsfeatures_tasks(freq, lags, demean), normalising_values);
 }
 
 CumulativeTable tsfeatures_cumulative(Series series, bool normalize, std::optional<std::uint64_t> freq,
                                       std::uint64_t lags, bool demean,
                                       const std::optional<std::string>& value_column) {
     const TaskList tasks = tsfeatures_tasks(freq, lags, demean);
-    return cumulative(series, value_column, [&](Series prefix) { return run_normalising(prefix, normalize, tasks); });
+    return cumulative(series, value_column, task_names(tasks),
+                      [&](Series prefix) { return normalising_values(prefix, normalize, tasks); });
 }
 
 }  // namespace quorlex::parallel

@@ -10,13 +10,12 @@
 namespace quorlex::tsfeatures {
 
 double arch_stat(Series y, std::uint64_t lags, bool demean) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     const std::size_t n = y.size();
     // n <= lags + 1, written so that the largest lags cannot overflow.
-    if (n == 0 || n - 1 <= lags) return nan;
+    if (n == 0 || n - 1 <= lags) return common::nan;
 
     const double m = demean ? common::mean(y) : 0.0;
-    if (std::isnan(m)) return nan;
+    if (std::isnan(m)) return common::nan;
     std::vector<double> s(n);
     for (std::size_t t = 0; t < n; ++t) {
         const double x = demean ? y[t] - m : y[t];
@@ -32,7 +31,7 @@ double arch_stat(Series y, std::uint64_t lags, bool demean) {
     for (std::size_t j = 1; j <= lags; ++j) columns.push_back(Series(s).subspan(lags - j, rows));
     const auto fit = ols(target, columns);
     const auto* result = std::get_if<OlsResult>(&fit);
-    if (result == nullptr) return nan;
+    if (result == nullptr) return common::nan;
 
     double total = 0.0;
     for (double v : target) total += v;

@@ -9,13 +9,12 @@ namespace quorlex::tsfeatures {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
 double entropy(Series y) {
     const std::size_t n = y.size();
-    if (!common::all_finite(y) || n < 2) return nan;
+    if (!common::all_finite(y) || n < 2) return common::nan;
 
     const double mu = common::mean(y);
     const auto in = fftw::complex_buffer(n);
@@ -41,7 +40,7 @@ double entropy(Series y) {
 
     double total = 0.0;
     for (std::size_t k = 0; k < m; ++k) total += spectrum[2 * k];
-    if (!(std::isfinite(total) && total > 0.0)) return nan;
+    if (!(std::isfinite(total) && total > 0.0)) return common::nan;
 
     double s = 0.0;
     for (std::size_t k = 0; k < m; ++k) {
@@ -49,7 +48,7 @@ double entropy(Series y) {
         if (p > 0.0 && p <= 1.0) s += p * std::log2(p);
     }
     const double h = 0.0 - s;
-    if (std::isnan(h)) return nan;
+    if (std::isnan(h)) return common::nan;
     double l = std::log2(static_cast<double>(m));
     if (!(l > 0.0)) l = 1.0;
     return h / l;

@@ -8,15 +8,14 @@
 namespace quorlex::tsfeatures {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double machine_epsilon = 2.220446049250313e-16;
 constexpr int bin_count = 10;
 }  // namespace
 
 double flat_spots(Series y) {
     const std::size_t n = y.size();
-    if (n == 0) return nan;
-    if (std::any_of(y.begin(), y.end(), [](double v) { return std::isinf(v); })) return nan;
+    if (n == 0) return common::nan;
+    if (std::any_of(y.begin(), y.end(), [](double v) { return std::isinf(v); })) return common::nan;
     if (n == 1) return 1.0;
 
     double lo = std::numeric_limits<double>::infinity();
@@ -28,7 +27,7 @@ double flat_spots(Series y) {
         lo = std::min(lo, v);
         hi = std::max(hi, v);
     }
-    if (!any_value) return nan;
+    if (!any_value) return common::nan;
     if (std::fabs(hi - lo) < machine_epsilon) return static_cast<double>(n);
 
     const double r = hi - lo;

@@ -2,24 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
-
-#include "parallel/pool.hpp"
 
 namespace quorlex::tsfeatures {
 
 namespace {
 
-struct Range {
+struct Extremes {
     double lo;
     double hi;
 };
 
 // Minimum and maximum of d_j = C_j - a (j + 1) over j < t, starting at d_0
 // and replacing on strictly smaller or larger values. A NaN d_0 sticks and
-// later NaNs are passed over.
-Range ordered_range(const double* c, std::size_t t, double a) {
+// later NaNs are passed over. Used when the cumulative sums overflow.
+Extremes ordered_range(const double* c, std::size_t t, double a) {
     double lo = c[0] - a * 1.0;
     double hi = lo;
     for (std::size_t j = 1; j < t; ++j) {
@@ -30,77 +27,142 @@ Range ordered_range(const double* c, std::size_t t, double a) {
     return {lo, hi};
 }
 
-// The same range when every C_j is finite: then no d_j is NaN (a NaN needs
-// inf - inf), the extremes do not depend on the scan order, and four
-// independent lanes run without waiting on each other. Only the sign of a
-// zero extreme could differ, and it cannot change R or the sign test on it.
-// j + 1 is carried as an exact double counter.
-Range finite_range(const double* c, std::size_t t, double a) {
-    double lo[4];
-    double hi[4];
-    for (int k = 0; k < 4; ++k) lo[k] = hi[k] = c[0] - a * 1.0;
-    double x = 1.0;
-    std::size_t j = 0;
-    for (; j + 4 <= t; j += 4, x += 4.0) {
-        const double d0 = c[j] - a * x;
-        const double d1 = c[j + 1] - a * (x + 1.0);
-        const double d2 = c[j + 2] - a * (x + 2.0);
-        const double d3 = c[j + 3] - a * (x + 3.0);
-        lo[0] = d0 < lo[0] ? d0 : lo[0];
-        lo[1] = d1 < lo[1] ? d1 : lo[1];
-        lo[2] = d2 < lo[2] ? d2 : lo[2];
-        lo[3] = d3 < lo[3] ? d3 : lo[3];
-        hi[0] = d0 > hi[0] ? d0 : hi[0];
-        hi[1] = d1 > hi[1] ? d1 : hi[1];
-        hi[2] = d2 > hi[2] ? d2 : hi[2];
-        hi[3] = d3 > hi[3] ? d3 : hi[3];
+// The same range when every C_j is finite. Then no d_j is NaN (a NaN would
+// need inf - inf), so the extremes do not depend on the order in which the
+// d_j are visited, and a block of d_j that cannot hold a new extreme may be
+// skipped. Each d_j that is visited is computed exactly as in the ordered
+// scan; only the sign of a zero extreme could differ, which changes neither
+// R = hi - lo nor the sign test on it.
+//
+// Why a skipped block is exact: within a block, d_j = g_j + (r - a) x_j with
+// x_j = j + 1, r the block's secant slope and g_j = C_j - r x_j, whose extremes
+// are stored per block. The largest (r - a) x_j is at an end of the block, so
+// max d_j <= max g + max over the two ends of (r - a) x. The computed values
+// differ from the exact ones by a few units in the last place of the operands
+// (|C_j|, |a x_j|, |r x_j|); the margin of 1e-12 times their size, plus 1e-300
+// for subnormal results, exceeds that many times over. A bound that is not a
+// number (overflow) never skips. Blocks of 8 values nested in blocks
+// of 8^k values make the cost per prefix close to logarithmic.
+class BlockedRange {
+public:
+    explicit BlockedRange(const std::vector<double>& c) : c_(c) {
+        for (std::size_t width = branching; width <= c.size(); width *= branching) {
+            levels_.push_back(summarise(width));
+        }
     }
-    for (; j < t; ++j, x += 1.0) {
-        const double d = c[j] - a * x;
-        lo[0] = d < lo[0] ? d : lo[0];
-        hi[0] = d > hi[0] ? d : hi[0];
-    }
-    Range r{lo[0], hi[0]};
-    for (int k = 1; k < 4; ++k) {
-        r.lo = lo[k] < r.lo ? lo[k] : r.lo;
-        r.hi = hi[k] > r.hi ? hi[k] : r.hi;
-    }
-    return r;
-}
 
-// Prefix lengths 2 .. n cut into blocks of roughly equal total length, few
-// enough that short series stay in one block.
-std::vector<std::size_t> balanced_blocks(std::size_t n) {
-    constexpr double work_per_block = 1 << 20;
-    const double total = 0.5 * static_cast<double>(n) * static_cast<double>(n);
-    const auto blocks = static_cast<std::size_t>(std::min(64.0, std::max(1.0, total / work_per_block)));
-    std::vector<std::size_t> bounds{2};
-    for (std::size_t b = 1; b < blocks; ++b) {
-        // Work up to length t grows as t^2, so equal shares end at n * sqrt(b / blocks).
-        const auto t = static_cast<std::size_t>(static_cast<double>(n) * std::sqrt(static_cast<double>(b) / static_cast<double>(blocks)));
-        if (t > bounds.back() && t <= n) bounds.push_back(t);
+    Extremes operator()(std::size_t t, double a) {
+        lo_ = hi_ = c_[0] - a * 1.0;
+        // A strong start lets most blocks be skipped: the values past the
+        // last whole block (d_(t-1) is about 0, often an extreme), then the
+        // positions of the previous prefix's extremes.
+        const std::size_t previous_lo = at_lo_;
+        const std::size_t previous_hi = at_hi_;
+        for (std::size_t j = t / branching * branching; j < t; ++j) visit(j, a);
+        visit(previous_lo, a);
+        visit(previous_hi, a);
+        // Whole blocks of the widest level first, then of each narrower level
+        // up to the end of the last whole block of the finest level.
+        std::size_t done = 0;
+        for (std::size_t level = levels_.size(); level-- > 0;) {
+            const std::size_t width = width_of(level);
+            for (std::size_t b = done / width; b < t / width; ++b) scan(level, b, a);
+            done = t / width * width;
+        }
+        return {lo_, hi_};
     }
-    bounds.push_back(n + 1);
-    return bounds;
-}
+
+private:
+    static constexpr std::size_t branching = 8;
+
+    struct Summary {
+        double slope;  // secant slope r of C over the block
+        double gmin;   // extremes of C_j - r (j + 1)
+        double gmax;
+        double cabs;   // largest |C_j|
+    };
+
+    static std::size_t width_of(std::size_t level) {
+        std::size_t width = branching;
+        for (std::size_t k = 0; k < level; ++k) width *= branching;
+        return width;
+    }
+
+    std::vector<Summary> summarise(std::size_t width) const {
+        std::vector<Summary> out(c_.size() / width);
+        for (std::size_t b = 0; b < out.size(); ++b) {
+            const std::size_t first = b * width;
+            const std::size_t last = first + width - 1;
+            Summary s{(c_[last] - c_[first]) / static_cast<double>(width - 1), 0.0, 0.0, 0.0};
+            s.gmin = s.gmax = c_[first] - s.slope * static_cast<double>(first + 1);
+            for (std::size_t j = first; j <= last; ++j) {
+                const double g = c_[j] - s.slope * static_cast<double>(j + 1);
+                s.gmin = std::min(s.gmin, g);
+                s.gmax = std::max(s.gmax, g);
+                s.cabs = std::max(s.cabs, std::fabs(c_[j]));
+            }
+            out[b] = s;
+        }
+        return out;
+    }
+
+    void visit(std::size_t j, double a) {
+        const double d = c_[j] - a * static_cast<double>(j + 1);
+        if (d < lo_) {
+            lo_ = d;
+            at_lo_ = j;
+        }
+        if (d > hi_) {
+            hi_ = d;
+            at_hi_ = j;
+        }
+    }
+
+    // Block b of a level: skipped when its bounds cannot beat the current
+    // extremes, otherwise its sub-blocks (or values) are visited in order.
+    void scan(std::size_t level, std::size_t b, double a) {
+        const Summary& s = levels_[level][b];
+        const std::size_t width = width_of(level);
+        const double x_first = static_cast<double>(b * width + 1);
+        const double x_last = static_cast<double>(b * width + width);
+        const double k = s.slope - a;
+        const double at_first = k * x_first;
+        const double at_last = k * x_last;
+        const double margin = 1e-12 * (s.cabs + (std::fabs(a) + std::fabs(s.slope)) * x_last) + 1e-300;
+        const double upper = s.gmax + (at_first > at_last ? at_first : at_last) + margin;
+        const double lower = s.gmin + (at_first < at_last ? at_first : at_last) - margin;
+        if (upper <= hi_ && lower >= lo_) return;
+        if (level == 0) {
+            for (std::size_t j = b * width; j < b * width + width; ++j) visit(j, a);
+        } else {
+            for (std::size_t sub = b * branching; sub < b * branching + branching; ++sub) scan(level - 1, sub, a);
+        }
+    }
+
+    const std::vector<double>& c_;
+    std::vector<std::vector<Summary>> levels_;  // level k: blocks of 8^(k+1) values
+    double lo_ = 0.0;
+    double hi_ = 0.0;
+    std::size_t at_lo_ = 0;
+    std::size_t at_hi_ = 0;
+};
 
 }  // namespace
 
 double hurst(Series y) {
     const std::size_t n = y.size();
     if (n < 2) return 0.0;
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (!common::all_finite(y)) return nan;
+    if (!common::all_finite(y)) return common::nan;
 
     const std::vector<double> c = common::cumsum(y);
     // Running sums of huge values can overflow even though y is finite.
     const bool finite = common::all_finite(c);
-    // The running moments are sequential and cheap; the O(t) range of each
-    // prefix is independent of the others, so the prefixes are spread over
-    // the worker pool in blocks of similar work and gathered in order.
-    std::vector<double> rs(n + 1, 0.0);
-    std::vector<double> a(n + 1, 0.0);
-    std::vector<double> sd(n + 1, 0.0);
+    BlockedRange blocked(c);
+
+    std::vector<double> log_t;
+    std::vector<double> log_rs;
+    log_t.reserve(n - 1);
+    log_rs.reserve(n - 1);
     double s = y[0];
     double q = y[0] * y[0];
     for (std::size_t t = 2; t <= n; ++t) {
@@ -110,32 +172,18 @@ double hurst(Series y) {
         const double td = static_cast<double>(t);
         const double mean = s / td;
         const double var = q / td - mean * mean;
-        if (var <= 0.0) continue;  // rs stays 0: no point
-        a[t] = c[t - 1] / td;
-        sd[t] = std::sqrt(var);
-    }
-    const std::vector<std::size_t> bounds = balanced_blocks(n);
-    parallel::for_each_index(bounds.size() - 1, [&](std::size_t b) {
-        for (std::size_t t = bounds[b]; t < bounds[b + 1]; ++t) {
-            if (sd[t] == 0.0) continue;
-            const auto [lo, hi] = finite ? finite_range(c.data(), t, a[t]) : ordered_range(c.data(), t, a[t]);
-            rs[t] = (hi - lo) / sd[t];
-        }
-    });
-
-    std::vector<double> log_t;
-    std::vector<double> log_rs;
-    log_t.reserve(n - 1);
-    log_rs.reserve(n - 1);
-    for (std::size_t t = 2; t <= n; ++t) {
-        if (rs[t] > 0.0) {
-            log_t.push_back(std::log(static_cast<double>(t)));
-            log_rs.push_back(std::log(rs[t]));
+        if (var <= 0.0) continue;
+        const double a = c[t - 1] / td;
+        const auto [lo, hi] = finite ? blocked(t, a) : ordered_range(c.data(), t, a);
+        const double rs = (hi - lo) / std::sqrt(var);
+        if (rs > 0.0) {
+            log_t.push_back(std::log(td));
+            log_rs.push_back(std::log(rs));
         }
     }
-    if (log_t.empty()) return nan;
+    if (log_t.empty()) return common::nan;
     const auto fit = common::linear_fit(log_t, log_rs);
-    return fit ? fit->slope : nan;
+    return fit ? fit->slope : common::nan;
 }
 
 }  // namespace quorlex::tsfeatures

@@ -8,7 +8,7 @@ namespace quorlex::tsfeatures {
 
 double lumpiness(Series y, std::optional<std::uint64_t> freq) {
     const std::size_t n = y.size();
-    if (n == 0) return std::numeric_limits<double>::quiet_NaN();
+    if (n == 0) return common::nan;
     const std::uint64_t w = (!freq || *freq == 1) ? 10 : *freq;
     // Zero-width blocks hold no values and have no variance: none is kept.
     // (n < 2w, written so that a huge width cannot overflow.)

@@ -10,12 +10,11 @@
 namespace quorlex::tsfeatures {
 
 double nonlinearity(Series y) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (!common::all_finite(y)) return nan;
+    if (!common::all_finite(y)) return common::nan;
     // Always on the z-score, whatever the caller's normalisation.
     const std::vector<double> z = common::zscore(y);
     const std::size_t n = z.size();
-    if (n < 2) return nan;
+    if (n < 2) return common::nan;
 
     const std::size_t rows = n - 1;
     const Series target = Series(z).subspan(1, rows);
@@ -32,11 +31,11 @@ double nonlinearity(Series y) {
     const std::array<Series, 2> linear{ones, lagged};
     const auto first = ols(target, linear);
     const auto* fit0 = std::get_if<OlsResult>(&first);
-    if (fit0 == nullptr) return nan;
+    if (fit0 == nullptr) return common::nan;
     const std::array<Series, 4> cubic{ones, lagged, squared, cubed};
     const auto second = ols(fit0->residuals, cubic);
     const auto* fit1 = std::get_if<OlsResult>(&second);
-    if (fit1 == nullptr) return nan;
+    if (fit1 == nullptr) return common::nan;
 
     const double stat = std::log(fit0->ssr / fit1->ssr) * static_cast<double>(n);
     return stat * 10.0 / static_cast<double>(y.size());

@@ -8,12 +8,10 @@ namespace quorlex::tsfeatures {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
 // p_1^2 + ... + p_5^2 of a pacf result (NaN for a failed one).
 double sum_first_five_squares(const std::variant<std::vector<double>, std::string_view>& result) {
     const auto* p = std::get_if<std::vector<double>>(&result);
-    if (p == nullptr) return nan;
+    if (p == nullptr) return common::nan;
     const std::size_t last = std::min<std::size_t>(5, p->size() - 1);
     double s = 0.0;
     for (std::size_t k = 1; k <= last; ++k) s += (*p)[k] * (*p)[k];
@@ -70,9 +68,9 @@ PacfFeatures pacf_features(Series y, std::optional<std::uint64_t> freq) {
     const std::uint64_t m = freq.value_or(1);
     const std::uint64_t lags = std::max<std::uint64_t>(m, 5);
     const std::size_t n = y.size();
-    if (n == 0 || !common::all_finite(y)) return {nan, nan, nan, std::nullopt};
+    if (n == 0 || !common::all_finite(y)) return {common::nan, common::nan, common::nan, std::nullopt};
 
-    PacfFeatures out{nan, nan, nan, std::nullopt};
+    PacfFeatures out{common::nan, common::nan, common::nan, std::nullopt};
     // The series' own pacf serves both x_pacf5 and the seasonal value.
     std::optional<std::variant<std::vector<double>, std::string_view>> own;
     if (n >= 6 || (m >= 2 && n > m)) own = pacf(y, lags);
@@ -87,7 +85,7 @@ PacfFeatures pacf_features(Series y, std::optional<std::uint64_t> freq) {
         out.diff2x_pacf5 = sum_first_five_squares(pacf(d2, 5));
     }
     if (m >= 2) {
-        out.seas_pacf = nan;
+        out.seas_pacf = common::nan;
         if (n > m) {
             if (const auto* p = std::get_if<std::vector<double>>(&*own)) out.seas_pacf = (*p)[m];
         }

@@ -9,7 +9,6 @@
 namespace quorlex::tsfeatures {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
 double nanmean(Series y) {
@@ -20,7 +19,7 @@ double nanmean(Series y) {
         total += v;
         ++count;
     }
-    return count == 0 ? nan : total / static_cast<double>(count);
+    return count == 0 ? common::nan : total / static_cast<double>(count);
 }
 
 double stability(Series y, std::optional<std::uint64_t> freq) {
@@ -35,7 +34,7 @@ double stability(Series y, std::optional<std::uint64_t> freq) {
     for (std::size_t i = 0; i < blocks; ++i) means[i] = nanmean(y.subspan(i * w, w));
     // Reached only with two or more blocks, since n >= 2w here.
     const double m = common::mean(means);
-    if (std::isnan(m)) return nan;
+    if (std::isnan(m)) return common::nan;
     double s = 0.0;
     for (double v : means) s += (v - m) * (v - m);
     return s / static_cast<double>(blocks - 1);

@@ -12,9 +12,8 @@ std::size_t short_lag(std::size_t n) {
 }
 
 double unitroot_kpss(Series y) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     const std::size_t n = y.size();
-    if (n == 0) return nan;  // "Input array is empty"
+    if (n == 0) return common::nan;  // "Input array is empty"
 
     const double m = common::mean(y);
     std::vector<double> e(n);
@@ -37,7 +36,7 @@ double unitroot_kpss(Series y) {
     const double nd = static_cast<double>(n);
     const double s2 = v / nd;
     // "Variance estimate is non-positive" / "Invalid variance estimate"
-    if (s2 <= 0.0 || !std::isfinite(s2)) return nan;
+    if (s2 <= 0.0 || !std::isfinite(s2)) return common::nan;
     return (eta / (nd * nd)) / s2;
 }
 

@@ -10,10 +10,9 @@
 namespace quorlex::tsfeatures {
 
 double unitroot_pp(Series y) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     const std::size_t n = y.size();
-    if (n <= 1) return nan;               // "Time series too short"
-    if (common::has_nan(y)) return nan;   // "Time series contains NaN values"
+    if (n <= 1) return common::nan;               // "Time series too short"
+    if (common::has_nan(y)) return common::nan;   // "Time series contains NaN values"
 
     const std::size_t m = n - 1;
     const Series x = y.first(m);
@@ -26,7 +25,7 @@ double unitroot_pp(Series y) {
         sxz += (x[t] - mx) * (z[t] - mz);
         sxx += (x[t] - mx) * (x[t] - mx);
     }
-    if (sxx == 0.0) return nan;  // "Singular matrix in OLS"
+    if (sxx == 0.0) return common::nan;  // "Singular matrix in OLS"
 
     const double rho = sxz / sxx;
     const double intercept = mz - mx * rho;

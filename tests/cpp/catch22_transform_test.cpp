@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
+#include <random>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
@@ -26,6 +28,41 @@ TEST(transform_test, twiddles_carry_the_truncated_pi) {
     for (std::size_t k = 0; k < tw.size(); ++k) {
         EXPECT_EQ(tw[k].re, expected[k].re) << k;
         EXPECT_EQ(tw[k].im, expected[k].im) << k;
+    }
+}
+
+// The published recursion, with its scratch copy of the input.
+void reference_step(Complex* a, Complex* out, std::size_t n, std::size_t s, const std::vector<Complex>& tw) {
+    if (s >= n) return;
+    reference_step(out, a, n, 2 * s, tw);
+    reference_step(out + s, a + s, n, 2 * s, tw);
+    for (std::size_t i = 0; i < n; i += 2 * s) {
+        const Complex t = tw[i] * out[i + s];
+        a[i / 2] = out[i] + t;
+        a[(i + n) / 2] = out[i] - t;
+    }
+}
+
+bool same_bits(Complex a, Complex b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(transform_test, transform_and_single_entries_match_the_recursion_bit_for_bit) {
+    std::mt19937_64 gen(12);
+    std::normal_distribution<double> dist;
+    for (std::size_t n = 1; n <= 4096; n *= 2) {
+        std::vector<Complex> input(n);
+        for (auto& c : input) c = {dist(gen), n % 3 == 0 ? 0.0 : dist(gen)};
+        if (n >= 8) input[3] = {inf_value, -0.0};  // infinities and signed zeros travel too
+        const auto tw = twiddles(n);
+        std::vector<Complex> expected = input, out = input;
+        reference_step(expected.data(), out.data(), n, 1, tw);
+        std::vector<Complex> actual = input;
+        fft(actual, tw);
+        for (std::size_t k = 0; k < n; ++k) {
+            EXPECT_TRUE(same_bits(actual[k], expected[k])) << "n " << n << " entry " << k;
+            if (n <= 64 || k % 97 == 0) {
+                EXPECT_TRUE(same_bits(fft_entry(input, tw, k), expected[k])) << "n " << n << " entry " << k;
+            }
+        }
     }
 }
 
@@ -65,6 +102,24 @@ TEST(transform_test, autocorrelation_matches_the_direct_sum) {
         EXPECT_EQ(ac[0], 1.0);
         for (std::size_t k = 1; k < n; ++k) EXPECT_NEAR(ac[k], c[k] / c[0], 1e-12) << "n=" << n << " lag=" << k;
         EXPECT_EQ(co_autocorr_lag2(y), ac[2]);
+    }
+}
+
+TEST(transform_test, first_zero_read_lag_by_lag_matches_the_full_autocorrelation) {
+    // Zeros at lag 1 (differenced noise), within the first few lags and far
+    // beyond them (a slow sine), a constant series (NaN at lag 0) and limits
+    // below, at and past the lags read one at a time.
+    std::vector<std::vector<double>> inputs = {noise(300, 1), std::vector<double>(50, 2.0), {1.0, 2.0}, {3.0}};
+    std::vector<double> diffs(299), sine(500), walk = noise(400, 2);
+    for (std::size_t i = 0; i < diffs.size(); ++i) diffs[i] = inputs[0][i + 1] - inputs[0][i];
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = std::sin(0.01 * static_cast<double>(i));
+    for (std::size_t i = 1; i < walk.size(); ++i) walk[i] += walk[i - 1];
+    for (const auto& y : {diffs, sine, walk}) inputs.push_back(y);
+    for (const auto& y : inputs) {
+        for (std::size_t maxtau : {std::size_t{0}, std::size_t{2}, std::size_t{4}, std::size_t{5}, y.size()}) {
+            EXPECT_EQ(co_autocorr_firstzero(y, maxtau), co_firstzero(co_autocorrs(y), maxtau))
+                << "n " << y.size() << " maxtau " << maxtau;
+        }
     }
 }
 

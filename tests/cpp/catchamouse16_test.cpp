@@ -100,9 +100,9 @@ TEST(catchamouse16_test, task_list_names_and_routines) {
     for (std::size_t i = 0; i < tasks.size(); ++i) EXPECT_EQ(tasks[i].name, names[i]);
     const auto y = noise(300, 6);
     for (bool normalize : {false, true}) {
-        common::RunMemo memo;
-        EXPECT_EQ(tasks[1].compute(y, normalize, memo), sy_slidingwindow(y, "std", "std", 5, 2, normalize));
-        EXPECT_EQ(tasks[2].compute(y, normalize, memo), sy_slidingwindow(y, "mean", "std", 5, 2, normalize));
-        EXPECT_EQ(tasks[15].compute(y, normalize, memo), ac_nl_112(y, normalize));
+        parallel::RunShared shared(y, normalize);
+        EXPECT_EQ(tasks[1].compute(y, normalize, shared), sy_slidingwindow(y, "std", "std", 5, 2, normalize));
+        EXPECT_EQ(tasks[2].compute(y, normalize, shared), sy_slidingwindow(y, "mean", "std", 5, 2, normalize));
+        EXPECT_EQ(tasks[15].compute(y, normalize, shared), ac_nl_112(y, normalize));
     }
 }

@@ -85,6 +85,54 @@ TEST(common_test, lagged_autocorrelation) {
     EXPECT_TRUE(std::isnan(c::autocorr_lag(V{1, nan_value, 3, 4}, 1)));
 }
 
+// The one-lag definition, pass by pass: means of both parts, then the cross
+// and squared deviation sums.
+double lagged_correlation(const V& y, std::size_t lag) {
+    if (y.size() <= lag) return nan_value;
+    const std::size_t m = y.size() - lag;
+    double sa = 0.0, sb = 0.0;
+    for (std::size_t i = 0; i < m; ++i) {
+        if (std::isnan(y[i]) || std::isnan(y[i + lag])) return nan_value;
+        sa += y[i];
+        sb += y[i + lag];
+    }
+    const double ma = sa / static_cast<double>(m), mb = sb / static_cast<double>(m);
+    double cov = 0.0, ssa = 0.0, ssb = 0.0;
+    for (std::size_t i = 0; i < m; ++i) {
+        cov += (y[i] - ma) * (y[i + lag] - mb);
+        ssa += (y[i] - ma) * (y[i] - ma);
+        ssb += (y[i + lag] - mb) * (y[i + lag] - mb);
+    }
+    const double den = static_cast<double>(m - 1);
+    const double d = m < 2 ? nan_value : std::sqrt(ssa / den) * std::sqrt(ssb / den);
+    if (std::isfinite(d) && std::fabs(d) < 1.4901161193847656e-8) return nan_value;
+    return (cov / den) / d;
+}
+
+TEST(common_test, many_lags_at_once_match_one_lag_at_a_time) {
+    // NaNs at the start, the end and the middle (seen only by lags above n/2),
+    // and lag counts that leave partial groups of lanes.
+    std::vector<V> inputs = {noise(100, 1), noise(9, 2), noise(2, 3), noise(41, 4)};
+    inputs[1][4] = nan_value;
+    V ends = noise(12, 5);
+    ends[0] = nan_value;
+    inputs.push_back(ends);
+    ends = noise(12, 6);
+    ends[11] = nan_value;
+    inputs.push_back(ends);
+    for (const V& y : inputs) {
+        for (std::size_t first : {1u, 2u, 5u}) {
+            V out(y.size() + 2 - std::min<std::size_t>(first, y.size()), -1.0);
+            c::autocorr_lags(y, first, out);
+            for (std::size_t k = 0; k < out.size(); ++k) {
+                const double expected = lagged_correlation(y, first + k);
+                EXPECT_TRUE(out[k] == expected || (std::isnan(out[k]) && std::isnan(expected)))
+                    << "n " << y.size() << " lag " << first + k << ": " << out[k] << " vs " << expected;
+            }
+        }
+    }
+}
+
 TEST(common_test, linear_fit) {
     const auto fit = c::linear_fit(V{0, 1, 2}, V{1, 3, 5});
     ASSERT_TRUE(fit);

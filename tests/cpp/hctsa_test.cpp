@@ -126,12 +126,12 @@ TEST(hctsa_test, shared_intermediates_give_every_member_its_own_value) {
         auto shared = std::make_shared<quorlex::parallel::HctsaShared>();
         shared->prepare(y);
         const auto tasks = quorlex::parallel::hctsa_tasks(shared);
-        quorlex::common::RunMemo memo;
+        quorlex::parallel::RunShared run(y, false);
         for (std::size_t k = 0; k < tasks.size(); ++k) {
             if (n < 2 && k < 120) continue;  // quantile members of tiny series are covered elsewhere
             // A list of its own per member: nothing is shared with any other.
             const auto alone = quorlex::parallel::hctsa_tasks();
-            expect_bits(tasks[k].compute(y, false, memo), alone[k].compute(y, false, memo), tasks[k].name);
+            expect_bits(tasks[k].compute(y, false, run), alone[k].compute(y, false, run), tasks[k].name);
         }
     }
 }

@@ -46,10 +46,10 @@ TEST(tsfeatures_test, seasonal_pacf_and_the_map_shared_by_a_task_list) {
     const auto a = noise(60, 6), b = noise(60, 7);
     for (const auto* s : {&a, &b, &a}) {
         const auto f = pacf_features(*s, 4);
-        common::RunMemo memo;
-        EXPECT_EQ(tasks[4].compute(*s, false, memo), f.x_pacf5);
-        EXPECT_EQ(tasks[6].compute(*s, false, memo), f.diff2x_pacf5);
-        EXPECT_EQ(tasks[14].compute(*s, false, memo), *f.seas_pacf);
+        parallel::RunShared shared(*s, false);
+        EXPECT_EQ(tasks[4].compute(*s, false, shared), f.x_pacf5);
+        EXPECT_EQ(tasks[6].compute(*s, false, shared), f.diff2x_pacf5);
+        EXPECT_EQ(tasks[14].compute(*s, false, shared), *f.seas_pacf);
     }
 }
 
@@ -111,6 +111,62 @@ TEST(tsfeatures_test, hurst_survives_overflowing_cumulative_sums) {
     std::vector<double> y = noise(50, 8);
     y[10] = y[11] = 1e308;
     EXPECT_EQ(hurst(y), hurst(Series(y).first(10)));
+}
+
+// The rescaled-range slope by the plain quadratic scan over every prefix.
+double hurst_by_full_scan(const std::vector<double>& y) {
+    std::vector<double> c(y.size());
+    double acc = 0.0;
+    for (std::size_t i = 0; i < y.size(); ++i) c[i] = acc += y[i];
+    std::vector<double> log_t, log_rs;
+    double s = y[0], q = y[0] * y[0];
+    for (std::size_t t = 2; t <= y.size(); ++t) {
+        s += y[t - 1];
+        q += y[t - 1] * y[t - 1];
+        const double td = static_cast<double>(t);
+        const double mean = s / td;
+        const double var = q / td - mean * mean;
+        if (var <= 0.0) continue;
+        const double a = c[t - 1] / td;
+        double lo = c[0] - a * 1.0, hi = lo;
+        for (std::size_t j = 1; j < t; ++j) {
+            const double d = c[j] - a * static_cast<double>(j + 1);
+            if (d < lo) lo = d;
+            if (d > hi) hi = d;
+        }
+        const double rs = (hi - lo) / std::sqrt(var);
+        if (rs > 0.0) {
+            log_t.push_back(std::log(td));
+            log_rs.push_back(std::log(rs));
+        }
+    }
+    const auto fit = common::linear_fit(log_t, log_rs);
+    return log_t.empty() || !fit ? nan_value : fit->slope;
+}
+
+TEST(tsfeatures_test, hurst_skipping_blocks_matches_the_full_scan) {
+    // Noise, walks, a trend with a kink, plateaus and tiny or huge scales,
+    // at lengths around the block widths 8, 64, 512 and 4096.
+    std::vector<std::vector<double>> inputs;
+    for (std::size_t n : {7u, 8u, 9u, 63u, 64u, 65u, 511u, 513u, 4095u, 4096u, 4097u, 6000u}) {
+        std::vector<double> walk = noise(n, static_cast<unsigned>(n));
+        for (std::size_t i = 1; i < n; ++i) walk[i] += walk[i - 1];
+        std::vector<double> kinked(n), plateau = noise(n, 3);
+        for (std::size_t i = 0; i < n; ++i) {
+            kinked[i] = i < n / 3 ? 0.5 * static_cast<double>(i) : -0.25 * static_cast<double>(i);
+            if (i % 97 < 40) plateau[i] = 1.0;
+        }
+        std::vector<double> tiny = noise(n, 5), huge = walk;
+        for (auto& v : tiny) v *= 1e-300;
+        for (auto& v : huge) v *= 1e300;
+        for (const auto& y : {noise(n, 1), walk, kinked, plateau, tiny, huge}) inputs.push_back(y);
+    }
+    for (const auto& y : inputs) {
+        const double expected = hurst_by_full_scan(y);
+        const double actual = hurst(y);
+        EXPECT_TRUE(actual == expected || (std::isnan(actual) && std::isnan(expected)))
+            << "n " << y.size() << ": " << actual << " vs " << expected;
+    }
 }
 
 TEST(tsfeatures_test, combined_task_list) {

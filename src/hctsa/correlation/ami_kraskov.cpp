@@ -167,7 +167,7 @@ std::vector<std::size_t> order_of(Series v) {
 }  // namespace
 
 double ami_kraskov(Series x, Series z, std::span<const double> psi) {
-    if (x.size() < k_neighbours + 1) return std::numeric_limits<double>::quiet_NaN();
+    if (x.size() < k_neighbours + 1) return common::nan;
     return estimate(x, z, order_of(x), order_of(z), psi);
 }
 
@@ -176,7 +176,7 @@ std::vector<std::size_t> value_order(Series y) { return order_of(y); }
 double ami_kraskov_lagged(Series y, std::span<const std::size_t> order, std::size_t lag,
                           std::span<const double> psi) {
     const std::size_t n = y.size() - lag;
-    if (n < k_neighbours + 1) return std::numeric_limits<double>::quiet_NaN();
+    if (n < k_neighbours + 1) return common::nan;
     // The orders of y[0 .. n) and y[lag .. lag + n) follow from the order of
     // y by dropping the indices outside each window; which of equal values
     // comes first does not matter to eps or to the counts.

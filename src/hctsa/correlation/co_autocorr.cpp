@@ -8,12 +8,11 @@
 namespace quorlex::hctsa {
 
 namespace {
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
 std::vector<double> co_autocorr(Series y) {
     const std::size_t n = y.size();
-    if (common::has_nan(y)) return {nan};
+    if (common::has_nan(y)) return {common::nan};
     if (n == 0) return {};
     const double m = common::sum(y) / static_cast<double>(n);
     // Twice the smallest power of two >= n: the circular correlation of the
@@ -43,8 +42,8 @@ std::vector<double> co_autocorr(Series y) {
 
 double autocorr_entry(const std::vector<double>& acf, std::size_t lag) {
     // [NaN] from a NaN series has no lag 0 either.
-    if (acf.size() == 1 && std::isnan(acf[0])) return nan;
-    return lag < acf.size() ? acf[lag] : nan;
+    if (acf.size() == 1 && std::isnan(acf[0])) return common::nan;
+    return lag < acf.size() ? acf[lag] : common::nan;
 }
 
 double co_autocorr_at(Series y, std::size_t lag) { return autocorr_entry(co_autocorr(y), lag); }

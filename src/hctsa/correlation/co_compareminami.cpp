@@ -79,7 +79,7 @@ namespace {
 std::pair<double, double> mode_of(const std::vector<double>& v) {
     std::map<double, std::size_t> counts;
     for (double x : v) ++counts[x];
-    double best = std::numeric_limits<double>::quiet_NaN();
+    double best = common::nan;
     std::size_t best_count = 0;
     for (const auto& [value, count] : counts) {
         if (count > best_count) {

@@ -41,7 +41,7 @@ std::vector<double> histogram_ami_edges(Series sorted, std::string_view method, 
 
 double co_histogramami(Series y, std::string_view method, std::size_t bins, std::size_t lag) {
     const std::size_t n = y.size();
-    if (!common::all_finite(y) || n < 2 || n <= lag) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(y) || n < 2 || n <= lag) return common::nan;
     const std::vector<double> edges = histogram_ami_edges(common::sorted_copy(y), method, bins);
     // y[0 .. n-lag-1] and y[lag .. n-1] are windows of one series: one
     // assignment serves both.

@@ -10,7 +10,7 @@ namespace quorlex::hctsa {
 double co_nonlinearautocorr(Series y, std::span<const std::size_t> lags, bool absolute) {
     const std::size_t n = y.size();
     const std::size_t tmax = *std::max_element(lags.begin(), lags.end());
-    if (common::has_nan(y) || n <= tmax) return std::numeric_limits<double>::quiet_NaN();
+    if (common::has_nan(y) || n <= tmax) return common::nan;
     const std::size_t m = n - tmax;
     std::vector<double> p(y.begin() + static_cast<std::ptrdiff_t>(tmax), y.end());
     for (std::size_t t : lags) {

@@ -14,8 +14,6 @@ namespace quorlex::hctsa {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
 // Positions i + 1 of the local maxima (or minima) of the curve: d[i] > 0 and
 // d[i+1] < 0 (or the reverse) for the differences d.
 std::vector<std::uint32_t> extrema(const std::vector<double>& d, bool maxima) {
@@ -39,7 +37,7 @@ std::vector<std::uint32_t> gaps(const std::vector<std::uint32_t>& at) {
 }
 
 double mode_period(const std::vector<std::uint32_t>& at) {
-    if (at.size() < 2) return nan;
+    if (at.size() < 2) return common::nan;
     return static_cast<double>(common::int_mode(gaps(at)));
 }
 
@@ -53,10 +51,10 @@ double share_of_mode_period(const std::vector<std::uint32_t>& at) {
 // Share of successive pairs on opposite sides of `level`.
 double crossings(const std::vector<double>& ami, double level) {
     const std::size_t len = ami.size();
-    if (len < 2 || std::isnan(level)) return nan;
+    if (len < 2 || std::isnan(level)) return common::nan;
     std::vector<double> s(len);
     for (std::size_t i = 0; i < len; ++i) s[i] = ami[i] - level;
-    if (common::has_nan(s)) return nan;
+    if (common::has_nan(s)) return common::nan;
     double total = 0.0;
     for (std::size_t i = 0; i + 1 < len; ++i) total += s[i] * s[i + 1] < 0.0 ? 1.0 : 0.0;
     return total / static_cast<double>(len - 1);
@@ -100,10 +98,10 @@ std::optional<std::vector<double>> ami_curve(Series y, std::size_t max_lag, std:
 
 double ami_statistic(const std::optional<std::vector<double>>& curve, std::size_t max_lag,
                      std::string_view statistic) {
-    if (!curve) return nan;
+    if (!curve) return common::nan;
     const std::vector<double>& ami = *curve;
     const std::size_t len = ami.size();
-    if (const auto k = ami_index(statistic)) return *k >= 1 && *k <= len ? ami[*k - 1] : nan;
+    if (const auto k = ami_index(statistic)) return *k >= 1 && *k <= len ? ami[*k - 1] : common::nan;
     if (statistic == "mami") return common::mean(ami);
     if (statistic == "stdami") return common::std_dev(ami);
     if (statistic == "fmmi") {
@@ -131,7 +129,7 @@ double ami_statistic(const std::optional<std::vector<double>>& curve, std::size_
     if (statistic == "pcrossq10") return crossings(ami, common::quantile(ami, 0.1));
     if (statistic == "pcrossq90") return crossings(ami, common::quantile(ami, 0.9));
     if (statistic == "amiac1") return co_autocorr_at(ami, 1);
-    return nan;
+    return common::nan;
 }
 
 double in_automutualinfostats(Series y, std::size_t max_lag, std::string_view estimator,

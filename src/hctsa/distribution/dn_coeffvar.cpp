@@ -13,11 +13,11 @@ std::optional<double> ratio(Series y) {
 }
 }  // namespace
 
-double coeff_var_1(Series y) { return ratio(y).value_or(std::numeric_limits<double>::quiet_NaN()); }
+double coeff_var_1(Series y) { return ratio(y).value_or(common::nan); }
 
 double coeff_var_2(Series y) {
     const auto r = ratio(y);
-    return r ? *r * *r : std::numeric_limits<double>::quiet_NaN();
+    return r ? *r * *r : common::nan;
 }
 
 }  // namespace quorlex::hctsa

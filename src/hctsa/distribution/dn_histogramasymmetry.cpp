@@ -42,7 +42,7 @@ Side side(const std::vector<double>& values, std::size_t n_bins, double nonzero)
 }  // namespace
 
 double dn_histogramasymmetry(Series y, std::size_t n_bins, std::string_view statistic) {
-    if (!common::all_finite(y)) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(y)) return common::nan;
     std::vector<double> pos, neg;
     std::size_t nonzero = 0;
     for (double v : y) {
@@ -60,7 +60,7 @@ double dn_histogramasymmetry(Series y, std::size_t n_bins, std::string_view stat
     if (statistic == "posMode") return p.mode;
     if (statistic == "negMode") return m.mode;
     if (statistic == "modeAsymmetry") return p.mode + m.mode;
-    return std::numeric_limits<double>::quiet_NaN();
+    return common::nan;
 }
 
 }  // namespace quorlex::hctsa

@@ -7,7 +7,7 @@
 namespace quorlex::hctsa {
 
 double dn_histogrammode(Series y, std::size_t n_bins) {
-    if (!common::all_finite(y)) return std::numeric_limits<double>::quiet_NaN();
+    if (!common::all_finite(y)) return common::nan;
     const catch22::Histogram h = catch22::histcounts(y, n_bins);
     std::uint32_t best = 0;
     double total = 0.0;

@@ -6,7 +6,7 @@
 namespace quorlex::hctsa {
 
 double dn_moments(Series y, int k) {
-    if (common::has_nan(y) || y.size() < 2) return std::numeric_limits<double>::quiet_NaN();
+    if (common::has_nan(y) || y.size() < 2) return common::nan;
     const auto n = static_cast<double>(y.size());
     const double m = common::sum(y) / n;
     double s = 0.0;

@@ -24,8 +24,7 @@ double percentile(const std::vector<double>& s, double percent) {
 }  // namespace
 
 double dn_outliertest(Series y, double p, std::string_view statistic) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    if (y.empty() || common::has_nan(y)) return nan;
+    if (y.empty() || common::has_nan(y)) return common::nan;
     const auto s = common::sorted_copy(y);
     const double lower = percentile(s, p);
     const double upper = percentile(s, 100.0 - p);
@@ -33,14 +32,14 @@ double dn_outliertest(Series y, double p, std::string_view statistic) {
     for (double v : y) {
         if (lower < v && v < upper) kept.push_back(v);
     }
-    if (kept.empty()) return nan;
+    if (kept.empty()) return common::nan;
     if (statistic == "mean") return common::sum(kept) / static_cast<double>(kept.size());
     if (statistic == "std") {
         const double whole = common::std_dev(y);
-        if (!(whole > 0.0)) return nan;
+        if (!(whole > 0.0)) return common::nan;
         return common::std_dev(kept) / whole;
     }
-    return nan;
+    return common::nan;
 }
 
 }  // namespace quorlex::hctsa

@@ -5,7 +5,7 @@
 namespace quorlex::hctsa {
 
 double dn_proportionvalues(Series y, ValueClass kind) {
-    if (y.empty()) return std::numeric_limits<double>::quiet_NaN();
+    if (y.empty()) return common::nan;
     std::size_t count = 0;
     for (double v : y) {
         const bool in = kind == ValueClass::zeros ? v == 0.0 : kind == ValueClass::positive ? v > 0.0 : v >= 0.0;

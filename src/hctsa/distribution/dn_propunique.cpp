@@ -15,7 +15,7 @@ std::size_t count_unique(Series y) {
 }
 
 double prop_unique(Series y) {
-    if (y.empty() || common::has_nan(y)) return std::numeric_limits<double>::quiet_NaN();
+    if (y.empty() || common::has_nan(y)) return common::nan;
     return static_cast<double>(count_unique(y)) / static_cast<double>(y.size());
 }
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/common.hpp"
+
 namespace quorlex::hctsa {
 
 double digamma(double x) {
@@ -24,7 +26,7 @@ double digamma(double x) {
 }
 
 std::vector<double> digamma_table(std::size_t count) {
-    std::vector<double> table(count, std::numeric_limits<double>::quiet_NaN());
+    std::vector<double> table(count, common::nan);
     for (std::size_t k = 1; k < count; ++k) table[k] = digamma(static_cast<double>(k));
     return table;
 }

@@ -1,0 +1,48 @@
+// Intermediates that several catch22 features derive from one series. A set
+// run hands its features one object that computes each intermediate at most
+// once for all of them; a single call hands none and the feature computes what
+// it needs itself.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "helpers/common.hpp"
+
+namespace quorlex::catch22 {
+
+struct Spectrum;
+
+class Shared {
+public:
+    // The z-score of the run's series.
+    virtual Series zscore() = 0;
+    // co_autocorrs of the run's series as its features prepare it (its
+    // z-score when the run normalises).
+    virtual std::span<const double> autocorrs() = 0;
+    // angular_welch_rect of the run's series as its features prepare it.
+    virtual const Spectrum& angular_welch_rect() = 0;
+
+protected:
+    ~Shared() = default;
+};
+
+// The series as a feature works on it, the z-score coming from `shared` when
+// there is one.
+inline common::Prepared prepare(Series y, bool normalize, Shared* shared) {
+    if (normalize && shared != nullptr) return common::Prepared::borrowed(shared->zscore());
+    return common::Prepared(y, normalize);
+}
+
+// co_autocorrs of a prepared series, from `shared` when there is one.
+class PreparedAutocorrs {
+public:
+    PreparedAutocorrs(const common::Prepared& y, Shared* shared);
+    std::span<const double> view() const { return view_; }
+
+private:
+    std::vector<double> own_;
+    std::span<const double> view_;
+};
+
+}  // namespace quorlex::catch22

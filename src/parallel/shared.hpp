@@ -1,0 +1,67 @@
+// What the tasks of one set run share: one typed home per feature family for
+// the intermediates several of its features derive from the run's series.
+// Each intermediate is computed once, by whichever task asks first, and then
+// read by the others; a run owns one RunShared, so nothing outlives the run.
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "catch22/shared.hpp"
+#include "catch22/sp_summaries.hpp"
+#include "helpers/common.hpp"
+#include "tsfeatures/pacf.hpp"
+
+namespace quorlex::parallel {
+
+// A value computed at most once per run. `make` must not start parallel work:
+// a thread waiting here runs nothing else. If `make` fails, the failure
+// propagates and a later call retries.
+template <class T>
+class Once {
+public:
+    template <class Make>
+    const T& get(Make make) {
+        const std::lock_guard lock(mutex_);
+        if (!ready_) {
+            value_ = make();
+            ready_ = true;
+        }
+        return value_;
+    }
+
+private:
+    std::mutex mutex_;
+    bool ready_ = false;
+    T value_{};
+};
+
+class Catch22Shared final : public catch22::Shared {
+public:
+    Catch22Shared(Series y, bool normalize) : y_(y), normalize_(normalize) {}
+    Series zscore() override;
+    std::span<const double> autocorrs() override;
+    const catch22::Spectrum& angular_welch_rect() override;
+
+private:
+    Series prepared() { return normalize_ ? zscore() : y_; }
+
+    Series y_;
+    bool normalize_;
+    Once<std::vector<double>> zscore_;
+    Once<std::vector<double>> autocorrs_;
+    Once<catch22::Spectrum> spectrum_;
+};
+
+struct TsfeaturesShared {
+    // The four partial-autocorrelation features of a run come from one map.
+    Once<tsfeatures::PacfFeatures> pacf;
+};
+
+struct RunShared {
+    RunShared(Series y, bool normalize) : catch22(y, normalize) {}
+    Catch22Shared catch22;
+    TsfeaturesShared tsfeatures;
+};
+
+}  // namespace quorlex::parallel
