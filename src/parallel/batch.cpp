@@ -163,7 +163,7 @@ Plan Plan::for_features(const std::vector<std::string>& names) {
         const auto found = places.find(name);
         if (found == places.end()) throw BadRequest("unknown feature '" + name + "'");
         const auto [segment, k] = found->second;
-        // Consecutive names of one source segment share its z-score and memo,
+        // Consecutive names of one source segment share its z-score and run intermediates,
         // as they do in the set run.
         if (segment != current) {
             if (current != nullptr) plan.add(std::move(building));
@@ -195,18 +195,18 @@ void Plan::run_one(Series y, double* out) const {
             z = common::zscore(y);
             series = z;
         }
-        common::RunMemo memo;
+        RunShared shared(series, segment.normalize);
         if (!segment.per_series) {
-            for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, memo);
+            for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, shared);
             continue;
         }
         // Intermediates bound to this series, computed by the first member
         // that needs them: the values each member computes for itself.
         const TaskList tasks = segment.per_series(std::make_shared<HctsaShared>());
         if (segment.pick.empty()) {
-            for (const FeatureTask& task : tasks) *out++ = task.compute(series, segment.normalize, memo);
+            for (const FeatureTask& task : tasks) *out++ = task.compute(series, segment.normalize, shared);
         } else {
-            for (const std::size_t k : segment.pick) *out++ = tasks[k].compute(series, segment.normalize, memo);
+            for (const std::size_t k : segment.pick) *out++ = tasks[k].compute(series, segment.normalize, shared);
         }
     }
 }

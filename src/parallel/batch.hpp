@@ -3,7 +3,7 @@
 //
 // A plan is a list of segments. Each segment is one set run as the per-series
 // set functions perform it: the same task list, on the series or on its z-score
-// (the normalising executor), with the same normalize flag and a memo of its
+// (the normalising executor), with the same normalize flag and run intermediates of its
 // own. So every value is the one the per-series run computes, bit for bit,
 // whichever thread computes it.
 #pragma once
