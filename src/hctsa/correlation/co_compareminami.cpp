@@ -1,6 +1,7 @@
 #include "hctsa/correlation/co_compareminami.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cmath>
@@ -104,37 +105,50 @@ public:
         double* const p = p_.data();
         std::uint32_t* const rows = rows_.data();
         std::uint32_t* const cols = cols_.data();
+        double* const pi = pi_.data();
+        double* const pj = pj_.data();
         const std::size_t num_bins = num_bins_;
+        std::fill(pi, pi + num_bins, 0.0);
+        std::fill(pj, pj + num_bins, 0.0);
+        // Most cells hold a small count: their shares count / total come
+        // from a table of those very divisions.
+        const double total = static_cast<double>(pairs);
+        std::array<double, 16> share;
+        for (std::size_t c = 0; c < share.size(); ++c) share[c] = static_cast<double>(c) / total;
+        // The cells come in row-major order: a row's marginal is summed in a
+        // register from 0.0 in that order and stored when the row ends.
         const std::size_t words = (num_bins * num_bins + 63) / 64;
         std::size_t m = 0;
         std::uint32_t row = 0;
         std::size_t row_start = 0;
+        double row_sum = 0.0;
         for (std::size_t w = 0; w < words; ++w) {
             for (std::uint64_t bits = occupied[w]; bits != 0; bits &= bits - 1) {
                 const std::size_t cell = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-                while (cell >= row_start + num_bins) {
-                    ++row;
-                    row_start += num_bins;
+                if (cell >= row_start + num_bins) {
+                    pi[row] = row_sum;
+                    row_sum = 0.0;
+                    do {
+                        ++row;
+                        row_start += num_bins;
+                    } while (cell >= row_start + num_bins);
                 }
-                rows[m] = row;
-                cols[m] = static_cast<std::uint32_t>(cell - row_start);
-                p[m] = static_cast<double>(counts[cell]);  // the count, divided below
+                const auto col = static_cast<std::uint32_t>(cell - row_start);
+                const std::uint32_t count = counts[cell];
                 counts[cell] = 0;
+                const double share_of_cell =
+                    count < share.size() ? share[count] : static_cast<double>(count) / total;
+                row_sum += share_of_cell;
+                pj[col] += share_of_cell;
+                rows[m] = row;
+                cols[m] = col;
+                p[m] = share_of_cell;
                 ++m;
             }
             occupied[w] = 0;
         }
         if (m == 0) return std::numeric_limits<double>::quiet_NaN();
-        const double total = static_cast<double>(pairs);
-        for (std::size_t i = 0; i < m; ++i) p[i] /= total;
-        double* const pi = pi_.data();
-        double* const pj = pj_.data();
-        std::fill(pi, pi + num_bins, 0.0);
-        std::fill(pj, pj + num_bins, 0.0);
-        for (std::size_t i = 0; i < m; ++i) {
-            pi[rows[i]] += p[i];
-            pj[cols[i]] += p[i];
-        }
+        pi[row] = row_sum;
         double ami = 0.0;
         for (std::size_t i = 0; i < m; ++i) {
             const double pij = p[i];
