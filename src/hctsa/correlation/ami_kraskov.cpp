@@ -112,8 +112,8 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
     // Summed in point order, as the definition sums.
     double s = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
-        // Search a block of cells around the point (first the 3 x 3 block
-        // around its own cell), growing it on the side nearest to the point,
+        // Search a block of cells around the point, starting from its own
+        // cell and growing the block on the side nearest to the point,
         // until every point outside the block is at least the fourth-smallest
         // distance found away in x or in z (the bounds are fl differences
         // with the strips' extreme values, so they never exceed the fl
