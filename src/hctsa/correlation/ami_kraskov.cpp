@@ -126,14 +126,27 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
         const double zj = z[j];
         const std::size_t cx = strip(rank_x[j]);
         const std::size_t cz = strip(rank_z[j]);
+        // The first block is the point's cell with, on either axis, the
+        // neighbouring strip on the side of the nearer strip edge: where the
+        // growth below most often goes first.
         std::size_t x0 = cx, x1 = cx, z0 = cz, z1 = cz;
+        if (xj - strip_min_x[cx] < strip_max_x[cx] - xj) {
+            x0 -= cx > 0 ? 1 : 0;
+        } else {
+            x1 += cx + 1 < g ? 1 : 0;
+        }
+        if (zj - strip_min_z[cz] < strip_max_z[cz] - zj) {
+            z0 -= cz > 0 ? 1 : 0;
+        } else {
+            z1 += cz + 1 < g ? 1 : 0;
+        }
         Smallest best;
         const auto search = [&](std::size_t ax, std::size_t az0, std::size_t az1) {
             const Point* p = cell_points.data() + start[ax * g + az0];
             const Point* const end = cell_points.data() + start[ax * g + az1 + 1];
             for (; p != end; ++p) best.offer(std::max(std::fabs(xj - p->x), std::fabs(zj - p->z)));
         };
-        search(cx, cz, cz);
+        for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0, z1);
         while (true) {
             const double left = x0 > 0 ? xj - strip_max_x[x0 - 1] : inf;
             const double right = x1 + 1 < g ? strip_min_x[x1 + 1] - xj : inf;
