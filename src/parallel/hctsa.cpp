@@ -1,5 +1,6 @@
 #include "parallel/hctsa.hpp"
 
+#include <limits>
 #include <utility>
 
 #include "hctsa/correlation/co_autocorr.hpp"
@@ -99,6 +100,10 @@ const std::vector<double>& HctsaShared::acf(Series y) {
     return get(y, acf_, [y] { return hctsa::co_autocorr(y); });
 }
 
+const std::vector<double>& HctsaShared::sorted(Series y) {
+    return get(y, sorted_, [y] { return common::sorted_copy(y); });
+}
+
 const std::optional<std::vector<double>>& HctsaShared::curve(Series y, Curve which) {
     return get(y, curves_[static_cast<std::size_t>(which)], [y, which] {
         const std::vector<double> input = curve_input(y, which);
@@ -170,6 +175,7 @@ void HctsaShared::prepare(Series y) {
         slot.ready = true;
     };
     store(acf_, std::move(acf_value));
+    store(sorted_, common::sorted_copy(y));
     for (std::size_t c = 0; c < n_curves; ++c) {
         store(curves_[c], valid[c] ? std::optional<std::vector<double>>(std::move(entries[c])) : std::nullopt);
     }
@@ -178,7 +184,7 @@ void HctsaShared::prepare(Series y) {
 
 namespace {
 
-void add_distribution(TaskList& t) {
+void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     const std::pair<const char*, const char*> means[] = {
         {"mean", "arithmetic"}, {"harmonic_mean", "harmonic"}, {"median", "median"},
         {"midhinge", "midhinge"}, {"rms", "rms"}};
@@ -229,8 +235,12 @@ void add_distribution(TaskList& t) {
         t.push_back(task(std::string("DN_pleft_") + suffix, [th](Series y) { return hctsa::dn_pleft(y, th); }));
     }
     for (int q : {1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99}) {
-        t.push_back(task("quantile_" + std::to_string(q),
-                         [q](Series y) { return common::quantile(y, static_cast<double>(q) / 100.0); }));
+        // common::quantile: NaN for a series holding NaN, else quantile_sorted
+        // of the sorted copy, here the one the run shares.
+        t.push_back(task("quantile_" + std::to_string(q), [shared, q](Series y) {
+            return common::has_nan(y) ? common::nan
+                                      : common::quantile_sorted(shared->sorted(y), static_cast<double>(q) / 100.0);
+        }));
     }
     const std::pair<const char*, hctsa::ValueClass> classes[] = {{"zeros", hctsa::ValueClass::zeros},
                                                                  {"positive", hctsa::ValueClass::positive},
@@ -295,7 +305,9 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
             for (std::size_t lag = 1; lag <= 5; ++lag) {
                 t.push_back(task(std::string("CO_HistogramAMI_") + method + "_" + std::to_string(bins) + "bin_ami" +
                                      std::to_string(lag),
-                                 [method, bins, lag](Series y) { return hctsa::co_histogramami(y, method, bins, lag); }));
+                                 [shared, method, bins, lag](Series y) {
+                                     return hctsa::co_histogramami(y, shared->sorted(y), method, bins, lag);
+                                 }));
             }
         }
     }
@@ -335,7 +347,7 @@ TaskList hctsa_tasks(std::shared_ptr<HctsaShared> shared) {
     if (!shared) shared = std::make_shared<HctsaShared>();
     TaskList t;
     t.reserve(512);
-    add_distribution(t);
+    add_distribution(t, shared);
     add_correlation(t, shared);
     return t;
 }

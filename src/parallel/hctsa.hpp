@@ -16,8 +16,8 @@
 
 namespace quorlex::parallel {
 
-// What several members of one hctsa run derive from the run's series: the
-// autocorrelation function, the four automutual-information curves and the
+// What several members of one hctsa run derive from the run's series: its
+// sorted copy, the autocorrelation function, the four automutual-information curves and the
 // four first-minimum records. Each is computed once (by prepare(), or else by
 // the first member that asks) and then read by every member, which gives the
 // values each member would compute for itself: the same routines on the same
@@ -32,6 +32,8 @@ public:
     void prepare(Series y);
 
     const std::vector<double>& acf(Series y);
+    // The series sorted ascending.
+    const std::vector<double>& sorted(Series y);
     const std::optional<std::vector<double>>& curve(Series y, Curve which);
     const hctsa::MinAmiRecord& min_ami(Series y, Method which);
 
@@ -52,6 +54,7 @@ private:
     bool bound_ = false;
 
     Slot<std::vector<double>> acf_;
+    Slot<std::vector<double>> sorted_;
     std::array<Slot<std::optional<std::vector<double>>>, static_cast<std::size_t>(Curve::count)> curves_;
     std::array<Slot<hctsa::MinAmiRecord>, static_cast<std::size_t>(Method::count)> min_ami_;
 };

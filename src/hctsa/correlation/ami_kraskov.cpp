@@ -14,23 +14,30 @@ namespace {
 constexpr std::size_t k_neighbours = 4;
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-// The k smallest distances seen so far, ascending; +infinity fills the rest.
+// The `kept` smallest distances seen so far, ascending; +infinity fills the
+// rest. The search below offers each point's distance to itself (0) as well,
+// so it keeps k + 1: the (k + 1)-th smallest with the point itself is the
+// k-th smallest without it, since removing one 0 from the front of an
+// ascending list moves every later entry up by one.
+constexpr std::size_t kept = k_neighbours + 1;
 class Smallest {
 public:
     Smallest() { d_.fill(inf); }
-    double kth() const { return d_[k_neighbours - 1]; }
+    double last() const { return d_[kept - 1]; }
+    // Each step keeps the smaller of the entry and the carried value and
+    // carries the larger on: min and max return one of their (non-NaN)
+    // operands, so the list holds exactly the smallest values offered, and
+    // no branch depends on the data.
     void offer(double d) {
-        if (!(d < kth())) return;
-        std::size_t i = k_neighbours - 1;
-        while (i > 0 && d_[i - 1] > d) {
-            d_[i] = d_[i - 1];
-            --i;
+        for (double& e : d_) {
+            const double lo = std::min(e, d);
+            d = std::max(e, d);
+            e = lo;
         }
-        d_[i] = d;
     }
 
 private:
-    std::array<double, k_neighbours> d_;
+    std::array<double, kept> d_;
 };
 
 // The number of leading entries of p[0 .. len) for which `pred` holds, when
@@ -48,16 +55,16 @@ std::size_t leading(const double* p, std::size_t len, Pred pred) {
     return static_cast<std::size_t>(base - p) + (pred(*base) ? 1 : 0);
 }
 
-// How many of sorted[0 .. at) (all <= c) or of sorted(at .. end) (all >= c)
-// satisfy |v - c| < eps. fl(v - c) is monotone in v and fl(c - v) = -fl(v - c),
-// so on each side the predicate holds on one run next to `at`, found by a
-// binary search with the exact predicate.
-std::size_t count_below(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
-    return at - leading(sorted.data(), at, [c, eps](double v) { return !(std::fabs(c - v) < eps); });
-}
-
-std::size_t count_above(const std::vector<double>& sorted, std::size_t at, double c, double eps) {
-    return leading(sorted.data() + at + 1, sorted.size() - at - 1, [c, eps](double v) { return std::fabs(c - v) < eps; });
+// How many of sorted[from .. at) (all <= c) and of sorted(at .. to) (all >=
+// c) satisfy |c - v| < eps, when no entry outside [from, to) does. fl(c - v)
+// is monotone in v, so on each side the predicate holds on one run next to
+// `at`, found by a binary search with the exact predicate.
+std::size_t count_within(const double* sorted, std::size_t from, std::size_t at, std::size_t to, double c,
+                         double eps) {
+    const std::size_t below =
+        at - from - leading(sorted + from, at - from, [c, eps](double v) { return !(std::fabs(c - v) < eps); });
+    const std::size_t above = leading(sorted + at + 1, to - at - 1, [c, eps](double v) { return std::fabs(c - v) < eps; });
+    return below + above;
 }
 
 // The estimator for points (x[j], z[j]) given their orders by x and by z.
@@ -79,9 +86,11 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
     const std::size_t g = std::max<std::size_t>(1, static_cast<std::size_t>(std::sqrt(static_cast<double>(n) / 2.0)));
     const auto strip = [n, g](std::size_t rank) { return rank * g / n; };
     std::vector<double> strip_max_x(g), strip_min_x(g), strip_max_z(g), strip_min_z(g);
+    std::vector<std::size_t> strip_start(g + 1, n);  // first rank of each strip (every strip holds one)
     for (std::size_t r = 0; r < n; ++r) {
         const std::size_t c = strip(r);
         if (r == 0 || strip(r - 1) != c) {
+            strip_start[c] = r;
             strip_min_x[c] = xs[r];
             strip_min_z[c] = zs[r];
         }
@@ -91,67 +100,82 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
     std::vector<std::size_t> start(g * g + 1, 0);
     for (std::size_t j = 0; j < n; ++j) ++start[strip(rank_x[j]) * g + strip(rank_z[j]) + 1];
     for (std::size_t c = 0; c < g * g; ++c) start[c + 1] += start[c];
-    std::vector<double> cell_x(n), cell_z(n);
-    std::vector<std::size_t> cell_id(n);
+    struct Point {
+        double x, z;
+    };
+    std::vector<Point> cell_points(n);
     {
         std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-        for (std::size_t j = 0; j < n; ++j) {
-            const std::size_t at = fill[strip(rank_x[j]) * g + strip(rank_z[j])]++;
-            cell_x[at] = x[j];
-            cell_z[at] = z[j];
-            cell_id[at] = j;
-        }
+        for (std::size_t j = 0; j < n; ++j) cell_points[fill[strip(rank_x[j]) * g + strip(rank_z[j])]++] = {x[j], z[j]};
     }
 
     // Summed in point order, as the definition sums.
     double s = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
-        // Search a block of cells around the point, growing it on the side
-        // nearest to the point, until every point outside the block is at
-        // least the fourth-smallest distance found away in x or in z (the
-        // bounds are fl differences with the strips' extreme values, so they
-        // never exceed the fl differences of any point beyond). The four
-        // smallest distances, offered as the literal
-        // max(|x_j - x_m|, |z_j - z_m|), are then those of all points, and
-        // eps is exactly the value that sorting the whole row would give.
+        // Search a block of cells around the point, starting from its own
+        // cell and growing the block on the side nearest to the point,
+        // until every point outside the block is at least the fourth-smallest
+        // distance found away in x or in z (the bounds are fl differences
+        // with the strips' extreme values, so they never exceed the fl
+        // differences of any point beyond). The smallest distances, offered
+        // as the literal max(|x_j - x_m|, |z_j - z_m|), are then those of all
+        // points, and eps is exactly the value that sorting the whole row
+        // would give. The cells of one x strip lie next to each other, so a
+        // run of them in z is one stretch of cell_points.
+        const double xj = x[j];
+        const double zj = z[j];
         const std::size_t cx = strip(rank_x[j]);
         const std::size_t cz = strip(rank_z[j]);
+        // The first block is the point's cell with, on either axis, the
+        // neighbouring strip on the side of the nearer strip edge: where the
+        // growth below most often goes first.
         std::size_t x0 = cx, x1 = cx, z0 = cz, z1 = cz;
+        if (xj - strip_min_x[cx] < strip_max_x[cx] - xj) {
+            x0 -= cx > 0 ? 1 : 0;
+        } else {
+            x1 += cx + 1 < g ? 1 : 0;
+        }
+        if (zj - strip_min_z[cz] < strip_max_z[cz] - zj) {
+            z0 -= cz > 0 ? 1 : 0;
+        } else {
+            z1 += cz + 1 < g ? 1 : 0;
+        }
         Smallest best;
-        const auto search = [&](std::size_t ax, std::size_t az) {
-            const std::size_t cell = ax * g + az;
-            for (std::size_t at = start[cell]; at < start[cell + 1]; ++at) {
-                if (cell_id[at] == j) continue;
-                best.offer(std::max(std::fabs(x[j] - cell_x[at]), std::fabs(z[j] - cell_z[at])));
-            }
+        const auto search = [&](std::size_t ax, std::size_t az0, std::size_t az1) {
+            const Point* p = cell_points.data() + start[ax * g + az0];
+            const Point* const end = cell_points.data() + start[ax * g + az1 + 1];
+            for (; p != end; ++p) best.offer(std::max(std::fabs(xj - p->x), std::fabs(zj - p->z)));
         };
-        search(cx, cz);
+        for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0, z1);
         while (true) {
-            const double left = x0 > 0 ? x[j] - strip_max_x[x0 - 1] : inf;
-            const double right = x1 + 1 < g ? strip_min_x[x1 + 1] - x[j] : inf;
-            const double down = z0 > 0 ? z[j] - strip_max_z[z0 - 1] : inf;
-            const double up = z1 + 1 < g ? strip_min_z[z1 + 1] - z[j] : inf;
+            const double left = x0 > 0 ? xj - strip_max_x[x0 - 1] : inf;
+            const double right = x1 + 1 < g ? strip_min_x[x1 + 1] - xj : inf;
+            const double down = z0 > 0 ? zj - strip_max_z[z0 - 1] : inf;
+            const double up = z1 + 1 < g ? strip_min_z[z1 + 1] - zj : inf;
             const double nearest = std::min(std::min(left, right), std::min(down, up));
-            if (!(nearest < best.kth())) break;
+            if (!(nearest < best.last())) break;
             if (nearest == left) {
                 --x0;
-                for (std::size_t az = z0; az <= z1; ++az) search(x0, az);
+                search(x0, z0, z1);
             } else if (nearest == right) {
                 ++x1;
-                for (std::size_t az = z0; az <= z1; ++az) search(x1, az);
+                search(x1, z0, z1);
             } else if (nearest == down) {
                 --z0;
-                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0);
+                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0, z0);
             } else {
                 ++z1;
-                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z1);
+                for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z1, z1);
             }
         }
-        const double eps = best.kth();
+        const double eps = best.last();
         const std::size_t rx = rank_x[j];
         const std::size_t rz = rank_z[j];
-        const std::size_t nx = count_below(xs, rx, x[j], eps) + count_above(xs, rx, x[j], eps);
-        const std::size_t nz = count_below(zs, rz, z[j], eps) + count_above(zs, rz, z[j], eps);
+        // The search stopped with every strip outside [x0, x1] at least eps
+        // away in x and every strip outside [z0, z1] at least eps away in z,
+        // so the neighbours within eps lie in those strips' ranks.
+        const std::size_t nx = count_within(xs.data(), strip_start[x0], rx, strip_start[x1 + 1], x[j], eps);
+        const std::size_t nz = count_within(zs.data(), strip_start[z0], rz, strip_start[z1 + 1], z[j], eps);
         s += psi[nx + 1] + psi[nz + 1];
     }
     return psi[k_neighbours] - s / static_cast<double>(n) + psi[n];

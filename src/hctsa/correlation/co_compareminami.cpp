@@ -1,6 +1,9 @@
 #include "hctsa/correlation/co_compareminami.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -46,6 +49,124 @@ std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Ser
     return bins;
 }
 
+// The automutual information of the joint histogram of (b[t], b[t + lag]),
+// for one assignment of bins and many lags, with the value of
+// catch22::JointHistogram::ami.
+//
+// When no value falls outside the edges (no bin 0, the usual case) every
+// pair counts, the total is n - lag, and the published cell rule reduces to
+// cell (b2 - 1) * num_bins + (b1 - 1) (the pair b1 = b2 = 1 lands in cell 0
+// either way): a cell index is then one addition of two per-value terms
+// prepared once for all lags. The occupied cells are listed in row-major
+// order as there, and each p = count / total is added to its row and column
+// marginals in that same order and each term of the information in that same
+// order, so every sum is formed exactly as in JointHistogram::ami. With some
+// bin 0 the general routine is used.
+class LaggedAmi {
+public:
+    void assign(std::span<const std::uint32_t> bins, std::uint32_t n_edges) {
+        bins_ = bins;
+        n_edges_ = n_edges;
+        num_bins_ = n_edges - 1;
+        general_ = std::find(bins.begin(), bins.end(), 0u) != bins.end();
+        if (general_) return;
+        col_.resize(bins.size());
+        row_.resize(bins.size());
+        for (std::size_t k = 0; k < bins.size(); ++k) {
+            col_[k] = bins[k] - 1;
+            row_[k] = (bins[k] - 1) * num_bins_;
+        }
+        const std::size_t n_cells = std::size_t{num_bins_} * num_bins_;
+        if (counts_.size() < n_cells) {
+            counts_.resize(n_cells, 0);
+            occupied_.resize((n_cells + 63) / 64, 0);
+        }
+        pi_.resize(num_bins_);
+        pj_.resize(num_bins_);
+    }
+
+    double at(std::size_t lag) {
+        if (general_) return general_table_.ami(bins_, n_edges_, lag);
+        const std::size_t pairs = bins_.size() - lag;
+        // counts and occupied are all zero between calls: each call clears
+        // what it used. Local pointers keep the loops free of reloads.
+        std::uint32_t* const counts = counts_.data();
+        std::uint64_t* const occupied = occupied_.data();
+        const std::uint32_t* const row_term = row_.data() + lag;
+        const std::uint32_t* const col_term = col_.data();
+        for (std::size_t k = 0; k < pairs; ++k) {
+            const std::uint32_t cell = row_term[k] + col_term[k];
+            ++counts[cell];
+            occupied[cell / 64] |= std::uint64_t{1} << (cell % 64);
+        }
+        p_.resize(pairs);
+        rows_.resize(pairs);
+        cols_.resize(pairs);
+        double* const p = p_.data();
+        std::uint32_t* const rows = rows_.data();
+        std::uint32_t* const cols = cols_.data();
+        double* const pi = pi_.data();
+        double* const pj = pj_.data();
+        const std::size_t num_bins = num_bins_;
+        std::fill(pi, pi + num_bins, 0.0);
+        std::fill(pj, pj + num_bins, 0.0);
+        // Most cells hold a small count: their shares count / total come
+        // from a table of those very divisions.
+        const double total = static_cast<double>(pairs);
+        std::array<double, 16> share;
+        for (std::size_t c = 0; c < share.size(); ++c) share[c] = static_cast<double>(c) / total;
+        // The cells come in row-major order: a row's marginal is summed in a
+        // register from 0.0 in that order and stored when the row ends.
+        const std::size_t words = (num_bins * num_bins + 63) / 64;
+        std::size_t m = 0;
+        std::uint32_t row = 0;
+        std::size_t row_start = 0;
+        double row_sum = 0.0;
+        for (std::size_t w = 0; w < words; ++w) {
+            for (std::uint64_t bits = occupied[w]; bits != 0; bits &= bits - 1) {
+                const std::size_t cell = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                if (cell >= row_start + num_bins) {
+                    pi[row] = row_sum;
+                    row_sum = 0.0;
+                    do {
+                        ++row;
+                        row_start += num_bins;
+                    } while (cell >= row_start + num_bins);
+                }
+                const auto col = static_cast<std::uint32_t>(cell - row_start);
+                const std::uint32_t count = counts[cell];
+                counts[cell] = 0;
+                const double share_of_cell =
+                    count < share.size() ? share[count] : static_cast<double>(count) / total;
+                row_sum += share_of_cell;
+                pj[col] += share_of_cell;
+                rows[m] = row;
+                cols[m] = col;
+                p[m] = share_of_cell;
+                ++m;
+            }
+            occupied[w] = 0;
+        }
+        if (m == 0) return common::nan;
+        pi[row] = row_sum;
+        double ami = 0.0;
+        for (std::size_t i = 0; i < m; ++i) {
+            const double pij = p[i];
+            if (pij > 0) ami += pij * std::log(pij / (pj[cols[i]] * pi[rows[i]]));
+        }
+        return ami;
+    }
+
+private:
+    std::span<const std::uint32_t> bins_;
+    std::uint32_t n_edges_ = 0, num_bins_ = 0;
+    bool general_ = false;
+    catch22::JointHistogram general_table_;
+    std::vector<std::uint32_t> col_, row_, counts_, rows_, cols_;
+    std::vector<std::uint64_t> occupied_;
+    std::vector<double> p_, pi_, pj_;
+};
+
 }  // namespace
 
 // The edges and the bin of every value do not depend on the lag, so they are
@@ -59,8 +180,10 @@ double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view 
     const auto assigned = assign_bins(y, sorted, edges);
     const auto n_edges = static_cast<std::uint32_t>(edges.size());
     // Scratch kept per thread between calls; it never carries a value over.
-    thread_local catch22::JointHistogram table;
-    const auto ami = [&](std::size_t lag) { return table.ami(assigned, n_edges, lag); };
+    thread_local LaggedAmi scratch;
+    LaggedAmi& table = scratch;  // one look-up of the thread's copy
+    table.assign(assigned, n_edges);
+    const auto ami = [&](std::size_t lag) { return table.at(lag); };
     double before = ami(0);
     double current = ami(1);
     for (std::size_t j = 2; j <= last; ++j) {

@@ -39,14 +39,19 @@ std::vector<double> histogram_ami_edges(Series sorted, std::string_view method, 
     return edges;
 }
 
-double co_histogramami(Series y, std::string_view method, std::size_t bins, std::size_t lag) {
+double co_histogramami(Series y, Series sorted, std::string_view method, std::size_t bins, std::size_t lag) {
     const std::size_t n = y.size();
     if (!common::all_finite(y) || n < 2 || n <= lag) return common::nan;
-    const std::vector<double> edges = histogram_ami_edges(common::sorted_copy(y), method, bins);
+    const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
     // y[0 .. n-lag-1] and y[lag .. n-1] are windows of one series: one
     // assignment serves both.
     return catch22::joint_histogram_ami(catch22::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
                                         lag);
+}
+
+double co_histogramami(Series y, std::string_view method, std::size_t bins, std::size_t lag) {
+    if (!common::all_finite(y) || y.size() < 2 || y.size() <= lag) return common::nan;
+    return co_histogramami(y, common::sorted_copy(y), method, bins, lag);
 }
 
 }  // namespace quorlex::hctsa

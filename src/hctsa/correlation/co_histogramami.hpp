@@ -22,4 +22,8 @@ std::vector<double> histogram_ami_edges(Series sorted, std::string_view method, 
 // nothing.
 double co_histogramami(Series y, std::string_view method, std::size_t bins, std::size_t lag);
 
+// The same with `sorted`, the series sorted ascending, given by a caller that
+// asks for many settings of one series.
+double co_histogramami(Series y, Series sorted, std::string_view method, std::size_t bins, std::size_t lag);
+
 }  // namespace quorlex::hctsa
