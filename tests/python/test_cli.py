@@ -1,8 +1,6 @@
 """quorlex-extract: layouts and formats, chunking, and refusals that leave nothing behind."""
 
-import csv
 import os
-import pathlib
 import shutil
 import subprocess
 import sys
@@ -15,36 +13,25 @@ pytest.importorskip("pyarrow")
 pytest.importorskip("tqdm")
 
 import quorlex_batch as qb  # noqa: E402
+from conftest import SERIES_CSV, bits, bundled  # noqa: E402
 from quorlex_batch import cli  # noqa: E402
 
-SERIES_CSV = pathlib.Path(__file__).parents[2] / "examples" / "data" / "series.csv"
 FEATURES = "catch24"
-
-
-def bundled():
-    with open(SERIES_CSV, newline="") as handle:
-        return [(row[0], np.array([float(v) for v in row[1:]])) for row in csv.reader(handle) if row]
 
 
 def long_frame(count=8, length=90):
     """Long rows of the bundled series (shortened), time descending so that the
     sort column matters, each id's rows together."""
-    parts = []
-    for name, values in bundled()[:count]:
-        y = values[:length]
-        parts.append(pd.DataFrame({"id": name, "time": np.arange(len(y))[::-1], "value": y[::-1],
-                                   "doubled": 2 * y[::-1]}))
+    parts = [pd.DataFrame({"id": name, "time": np.arange(len(y))[::-1], "value": y[::-1], "doubled": 2 * y[::-1]})
+             for name, y in ((name, values[:length]) for name, values in bundled()[:count])]
     return pd.concat(parts, ignore_index=True)
-
-
-def bits(frame):
-    return frame.to_numpy(dtype=np.float64).view(np.int64)
 
 
 def read(path):
     if str(path).endswith(".csv"):
         return pd.read_csv(path, index_col=0)
-    return pd.read_parquet(path).set_index(pd.read_parquet(path).columns[0])
+    table = pd.read_parquet(path)
+    return table.set_index(table.columns[0])
 
 
 def run(capsys, *argv):
@@ -73,16 +60,12 @@ def test_wide_chunks_header_ids_and_missing_cells(tmp_path, capsys, monkeypatch)
     monkeypatch.setattr(cli, "WIDE_ROWS", 2)
     rng = np.random.default_rng(3)
     rows = [rng.normal(size=40 + 3 * i) for i in range(5)]
-    source = tmp_path / "wide.csv"
-    with open(source, "w", newline="") as handle:
-        writer = csv.writer(handle)
-        writer.writerow(["name", "group"] + [f"t{i}" for i in range(60)])
-        for i, y in enumerate(rows):
-            cells = [repr(float(v)) for v in y]
-            cells[5] = ""  # a missing value
-            writer.writerow([f"s{i}", "ab"[i % 2]] + cells)
     for y in rows:
-        y[5] = np.nan
+        y[5] = np.nan  # an empty cell
+    source = tmp_path / "wide.csv"
+    source.write_text(",".join(["name", "group"] + [f"t{i}" for i in range(60)]) + "\n" + "".join(
+        ",".join([f"s{i}", "ab"[i % 2]] + ["" if np.isnan(v) else repr(float(v)) for v in y]) + "\n"
+        for i, y in enumerate(rows)))
     out = tmp_path / "out.parquet"
     code, _ = run(capsys, source, "-o", out, "--id", "name", "--features", "catchamouse16,crossing_points",
                   "--plot", tmp_path / "p.png", "--label", "group", "--quiet")
