@@ -14,19 +14,16 @@ import numpy as np
 import pytest
 
 import quorlex as q
+from conftest import bits, bundled
 
 qb = pytest.importorskip("quorlex_batch")
 pd = pytest.importorskip("pandas")
-
-DATA = Path(__file__).resolve().parents[2] / "examples" / "data" / "series.csv"
-
 
 def real_series():
     """Windows of the bundled NOAA and BLS series at several lengths, labelled
     by source, plus degenerate series the sets must pass through."""
     series, labels = [], []
-    for label, line in enumerate(DATA.read_text().splitlines()):
-        values = np.array([float(v) for v in line.split(",")[1:]])
+    for label, (_, values) in enumerate(bundled()):
         for length in (24, 150):
             for start in range(0, min(len(values), 600) - length + 1, 150):
                 series.append(values[start:start + length])
@@ -42,21 +39,13 @@ FEW = ([i for i, y in enumerate(SERIES[:-4]) if len(y) != 150][::2] + [i for i, 
        + list(range(len(SERIES) - 4, len(SERIES))))
 
 
-def bits(a):
-    return np.asarray(a, dtype=np.float64).view(np.int64)
-
-
-def per_series(function, *args, **kwargs):
+def per_series(function, *args, few=False, **kwargs):
     """Row per series; None where the per-series run fails internally (or
     where the set is only checked on FEW series)."""
     rows = []
-    few = kwargs.pop("few", False)
     for i, y in enumerate(SERIES):
-        if few and i not in FEW:
-            rows.append(None)
-            continue
         try:
-            rows.append(function(y, *args, **kwargs).values)
+            rows.append(None if few and i not in FEW else function(y, *args, **kwargs).values)
         except BaseException as failure:
             if type(failure).__name__ != "PanicException":
                 raise
@@ -271,7 +260,7 @@ def test_ctrl_c_stops_a_long_run_and_other_threads_run_meanwhile():
 
 
 def test_scikit_learn_pipeline_classifies_real_series():
-    sklearn = pytest.importorskip("sklearn")
+    pytest.importorskip("sklearn")
     from sklearn.base import clone
     from sklearn.ensemble import RandomForestClassifier
     from sklearn.impute import SimpleImputer
@@ -289,7 +278,6 @@ def test_scikit_learn_pipeline_classifies_real_series():
     assert list(fitted.get_feature_names_out())[-1] == "seas_pacf"
     frame = qb.FeatureTransformer(["entropy"]).set_output(transform="pandas").fit_transform(X[:3])
     assert list(frame.columns) == ["entropy"]
-    del sklearn
 
 
 def test_stubs_match_the_module(tmp_path):
