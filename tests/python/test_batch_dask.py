@@ -17,9 +17,9 @@ FEATURES = "catch24"
 def long_frame(length=300):
     """The bundled series in long format, rows shuffled so that every series
     straddles partitions, a kind column, and a tie in the sort column."""
-    frame = pd.concat([pd.DataFrame({"id": name, "time": np.arange(len(y[:length])), "value": y[:length],
-                                     "kind": np.where(np.arange(len(y[:length])) % 3 == 0, "x", "y")})
-                       for name, y in bundled()], ignore_index=True)
+    frame = pd.concat([pd.DataFrame({"id": name, "time": np.arange(len(y)), "value": y,
+                                     "kind": np.where(np.arange(len(y)) % 3 == 0, "x", "y")})
+                       for name, y in ((name, values[:length]) for name, values in bundled())], ignore_index=True)
     frame.loc[1, "time"] = 0  # ties keep input order
     return frame.sample(frac=1.0, random_state=7).reset_index(drop=True)
 
