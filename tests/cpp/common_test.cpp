@@ -14,19 +14,10 @@ TEST(common_test, zscore_shapes) {
     expect_same(c::zscore(V{2, 2}), {nan_value, nan_value});
 }
 
-TEST(common_test, means_by_type) {
-    EXPECT_EQ(c::mean(V{1, 2, 4}, c::MeanType::harmonic), 3 / 1.75);
-    EXPECT_DOUBLE_EQ(c::mean(V{1, 2, 4}, c::MeanType::geometric), 2.0);
-    EXPECT_TRUE(std::isnan(c::mean(V{}, c::MeanType::geometric)));
-    EXPECT_TRUE(std::isnan(c::mean(V{1, -2, 4}, c::MeanType::geometric)));
-    EXPECT_EQ(c::mean(V{1, 0, 4}, c::MeanType::geometric), 0.0);
-    // A product of these would overflow; the mean of the logarithms does not.
-    EXPECT_NEAR(c::mean(std::vector<double>(2000, 1e200), c::MeanType::geometric) / 1e200, 1.0, 1e-10);
+// Each mean type's worked values and the geometric mean's overflow guard are
+// checked through the dn_*_mean functions of the module.
+TEST(common_test, mean_names) {
     EXPECT_TRUE(std::isnan(c::mean(V{})));
-    EXPECT_EQ(c::mean(V{1, 2, 3, 4, 100}, c::MeanType::iqm), 3.0);
-    EXPECT_EQ(c::mean(V{1, 2, 3, 4}, c::MeanType::midhinge), (1.5 + 3.5) * 0.5);
-    EXPECT_EQ(c::mean(V{3, 4}, c::MeanType::rms), std::sqrt(12.5));
-    EXPECT_TRUE(std::isnan(c::mean(V{1, nan_value}, c::MeanType::geometric)));
     EXPECT_EQ(c::mean_type("unknown"), c::MeanType::arithmetic);
     EXPECT_EQ(c::mean_type("harmonic"), c::MeanType::harmonic);
     EXPECT_EQ(c::mean_type("harmonicxx"), c::MeanType::arithmetic);  // ten characters

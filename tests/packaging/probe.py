@@ -20,9 +20,9 @@ def batch_engine():
     """quorlex_batch._engine without the package's numpy-based front ends."""
     package = pathlib.Path(importlib.util.find_spec("quorlex_batch").submodule_search_locations[0])
     (path,) = package.glob("_engine.*so")
-    spec = importlib.util.spec_from_file_location("quorlex_batch._engine", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("quorlex_batch._engine", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 SERIES = ["seattle_daily_precipitation_2012_2015", "seattle_daily_temp_max_2012_2015",

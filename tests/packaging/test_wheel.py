@@ -169,22 +169,17 @@ def test_fresh_install_runs_without_system_libraries(version, tmp_path, wheel_pa
     assert result["values"] == developer_values["values"]
 
 
-@pytest.mark.parametrize(("setting", "message"), [
-    ({"define": "CMAKE_DISABLE_FIND_PACKAGE_GSL=ON"}, "GSL not found: install the Debian package libgsl-dev"),
-    ({"define": "CMAKE_DISABLE_FIND_PACKAGE_TBB=ON"}, "oneTBB not found: install the Debian package libtbb-dev"),
-    ({"env": "PKG_CONFIG_LIBDIR=/nonexistent"}, "FFTW 3 not found: install the Debian package libfftw3-dev"),
-    ({"define": "CMAKE_DISABLE_FIND_PACKAGE_GTest=ON"}, "GoogleTest not found: install the Debian package libgtest-dev"),
+@pytest.mark.parametrize(("define", "env", "message"), [
+    ("CMAKE_DISABLE_FIND_PACKAGE_GSL=ON", {}, "GSL not found: install the Debian package libgsl-dev"),
+    ("CMAKE_DISABLE_FIND_PACKAGE_TBB=ON", {}, "oneTBB not found: install the Debian package libtbb-dev"),
+    (None, {"PKG_CONFIG_LIBDIR": "/nonexistent"}, "FFTW 3 not found: install the Debian package libfftw3-dev"),
+    ("CMAKE_DISABLE_FIND_PACKAGE_GTest=ON", {}, "GoogleTest not found: install the Debian package libgtest-dev"),
 ])
-def test_missing_dependency_names_its_debian_package(setting, message, tmp_path):
+def test_missing_dependency_names_its_debian_package(define, env, message, tmp_path):
     bin_dir = pathlib.Path(sys.executable).parent
-    env = dict(os.environ, PATH=f"{bin_dir}{os.pathsep}{os.environ['PATH']}")
-    if "env" in setting:
-        key, value = setting["env"].split("=", 1)
-        env[key] = value
+    env = dict(os.environ, PATH=f"{bin_dir}{os.pathsep}{os.environ['PATH']}", **env)
     command = ["cmake", "-S", str(REPO), "-B", str(tmp_path), "-G", "Ninja", "-DQUORLEX_TESTS=ON",
-               f"-DPython_EXECUTABLE={sys.executable}"]
-    if "define" in setting:
-        command.append(f"-D{setting['define']}")
+               f"-DPython_EXECUTABLE={sys.executable}"] + ([f"-D{define}"] if define else [])
     run = subprocess.run(command, env=env, capture_output=True, text=True)
     assert run.returncode != 0
     assert re.search(rf"^  {re.escape(message)}$", run.stderr, re.MULTILINE), run.stderr

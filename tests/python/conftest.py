@@ -1,4 +1,30 @@
+"""Helpers several test files share (imported as `from conftest import ...`), and
+the fuzz suite's summary line."""
+
+import csv
+import math
+import pathlib
 import sys
+
+import numpy as np
+
+SERIES_CSV = pathlib.Path(__file__).resolve().parents[2] / "examples" / "data" / "series.csv"
+
+
+def bundled():
+    """The bundled real series: (name, values) in file order."""
+    with open(SERIES_CSV, newline="") as handle:
+        return [(row[0], np.array([float(v) for v in row[1:]])) for row in csv.reader(handle) if row]
+
+
+def bits(a):
+    """The float64 bit patterns of an array or frame, for comparisons where NaN equals NaN."""
+    return np.asarray(a, dtype=np.float64).view(np.int64)
+
+
+def same(a, b):
+    """Equal sequences of floats, NaN equal to NaN."""
+    return len(a) == len(b) and all(x == y or (math.isnan(x) and math.isnan(y)) for x, y in zip(a, b))
 
 
 def pytest_terminal_summary(terminalreporter):

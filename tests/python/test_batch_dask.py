@@ -1,8 +1,5 @@
 """Dask front end: a LocalCluster run equals the in-process extract bit for bit."""
 
-import csv
-import pathlib
-
 import numpy as np
 import pytest
 
@@ -11,22 +8,18 @@ dd = pytest.importorskip("dask.dataframe")
 distributed = pytest.importorskip("distributed")
 
 import quorlex_batch as qb  # noqa: E402
+from conftest import bits, bundled  # noqa: E402
 from quorlex_batch import dask as qdask  # noqa: E402
 
-SERIES_CSV = pathlib.Path(__file__).parents[2] / "examples" / "data" / "series.csv"
 FEATURES = "catch24"
 
 
 def long_frame(length=300):
     """The bundled series in long format, rows shuffled so that every series
     straddles partitions, a kind column, and a tie in the sort column."""
-    parts = []
-    with open(SERIES_CSV, newline="") as handle:
-        for row in csv.reader(handle):
-            y = np.array([float(v) for v in row[1:length + 1]])
-            parts.append(pd.DataFrame({"id": row[0], "time": np.arange(len(y)), "value": y,
-                                       "kind": np.where(np.arange(len(y)) % 3 == 0, "x", "y")}))
-    frame = pd.concat(parts, ignore_index=True)
+    frame = pd.concat([pd.DataFrame({"id": name, "time": np.arange(len(y)), "value": y,
+                                     "kind": np.where(np.arange(len(y)) % 3 == 0, "x", "y")})
+                       for name, y in ((name, values[:length]) for name, values in bundled())], ignore_index=True)
     frame.loc[1, "time"] = 0  # ties keep input order
     return frame.sample(frac=1.0, random_state=7).reset_index(drop=True)
 
@@ -35,7 +28,7 @@ def same_bits(got, expected):
     got = got.sort_index()
     assert list(got.index) == list(expected.index)
     assert list(got.columns) == list(expected.columns)
-    np.testing.assert_array_equal(got.to_numpy().view(np.int64), expected.to_numpy().view(np.int64))
+    np.testing.assert_array_equal(bits(got), bits(expected))
 
 
 @pytest.fixture(scope="module")
@@ -48,19 +41,15 @@ def client():
 def test_local_cluster_equals_in_process_extract(client):
     frame = long_frame()
     ddf = dd.from_pandas(frame, npartitions=5)
-    requests = [
-        dict(column_sort="time", column_value="value"),
-        dict(column_value="value"),  # input order
-        dict(column_sort="time", column_value="value", column_kind="kind"),
-        dict(column_sort="time"),  # every other column a kind of its own: value and kind (text) refused
-    ]
-    for options in requests[:3]:
+    for options in (dict(column_sort="time", column_value="value"), dict(column_value="value"),  # input order
+                    dict(column_sort="time", column_value="value", column_kind="kind")):
         lazy = qdask.extract(ddf, FEATURES, column_id="id", **options)
         assert isinstance(lazy, dd.DataFrame)
         expected = qb.extract(frame, FEATURES, column_id="id", **options)
         assert list(lazy.columns) == list(expected.columns)  # known before computing
         same_bits(client.compute(lazy).result(), expected)
-    lazy = qdask.extract(ddf, FEATURES, column_id="id", **requests[3])
+    # Every other column a kind of its own: value, and kind, which holds text.
+    lazy = qdask.extract(ddf, FEATURES, column_id="id", column_sort="time")
     with pytest.raises(ValueError, match="column 'kind' holds values that are not numbers"):
         client.compute(lazy).result()
 

@@ -1,8 +1,6 @@
 """quorlex-extract: layouts and formats, chunking, and refusals that leave nothing behind."""
 
-import csv
 import os
-import pathlib
 import shutil
 import subprocess
 import sys
@@ -15,36 +13,25 @@ pytest.importorskip("pyarrow")
 pytest.importorskip("tqdm")
 
 import quorlex_batch as qb  # noqa: E402
+from conftest import SERIES_CSV, bits, bundled  # noqa: E402
 from quorlex_batch import cli  # noqa: E402
 
-SERIES_CSV = pathlib.Path(__file__).parents[2] / "examples" / "data" / "series.csv"
 FEATURES = "catch24"
-
-
-def bundled():
-    with open(SERIES_CSV, newline="") as handle:
-        return [(row[0], np.array([float(v) for v in row[1:]])) for row in csv.reader(handle) if row]
 
 
 def long_frame(count=8, length=90):
     """Long rows of the bundled series (shortened), time descending so that the
     sort column matters, each id's rows together."""
-    parts = []
-    for name, values in bundled()[:count]:
-        y = values[:length]
-        parts.append(pd.DataFrame({"id": name, "time": np.arange(len(y))[::-1], "value": y[::-1],
-                                   "doubled": 2 * y[::-1]}))
+    parts = [pd.DataFrame({"id": name, "time": np.arange(len(y))[::-1], "value": y[::-1], "doubled": 2 * y[::-1]})
+             for name, y in ((name, values[:length]) for name, values in bundled()[:count])]
     return pd.concat(parts, ignore_index=True)
-
-
-def bits(frame):
-    return frame.to_numpy(dtype=np.float64).view(np.int64)
 
 
 def read(path):
     if str(path).endswith(".csv"):
         return pd.read_csv(path, index_col=0)
-    return pd.read_parquet(path).set_index(pd.read_parquet(path).columns[0])
+    table = pd.read_parquet(path)
+    return table.set_index(table.columns[0])
 
 
 def run(capsys, *argv):
@@ -53,45 +40,43 @@ def run(capsys, *argv):
     return code, capsys.readouterr().err
 
 
+def extracted(capsys, source, out, *argv):
+    """Runs quorlex-extract on source into out and reads the table back."""
+    code, err = run(capsys, source, "-o", out, *argv)
+    assert code == 0, err
+    return read(out)
+
+
 def leftovers(folder, expected):
     return sorted(set(os.listdir(folder)) - set(expected))
 
 
 @pytest.mark.parametrize("suffix", [".csv", ".parquet"])
 def test_wide_bundled_series_equal_the_engine(tmp_path, capsys, suffix):
-    out = tmp_path / f"features{suffix}"
-    assert run(capsys, SERIES_CSV, "-o", out, "--features", FEATURES, "--quiet") == (0, "")
-    table = read(out)
+    table = extracted(capsys, SERIES_CSV, tmp_path / f"features{suffix}", "--quiet")
     data = bundled()
     expected, names = qb.extract_array([y for _, y in data], FEATURES)
     assert list(table.index) == [name for name, _ in data]
     assert list(table.columns) == names
-    np.testing.assert_array_equal(bits(table), expected.view(np.int64))
+    np.testing.assert_array_equal(bits(table), bits(expected))
 
 
 def test_wide_chunks_header_ids_and_missing_cells(tmp_path, capsys, monkeypatch):
     monkeypatch.setattr(cli, "WIDE_ROWS", 2)
     rng = np.random.default_rng(3)
     rows = [rng.normal(size=40 + 3 * i) for i in range(5)]
-    source = tmp_path / "wide.csv"
-    with open(source, "w", newline="") as handle:
-        writer = csv.writer(handle)
-        writer.writerow(["name", "group"] + [f"t{i}" for i in range(60)])
-        for i, y in enumerate(rows):
-            cells = [repr(float(v)) for v in y]
-            cells[5] = ""  # a missing value
-            writer.writerow([f"s{i}", "ab"[i % 2]] + cells)
     for y in rows:
-        y[5] = np.nan
-    out = tmp_path / "out.parquet"
-    code, _ = run(capsys, source, "-o", out, "--id", "name", "--features", "catchamouse16,crossing_points",
-                  "--plot", tmp_path / "p.png", "--label", "group", "--quiet")
-    assert code == 0
-    table = read(out)
+        y[5] = np.nan  # an empty cell
+    source = tmp_path / "wide.csv"
+    source.write_text(",".join(["name", "group"] + [f"t{i}" for i in range(60)]) + "\n" + "".join(
+        ",".join([f"s{i}", "ab"[i % 2]] + ["" if np.isnan(v) else repr(float(v)) for v in y]) + "\n"
+        for i, y in enumerate(rows)))
+    table = extracted(capsys, source, tmp_path / "out.parquet", "--id", "name", "--features",
+                      "catchamouse16,crossing_points", "--plot", tmp_path / "p.png", "--label", "group", "--quiet")
     assert list(table.index) == [f"s{i}" for i in range(5)]
     first, _ = qb.extract_array(rows, "catchamouse16")
     second, _ = qb.extract_array(rows, ["crossing_points"])
-    np.testing.assert_array_equal(bits(table), np.hstack([first, second]).view(np.int64))
+    np.testing.assert_array_equal(bits(table), bits(np.hstack([first, second])))
 
     # Wide Parquet: the id and label columns are not values.
     matrix = np.array([y[:40] for y in rows])
@@ -100,10 +85,10 @@ def test_wide_chunks_header_ids_and_missing_cells(tmp_path, capsys, monkeypatch)
     frame.insert(2, "name", [f"s{i}" for i in range(5)])
     source = tmp_path / "wide.parquet"
     frame.to_parquet(source)
-    out = tmp_path / "from_parquet.csv"
-    assert run(capsys, source, "-o", out, "--id", "name", "--plot", tmp_path / "q.png", "--label", "group")[0] == 0
-    assert list(read(out).index) == [f"s{i}" for i in range(5)]
-    np.testing.assert_array_equal(bits(read(out)), qb.extract_array(matrix, FEATURES)[0].view(np.int64))
+    table = extracted(capsys, source, tmp_path / "from_parquet.csv", "--id", "name", "--plot", tmp_path / "q.png",
+                      "--label", "group")
+    assert list(table.index) == [f"s{i}" for i in range(5)]
+    np.testing.assert_array_equal(bits(table), bits(qb.extract_array(matrix, FEATURES)[0]))
 
     # With a header and no --id, a first column of text holds the ids; without either, row numbers.
     named = tmp_path / "named.csv"
@@ -123,12 +108,8 @@ def test_long_input_in_chunks_of_whole_series(tmp_path, capsys, monkeypatch, suf
     frame = long_frame()
     source = tmp_path / f"long{suffix}"
     frame.to_csv(source, index=False) if suffix == ".csv" else frame.to_parquet(source, index=False)
-    out = tmp_path / "out.csv"
-    code, _ = run(capsys, source, "-o", out, "--id", "id", "--sort", "time", "--value", "value",
-                  "--features", FEATURES)
-    assert code == 0
+    table = extracted(capsys, source, tmp_path / "out.csv", "--id", "id", "--sort", "time", "--value", "value")
     expected = qb.extract(frame, FEATURES, column_id="id", column_sort="time", column_value="value")
-    table = read(out)
     assert list(table.index) == list(pd.unique(frame["id"]))  # ids in input order
     np.testing.assert_array_equal(bits(table), bits(expected.loc[table.index]))
 
@@ -138,11 +119,11 @@ def test_long_kinds_and_value_columns(tmp_path, capsys, monkeypatch):
     wide_kinds = long_frame(count=4, length=60)
     source = tmp_path / "kinds.parquet"
     wide_kinds.to_parquet(source, index=False)
-    out = tmp_path / "every_column.csv"
-    assert run(capsys, source, "-o", out, "--id", "id", "--sort", "time", "--features", "crossing_points")[0] == 0
+    table = extracted(capsys, source, tmp_path / "every_column.csv", "--id", "id", "--sort", "time", "--features",
+                      "crossing_points")
     expected = qb.extract(wide_kinds, ["crossing_points"], column_id="id", column_sort="time")
-    assert list(read(out).columns) == ["value__crossing_points", "doubled__crossing_points"]
-    np.testing.assert_array_equal(bits(read(out)), bits(expected.loc[read(out).index]))
+    assert list(table.columns) == ["value__crossing_points", "doubled__crossing_points"]
+    np.testing.assert_array_equal(bits(table), bits(expected.loc[table.index]))
 
     # One kind column, and an id without rows of one kind: NaN there, same columns in every chunk.
     stacked = pd.concat([wide_kinds.assign(kind="a"), wide_kinds.assign(kind="b", value=wide_kinds["doubled"])])
@@ -150,10 +131,8 @@ def test_long_kinds_and_value_columns(tmp_path, capsys, monkeypatch):
     stacked = stacked[~((stacked["id"] == stacked["id"].iloc[0]) & (stacked["kind"] == "b"))]
     source = tmp_path / "stacked.csv"
     stacked.to_csv(source, index=False)
-    out = tmp_path / "by_kind.parquet"
-    assert run(capsys, source, "-o", out, "--id", "id", "--sort", "time", "--value", "value", "--kind", "kind",
-               "--features", "crossing_points,flat_spots")[0] == 0
-    table = read(out)
+    table = extracted(capsys, source, tmp_path / "by_kind.parquet", "--id", "id", "--sort", "time", "--value", "value",
+                      "--kind", "kind", "--features", "crossing_points,flat_spots")
     expected = qb.extract(stacked, ["crossing_points", "flat_spots"], column_id="id", column_sort="time",
                           column_value="value", column_kind="kind")
     assert list(table.columns) == list(expected.columns)
@@ -162,9 +141,9 @@ def test_long_kinds_and_value_columns(tmp_path, capsys, monkeypatch):
 
     # A file without rows still gives the columns a file with rows would.
     source = write_long(tmp_path, "id,time,value,doubled\n")
-    out = tmp_path / "empty.parquet"
-    assert run(capsys, source, "-o", out, "--id", "id", "--sort", "time", "--features", "flat_spots")[0] == 0
-    assert list(pd.read_parquet(out).columns) == ["id", "value__flat_spots", "doubled__flat_spots"]
+    table = extracted(capsys, source, tmp_path / "empty.parquet", "--id", "id", "--sort", "time", "--features",
+                      "flat_spots")
+    assert [table.index.name, *table.columns] == ["id", "value__flat_spots", "doubled__flat_spots"]
 
 
 def write_long(folder, text):

@@ -59,26 +59,31 @@ class MutatingItem:
         return 1.0
 
 
-def values_of(length, kind, scale, seed, specials):
-    rng = np.random.default_rng(seed)
-    if kind == "normal":
-        y = rng.normal(size=length)
-    elif kind == "ties":
-        y = rng.integers(0, 3, size=length).astype(float)
-    elif kind == "constant":
-        y = np.full(length, 1.5)
-    elif kind == "runs":
-        y = np.repeat(rng.normal(size=length // 4 + 1), 4)[:length]
-    elif kind == "trend":
-        y = np.arange(length, dtype=float) + rng.normal(size=length) * 0.1
-    else:  # dynamic range from 1e-300 to 1e300, both signs
-        y = np.sign(rng.normal(size=length)) * 10.0 ** rng.uniform(-300, 300, size=length)
-    with np.errstate(over="ignore", under="ignore"):
-        y = y * scale
-    for fraction, value in specials:
-        if length:
-            y[min(int(fraction * length), length - 1)] = value
-    return y
+KINDS = {
+    "normal": lambda rng, n: rng.normal(size=n),
+    "ties": lambda rng, n: rng.integers(0, 3, size=n).astype(float),
+    "constant": lambda rng, n: np.full(n, 1.5),
+    "runs": lambda rng, n: np.repeat(rng.normal(size=n // 4 + 1), 4)[:n],
+    "trend": lambda rng, n: np.arange(n, dtype=float) + rng.normal(size=n) * 0.1,
+    # dynamic range from 1e-300 to 1e300, both signs
+    "range": lambda rng, n: np.sign(rng.normal(size=n)) * 10.0 ** rng.uniform(-300, 300, size=n),
+}
+
+CONTAINERS = {
+    "list": lambda y: y.tolist(),
+    "tuple": lambda y: tuple(y.tolist()),
+    "float64": lambda y: y,
+    "float32": lambda y: y.astype(np.float32),
+    "int": lambda y: np.nan_to_num(y, posinf=2**62, neginf=-2**62).clip(-2**62, 2**62).astype(np.int64),
+    "strided": lambda y: np.repeat(y, 2)[::2],
+    "readonly": lambda y: np.frombuffer(y.tobytes()),
+    "misaligned": lambda y: np.frombuffer(b"\0" + y.tobytes(), dtype=np.float64, offset=1),
+    "memoryview": lambda y: memoryview(y.tobytes()).cast("d"),
+    "array": lambda y: array.array("d", y.tolist()),
+    "generator": lambda y: (v for v in y.tolist()),
+    "bytes": lambda y: y.tobytes()[:len(y)],  # a buffer of unsigned bytes
+    "matrix": lambda y: np.stack([y, y]),  # two dimensions
+}
 
 
 @st.composite
@@ -89,42 +94,21 @@ def series(draw, short):
         element = st.one_of(st.floats(allow_nan=True, allow_infinity=True), st.sampled_from(SPECIAL_VALUES))
         y = np.array(draw(st.lists(element, min_size=length, max_size=length)), dtype=float)
     else:
-        kind = draw(st.sampled_from(["normal", "ties", "constant", "runs", "trend", "range"]))
+        kind = draw(st.sampled_from(list(KINDS)))
         scale = draw(st.sampled_from([1.0, 1e-300, 1e300, 1e6, 5e-324, -1.0]))
         specials = draw(st.lists(st.tuples(st.floats(0, 1), st.sampled_from(SPECIAL_VALUES)), max_size=3))
-        y = values_of(length, kind, scale, draw(st.integers(0, 2**32)), specials)
-    container = draw(st.sampled_from(["list", "tuple", "float64", "float32", "int", "strided", "readonly",
-                                      "misaligned", "memoryview", "array", "generator", "raising", "mutating"]))
-    if container == "list":
-        return y.tolist()
-    if container == "tuple":
-        return tuple(y.tolist())
-    if container == "float64":
-        return y
-    if container == "float32":
+        with np.errstate(over="ignore", under="ignore"):
+            y = KINDS[kind](np.random.default_rng(draw(st.integers(0, 2**32))), length) * scale
+        for fraction, value in specials:
+            if length:
+                y[min(int(fraction * length), length - 1)] = value
+    container = draw(st.sampled_from([*CONTAINERS, "raising", "mutating"]))
+    if container in CONTAINERS:
         with np.errstate(over="ignore"):
-            return y.astype(np.float32)
-    if container == "int":
-        return np.nan_to_num(y, posinf=2**62, neginf=-2**62).clip(-2**62, 2**62).astype(np.int64)
-    if container == "strided":
-        return np.repeat(y, 2)[::2]
-    if container == "readonly":
-        y.setflags(write=False)
-        return y
-    if container == "misaligned":
-        return np.frombuffer(b"\0" + y.tobytes(), dtype=np.float64, offset=1)
-    if container == "memoryview":
-        return memoryview(y.tobytes()).cast("d")
-    if container == "array":
-        return array.array("d", y.tolist())
-    if container == "generator":
-        return (v for v in y.tolist())
+            return CONTAINERS[container](y)
     items = y.tolist()
     position = draw(st.integers(0, len(items)))
-    if container == "raising":
-        items.insert(position, RaisingItem())
-    else:
-        items.insert(position, MutatingItem(items, draw(st.booleans())))
+    items.insert(position, RaisingItem() if container == "raising" else MutatingItem(items, draw(st.booleans())))
     return items
 
 

@@ -24,9 +24,9 @@ def test_robust_sigmoid_scales_each_feature_to_the_unit_interval():
     column = scaled[:, 0]
     assert column.min() == 0.0 and column.max() == 1.0
     assert np.all(np.diff(column) > 0)
-    # the median sits at sigmoid 0.5: the outlier at 100 does not squash the others towards 0
-    sigmoid = 1 / (1 + np.exp(-(np.array([1.0, 3.0, 100.0]) - 3.0) / (2.0 / 1.35)))
-    assert column[2] == pytest.approx((sigmoid[1] - sigmoid[0]) / (sigmoid[2] - sigmoid[0]), abs=1e-15)
+    # The median (3, sigmoid 0.5) of values 1 .. 4 and 100, IQR 2 scaled by 1.35, then min-max:
+    # the outlier at 100 does not squash the others towards 0 as a linear stretch would.
+    assert column[2] == pytest.approx(0.3703798696770542, abs=1e-15)
     assert column[1] > 0.1  # a linear stretch would put 2 at 1/99
     assert np.isnan(scaled[3, 2]) and scaled[:, 1].tolist() == [0.0, 0.0, 0.0, 0.0, 1.0]
 
