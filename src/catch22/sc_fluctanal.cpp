@@ -48,80 +48,174 @@ private:
     double det_ = 0.0;
 };
 
-// Squared residuals added one at a time ("dfa"), or the squared residual
-// range, NaN as soon as a residual is NaN ("rsrangefit").
-template <Method M>
-struct Spread {
-    double total = 0.0;
-    double hi = 0.0;
-    double lo = 0.0;
-    bool any_nan = false;
+// Windows (or scales) whose independent running sums and extremes advance
+// together: each lane is one window's own chain, updated in its own order, so
+// every lane holds the bits the one-at-a-time loop gives; the lanes only let
+// the chains overlap in time. Element-wise vector arithmetic is the same IEEE
+// operation as the scalar one. Four lanes are two pairs, the width of the
+// baseline x86-64 registers.
+constexpr std::size_t lanes = 4;
+using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+using PairMask = std::int64_t __attribute__((vector_size(2 * sizeof(double))));
 
-    void first(double r) {
-        if constexpr (M == Method::dfa) {
-            total += r * r;
-        } else {
-            hi = lo = r;
-            any_nan = std::isnan(r);
+// Element k of two consecutive windows of length s starting at w.
+inline Pair pair_at(const double* w, std::size_t s, std::size_t k) { return Pair{w[k], w[s + k]}; }
+
+// The least-squares sums Sxy and Sy of every window of length s of cs against
+// x = 1 .. s, each summed in index order from zero.
+void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
+    const std::size_t s = xs.size();
+    std::size_t j = 0;
+    for (; j + lanes <= windows; j += lanes) {
+        const double* w = cs.data() + j * s;
+        const double* w2 = w + 2 * s;
+        Pair p0 = {}, p1 = {}, q0 = {}, q1 = {};
+        for (std::size_t k = 0; k < s; ++k) {
+            const Pair v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
+            p0 += xs[k] * v0;
+            q0 += v0;
+            p1 += xs[k] * v1;
+            q1 += v1;
+        }
+        for (std::size_t l = 0; l < 2; ++l) {
+            sxy[j + l] = p0[l];
+            sy[j + l] = q0[l];
+            sxy[j + 2 + l] = p1[l];
+            sy[j + 2 + l] = q1[l];
         }
     }
-    void next(double r) {
-        if constexpr (M == Method::dfa) {
-            total += r * r;
-        } else {
-            // NaN is tracked apart, so the extremes can use branch-free max/min.
+    for (; j < windows; ++j) {
+        const double* w = cs.data() + j * s;
+        double p = 0.0, q = 0.0;
+        for (std::size_t k = 0; k < s; ++k) {
+            p += xs[k] * w[k];
+            q += w[k];
+        }
+        sxy[j] = p;
+        sy[j] = q;
+    }
+}
+
+// Working memory of one analysis, sized once for all its scales.
+struct Scratch {
+    std::vector<double> sxy, sy;
+    std::vector<double> squares;  // lanes rows of squared residuals ("dfa")
+    explicit Scratch(std::size_t m) : sxy(m), sy(m), squares(lanes * m) {}
+};
+
+// "rsrangefit" at window length s: the root mean squared range of the
+// residuals of each window from its least-squares line over x = 1 .. s, NaN
+// as soon as a residual is NaN. The squared ranges are added in window order.
+double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
+    const std::size_t windows = cs.size() / s;
+    const Series xs = x.first(s);
+    const WindowLine line(xs);
+    window_sums(cs, xs, windows, scratch.sxy.data(), scratch.sy.data());
+    double total = 0.0;
+    std::size_t j = 0;
+    for (; j + lanes <= windows; j += lanes) {
+        const double* w = cs.data() + j * s;
+        const double* w2 = w + 2 * s;
+        double slope[lanes], intercept[lanes];
+        for (std::size_t l = 0; l < lanes; ++l) {
+            const auto fit = line.fit(scratch.sxy[j + l], scratch.sy[j + l]);
+            slope[l] = fit.slope;
+            intercept[l] = fit.intercept;
+        }
+        const Pair a0 = {slope[0], slope[1]}, a1 = {slope[2], slope[3]};
+        const Pair b0 = {intercept[0], intercept[1]}, b1 = {intercept[2], intercept[3]};
+        Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * xs[0]);
+        Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * xs[0]);
+        Pair lo0 = hi0, lo1 = hi1;
+        PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+        for (std::size_t k = 1; k < s; ++k) {
+            const Pair r0 = pair_at(w, s, k) - (b0 + a0 * xs[k]);
+            const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * xs[k]);
+            // NaN is tracked apart; the selections are std::max(hi, r) and
+            // std::min(lo, r) spelled out.
+            nan0 |= r0 != r0;
+            nan1 |= r1 != r1;
+            hi0 = hi0 < r0 ? r0 : hi0;
+            hi1 = hi1 < r1 ? r1 : hi1;
+            lo0 = r0 < lo0 ? r0 : lo0;
+            lo1 = r1 < lo1 ? r1 : lo1;
+        }
+        const double range[lanes] = {nan0[0] != 0 ? common::nan : hi0[0] - lo0[0],
+                                     nan0[1] != 0 ? common::nan : hi0[1] - lo0[1],
+                                     nan1[0] != 0 ? common::nan : hi1[0] - lo1[0],
+                                     nan1[1] != 0 ? common::nan : hi1[1] - lo1[1]};
+        for (std::size_t l = 0; l < lanes; ++l) total += range[l] * range[l];
+    }
+    for (; j < windows; ++j) {
+        const double* w = cs.data() + j * s;
+        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
+        double hi = w[0] - (b + a * xs[0]);
+        double lo = hi;
+        bool any_nan = std::isnan(hi);
+        for (std::size_t k = 1; k < s; ++k) {
+            const double r = w[k] - (b + a * xs[k]);
             any_nan |= std::isnan(r);
             hi = std::max(hi, r);
             lo = std::min(lo, r);
         }
+        const double range = any_nan ? common::nan : hi - lo;
+        total += range * range;
     }
-    void end_window() {
-        if constexpr (M == Method::rsrangefit) {
-            const double range = any_nan ? common::nan : hi - lo;
-            total += range * range;
-        }
-    }
-};
+    return std::sqrt(total / static_cast<double>(windows));
+}
 
-// Fluctuation at window length s: the windows of cs are detrended by a
-// least-squares line over x = 1 .. s. The sums for the next window's line are
-// formed in the same pass as the current window's residuals so that the two
-// dependency chains overlap.
-template <Method M>
-double fluctuation(Series cs, Series x, std::size_t s) {
+// The squared residuals of every window of length s from its least-squares
+// line over x = 1 .. s, in index order; returns how many there are.
+std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scratch, double* out) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
-    Spread<M> spread;
-    double sxy = 0.0, sy = 0.0;
-    if (windows > 0) {
-        for (std::size_t k = 0; k < s; ++k) {
-            sxy += xs[k] * cs[k];
-            sy += cs[k];
-        }
-    }
+    window_sums(cs, xs, windows, scratch.sxy.data(), scratch.sy.data());
     for (std::size_t j = 0; j < windows; ++j) {
-        const auto [a, b] = line.fit(sxy, sy);
         const double* w = cs.data() + j * s;
-        sxy = 0.0;
-        sy = 0.0;
-        spread.first(w[0] - (b + a * xs[0]));
-        if (j + 1 < windows) {
-            const double* ahead = w + s;
-            sxy += xs[0] * ahead[0];
-            sy += ahead[0];
-            for (std::size_t k = 1; k < s; ++k) {
-                spread.next(w[k] - (b + a * xs[k]));
-                sxy += xs[k] * ahead[k];
-                sy += ahead[k];
-            }
-        } else {
-            for (std::size_t k = 1; k < s; ++k) spread.next(w[k] - (b + a * xs[k]));
+        double* o = out + j * s;
+        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
+        for (std::size_t k = 0; k < s; ++k) {
+            const double r = w[k] - (b + a * xs[k]);
+            o[k] = r * r;
         }
-        spread.end_window();
     }
-    if constexpr (M == Method::dfa) return std::sqrt(spread.total / static_cast<double>(s * windows));
-    return std::sqrt(spread.total / static_cast<double>(windows));
+    return windows * s;
+}
+
+// "dfa" at each window length of `tau`: the root mean squared residual of
+// each window from its least-squares line over x = 1 .. s. Each scale's
+// squares are added one at a time in index order; up to `lanes` scales keep
+// their running totals side by side, so the additions of different scales
+// overlap while each total still sees its own terms in the same order.
+void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
+                      std::span<double> out) {
+    const std::size_t m = cs.size();
+    for (std::size_t g = 0; g < tau.size(); g += lanes) {
+        const std::size_t group = std::min(lanes, tau.size() - g);
+        const double* rows[lanes];
+        std::size_t counts[lanes];
+        std::size_t common_count = m;
+        for (std::size_t l = 0; l < lanes; ++l) {
+            // Missing lanes of the last group repeat its first scale, unused.
+            const std::size_t i = l < group ? l : 0;
+            double* row = scratch.squares.data() + i * m;
+            if (l < group) counts[l] = squared_residuals(cs, x, tau[g + l], scratch, row);
+            else counts[l] = counts[0];
+            rows[l] = row;
+            common_count = std::min(common_count, counts[l]);
+        }
+        Pair t0 = {}, t1 = {};
+        for (std::size_t t = 0; t < common_count; ++t) {
+            t0 += Pair{rows[0][t], rows[1][t]};
+            t1 += Pair{rows[2][t], rows[3][t]};
+        }
+        double total[lanes] = {t0[0], t0[1], t1[0], t1[1]};
+        for (std::size_t l = 0; l < group; ++l) {
+            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += rows[l][t];
+            out[g + l] = std::sqrt(total[l] / static_cast<double>(counts[l]));
+        }
+    }
 }
 
 }  // namespace
@@ -173,11 +267,15 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
 
     std::vector<double> logtt(ntau);
     std::vector<double> logf(ntau);
+    Scratch scratch(m);
+    if (kind == Method::dfa) {
+        dfa_fluctuations(cs, x, tau, scratch, logf);
+    } else {
+        for (std::size_t i = 0; i < ntau; ++i) logf[i] = range_fluctuation(cs, x, tau[i], scratch);
+    }
     for (std::size_t i = 0; i < ntau; ++i) {
         logtt[i] = std::log(static_cast<double>(tau[i]));
-        const double f = kind == Method::dfa ? fluctuation<Method::dfa>(cs, x, tau[i])
-                                             : fluctuation<Method::rsrangefit>(cs, x, tau[i]);
-        logf[i] = std::log(f);
+        logf[i] = std::log(logf[i]);
     }
 
     // Two lines sharing the point b - 1, each at least six points long; the
