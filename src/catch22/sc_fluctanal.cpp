@@ -23,15 +23,28 @@ Method parse_method(std::string_view text) {
     return Method::unknown;
 }
 
+// Window lengths up to which the sums of 1 .. s and of their squares stay
+// below 2^53 (and s (s + 1) (2 s + 1) fits in 64 bits).
+constexpr std::uint64_t exact_sums_limit = std::uint64_t{1} << 17;
+
 // The regressor x = 1 .. s of every window of one scale. Its sums are the same
 // for all windows, so they are formed once; with the window sums Sxy and Sy
 // (each in index order) the line is exactly what common::linear_fit gives.
 class WindowLine {
 public:
     explicit WindowLine(Series x) : n_(static_cast<double>(x.size())) {
-        for (double v : x) {
-            sx_ += v;
-            sxx_ += v * v;
+        const std::uint64_t s = x.size();
+        if (s <= exact_sums_limit) {
+            // x = 1 .. s: every partial sum of x and of x^2 is a whole number
+            // below 2^53, so each addition in the loop below is exact and the
+            // sums are these closed forms, bit for bit.
+            sx_ = static_cast<double>(s * (s + 1) / 2);
+            sxx_ = static_cast<double>(s * (s + 1) * (2 * s + 1) / 6);
+        } else {
+            for (double v : x) {
+                sx_ += v;
+                sxx_ += v * v;
+            }
         }
         det_ = sxx_ * n_ - sx_ * sx_;
     }
@@ -84,6 +97,20 @@ void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double*
             sy[j + 2 + l] = q1[l];
         }
     }
+    if (j + 2 <= windows) {
+        const double* w = cs.data() + j * s;
+        Pair p = {}, q = {};
+        for (std::size_t k = 0; k < s; ++k) {
+            const Pair v = pair_at(w, s, k);
+            p += xs[k] * v;
+            q += v;
+        }
+        for (std::size_t l = 0; l < 2; ++l) {
+            sxy[j + l] = p[l];
+            sy[j + l] = q[l];
+        }
+        j += 2;
+    }
     for (; j < windows; ++j) {
         const double* w = cs.data() + j * s;
         double p = 0.0, q = 0.0;
@@ -106,59 +133,41 @@ struct Scratch {
 // "rsrangefit" at window length s: the root mean squared range of the
 // residuals of each window from its least-squares line over x = 1 .. s, NaN
 // as soon as a residual is NaN. The squared ranges are added in window order.
+// Within a window the residuals are scanned two at a time: the extremes of a
+// set do not depend on the scan order except for which zero (+0 or -0) wins
+// a tie, and a range of such extremes squares to the same +0 or the same
+// value either way; NaN is tracked apart. So the squared range keeps its bits.
 double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
     window_sums(cs, xs, windows, scratch.sxy.data(), scratch.sy.data());
     double total = 0.0;
-    std::size_t j = 0;
-    for (; j + lanes <= windows; j += lanes) {
-        const double* w = cs.data() + j * s;
-        const double* w2 = w + 2 * s;
-        double slope[lanes], intercept[lanes];
-        for (std::size_t l = 0; l < lanes; ++l) {
-            const auto fit = line.fit(scratch.sxy[j + l], scratch.sy[j + l]);
-            slope[l] = fit.slope;
-            intercept[l] = fit.intercept;
-        }
-        const Pair a0 = {slope[0], slope[1]}, a1 = {slope[2], slope[3]};
-        const Pair b0 = {intercept[0], intercept[1]}, b1 = {intercept[2], intercept[3]};
-        Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * xs[0]);
-        Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * xs[0]);
-        Pair lo0 = hi0, lo1 = hi1;
-        PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
-        for (std::size_t k = 1; k < s; ++k) {
-            const Pair r0 = pair_at(w, s, k) - (b0 + a0 * xs[k]);
-            const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * xs[k]);
-            // NaN is tracked apart; the selections are std::max(hi, r) and
-            // std::min(lo, r) spelled out.
-            nan0 |= r0 != r0;
-            nan1 |= r1 != r1;
-            hi0 = hi0 < r0 ? r0 : hi0;
-            hi1 = hi1 < r1 ? r1 : hi1;
-            lo0 = r0 < lo0 ? r0 : lo0;
-            lo1 = r1 < lo1 ? r1 : lo1;
-        }
-        const double range[lanes] = {nan0[0] != 0 ? common::nan : hi0[0] - lo0[0],
-                                     nan0[1] != 0 ? common::nan : hi0[1] - lo0[1],
-                                     nan1[0] != 0 ? common::nan : hi1[0] - lo1[0],
-                                     nan1[1] != 0 ? common::nan : hi1[1] - lo1[1]};
-        for (std::size_t l = 0; l < lanes; ++l) total += range[l] * range[l];
-    }
-    for (; j < windows; ++j) {
+    for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
         const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
-        double hi = w[0] - (b + a * xs[0]);
-        double lo = hi;
-        bool any_nan = std::isnan(hi);
-        for (std::size_t k = 1; k < s; ++k) {
-            const double r = w[k] - (b + a * xs[k]);
-            any_nan |= std::isnan(r);
-            hi = std::max(hi, r);
-            lo = std::min(lo, r);
+        // The first residual fills both lanes, the rest follow in pairs.
+        const double first = w[0] - (b + a * xs[0]);
+        Pair hi = {first, first};
+        Pair lo = hi;
+        PairMask any_nan = hi != hi;
+        std::size_t k = 1;
+        for (; k + 2 <= s; k += 2) {
+            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+            any_nan |= r != r;
+            hi = hi < r ? r : hi;
+            lo = r < lo ? r : lo;
         }
-        const double range = any_nan ? common::nan : hi - lo;
+        double top = std::max(hi[0], hi[1]);
+        double bottom = std::min(lo[0], lo[1]);
+        bool nan_seen = any_nan[0] != 0 || any_nan[1] != 0;
+        if (k < s) {
+            const double r = w[k] - (b + a * xs[k]);
+            nan_seen = nan_seen || std::isnan(r);
+            top = std::max(top, r);
+            bottom = std::min(bottom, r);
+        }
+        const double range = nan_seen ? common::nan : top - bottom;
         total += range * range;
     }
     return std::sqrt(total / static_cast<double>(windows));
