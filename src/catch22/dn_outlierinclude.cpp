@@ -71,7 +71,13 @@ double threshold(Index j) {
 Index first_above(double v, Index count) {
     if (threshold(0) > v) return 0;
     const double estimate = v / 0.01;
-    const Index guess = estimate >= static_cast<double>(count) ? count : static_cast<Index>(estimate);
+    // v >= 0 here, so the estimate is too; below 2^64 the 64-bit conversion
+    // truncates to the same integer without a library call.
+    Index guess = count;
+    if (estimate < static_cast<double>(count)) {
+        guess = estimate < 18446744073709551616.0 ? Index{static_cast<std::uint64_t>(estimate)}
+                                                  : static_cast<Index>(estimate);
+    }
     Index lo = 0, hi = count;  // threshold(lo) <= v; hi == count or threshold(hi) > v
     Index step = 1;
     if (guess < count && threshold(guess) <= v) {
@@ -139,7 +145,8 @@ double dn_outlierinclude(Series y, bool normalize, int sign, Shared* shared) {
         constant = constant && x[i] == x[0];
         any_nan = any_nan || std::isnan(v);
         if (v >= 0.0) ++tot;
-        max_val = std::max(max_val, v);
+        // std::max(max_val, v) spelled out, which keeps the maximum in a register.
+        max_val = max_val < v ? v : max_val;
     }
     if (constant) return 0.0;
     if (any_nan) return nan;
