@@ -126,8 +126,8 @@ void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double*
 // Working memory of one analysis, sized once for all its scales.
 struct Scratch {
     std::vector<double> sxy, sy;
-    std::vector<double> squares;  // lanes rows of squared residuals ("dfa")
-    explicit Scratch(std::size_t m) : sxy(m), sy(m), squares(lanes * m) {}
+    std::vector<double> squares;  // lanes rows of squared residuals ("dfa" only)
+    Scratch(std::size_t m, bool dfa) : sxy(m), sy(m), squares(dfa ? lanes * m : 0) {}
 };
 
 // "rsrangefit" at window length s: the root mean squared range of the
@@ -276,7 +276,7 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
 
     std::vector<double> logtt(ntau);
     std::vector<double> logf(ntau);
-    Scratch scratch(m);
+    Scratch scratch(m, kind == Method::dfa);
     if (kind == Method::dfa) {
         dfa_fluctuations(cs, x, tau, scratch, logf);
     } else {
