@@ -179,6 +179,7 @@ double dn_outlierinclude(Series y, bool normalize, int sign, Shared* shared) {
 
     PositionSet members(n);
     std::vector<Run> runs;
+    runs.reserve(k + 1);
     Index upper = first_above(max_val, n_thresh);
     if (upper < n_thresh) {
         // Rounding can put the top threshold just above the largest value: no

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace quorlex::catch22 {
@@ -123,11 +124,18 @@ void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double*
     }
 }
 
-// Working memory of one analysis, sized once for all its scales.
+// Working memory of one analysis, sized once for all its scales and left
+// uninitialised: every entry is written before it is read.
 struct Scratch {
-    std::vector<double> sxy, sy;
-    std::vector<double> squares;  // lanes rows of squared residuals ("dfa" only)
-    Scratch(std::size_t m, bool dfa) : sxy(m), sy(m), squares(dfa ? lanes * m : 0) {}
+    std::unique_ptr<double[]> memory;
+    double* sxy;
+    double* sy;
+    double* squares;  // lanes rows of squared residuals ("dfa" only)
+    Scratch(std::size_t m, bool dfa)
+        : memory(std::make_unique_for_overwrite<double[]>((dfa ? 2 + lanes : 2) * m)),
+          sxy(memory.get()),
+          sy(sxy + m),
+          squares(sy + m) {}
 };
 
 // "rsrangefit" at window length s: the root mean squared range of the
@@ -141,7 +149,7 @@ double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
-    window_sums(cs, xs, windows, scratch.sxy.data(), scratch.sy.data());
+    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
     double total = 0.0;
     for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
@@ -179,7 +187,7 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scrat
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
-    window_sums(cs, xs, windows, scratch.sxy.data(), scratch.sy.data());
+    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
     for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
         double* o = out + j * s;
@@ -208,7 +216,7 @@ void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, S
         for (std::size_t l = 0; l < lanes; ++l) {
             // Missing lanes of the last group repeat its first scale, unused.
             const std::size_t i = l < group ? l : 0;
-            double* row = scratch.squares.data() + i * m;
+            double* row = scratch.squares + i * m;
             if (l < group) counts[l] = squared_residuals(cs, x, tau[g + l], scratch, row);
             else counts[l] = counts[0];
             rows[l] = row;

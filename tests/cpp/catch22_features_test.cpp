@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <random>
 #include <vector>
 
@@ -73,19 +73,19 @@ double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t 
         logtt.push_back(std::log(static_cast<double>(s)));
         logf.push_back(std::log(std::sqrt(total / static_cast<double>(dfa ? windows * s : windows))));
     }
+    // Every breakpoint's two-line error; any NaN gives 1 / ntau, otherwise the
+    // first smallest error wins.
     const std::size_t ntau = tau.size();
-    double best = inf_value;
-    std::size_t best_break = 6;
+    const Series lt = logtt, lf = logf;
+    std::vector<double> errors;
     for (std::size_t b = 6; b + 6 <= ntau; ++b) {
-        const Series lt = logtt, lf = logf;
-        const double err = line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1));
-        if (std::isnan(err)) return 1.0 / static_cast<double>(ntau);
-        if (err < best) {
-            best = err;
-            best_break = b;
-        }
+        errors.push_back(line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1)));
     }
-    return static_cast<double>(best_break) / static_cast<double>(ntau);
+    if (std::any_of(errors.begin(), errors.end(), [](double e) { return std::isnan(e); })) {
+        return 1.0 / static_cast<double>(ntau);
+    }
+    const auto best = std::min_element(errors.begin(), errors.end()) - errors.begin();
+    return static_cast<double>(best + 6) / static_cast<double>(ntau);
 }
 
 }  // namespace
