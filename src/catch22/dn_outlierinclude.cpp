@@ -126,6 +126,27 @@ double kth_value(const std::vector<std::pair<double, Index>>& pieces, Index k) {
     return pieces.back().first;
 }
 
+struct Scan {
+    bool constant;
+    bool any_nan;
+    std::uint32_t tot;  // values w >= 0
+    double max_val;     // the largest w, when none is NaN
+};
+
+// One pass over w = x * s, kept out of line: inlined into the caller, its
+// running maximum was kept in memory, a store and load per value.
+[[gnu::noinline]] Scan scan(Series x, double s) {
+    Scan out{true, false, 0, -std::numeric_limits<double>::infinity()};
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double v = x[i] * s;
+        out.constant = out.constant && x[i] == x[0];
+        out.any_nan = out.any_nan || std::isnan(v);
+        if (v >= 0.0) ++out.tot;
+        out.max_val = std::max(out.max_val, v);
+    }
+    return out;
+}
+
 }  // namespace
 
 double dn_outlierinclude(Series y, bool normalize, int sign, Shared* shared) {
@@ -137,17 +158,7 @@ double dn_outlierinclude(Series y, bool normalize, int sign, Shared* shared) {
     // w = x * sign is exact (a sign change or nothing), so it is formed where
     // read rather than stored.
     const double s = static_cast<double>(sign);
-    bool constant = true, any_nan = false;
-    std::uint32_t tot = 0;
-    double max_val = -std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < n; ++i) {
-        const double v = x[i] * s;
-        constant = constant && x[i] == x[0];
-        any_nan = any_nan || std::isnan(v);
-        if (v >= 0.0) ++tot;
-        // std::max(max_val, v) spelled out, which keeps the maximum in a register.
-        max_val = max_val < v ? v : max_val;
-    }
+    const auto [constant, any_nan, tot, max_val] = scan(x, s);
     if (constant) return 0.0;
     if (any_nan) return nan;
     if (max_val < 0.01) return 0.0;
