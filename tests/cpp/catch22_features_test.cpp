@@ -39,8 +39,8 @@ namespace {
 
 // The fluctuation analysis one window and one scale at a time, each window's
 // line fitted on its own: the plain arithmetic the grouped kernels must keep.
-double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t lag, bool dfa) {
-    const std::vector<double> v = common::zscore(y);
+double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t lag, bool dfa, bool normalize) {
+    const std::vector<double> v = normalize ? common::zscore(y) : y;
     const std::vector<std::uint64_t> tau = fluctuation_scales(v.size());
     if (tau.size() < 12) return 0.0;
     std::vector<double> cs;
@@ -106,10 +106,26 @@ TEST(features_test, fluctanal_matches_one_window_at_a_time) {
             if (shape == 2) y[n / 3] = 1e12;
             const double dfa = sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(y, true);
             const double range = sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(y, true);
-            const double dfa_expected = fluctanal_one_window_at_a_time(y, 2, true);
-            const double range_expected = fluctanal_one_window_at_a_time(y, 1, false);
+            const double dfa_expected = fluctanal_one_window_at_a_time(y, 2, true, true);
+            const double range_expected = fluctanal_one_window_at_a_time(y, 1, false, true);
             EXPECT_EQ(std::memcmp(&dfa, &dfa_expected, sizeof dfa), 0) << "dfa n=" << n << " shape " << shape;
             EXPECT_EQ(std::memcmp(&range, &range_expected, sizeof range), 0) << "range n=" << n << " shape " << shape;
         }
+    }
+}
+
+TEST(features_test, fluctanal_overflowing_sums_match_one_window_at_a_time) {
+    // Raw values near the double limit: the running sums overflow, residuals
+    // become infinite or NaN and the window ranges with them.
+    std::mt19937_64 gen(9);
+    for (std::size_t n : {40, 97, 200, 333}) {
+        std::vector<double> y(n);
+        for (auto& v : y) v = (gen() % 2 == 0 ? 1.0 : -0.5) * 1.5e308;
+        const double dfa = sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(y, false);
+        const double range = sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(y, false);
+        const double dfa_expected = fluctanal_one_window_at_a_time(y, 2, true, false);
+        const double range_expected = fluctanal_one_window_at_a_time(y, 1, false, false);
+        EXPECT_EQ(std::memcmp(&dfa, &dfa_expected, sizeof dfa), 0) << "dfa n=" << n;
+        EXPECT_EQ(std::memcmp(&range, &range_expected, sizeof range), 0) << "range n=" << n;
     }
 }
