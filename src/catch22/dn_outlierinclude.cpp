@@ -55,9 +55,14 @@ using Index = unsigned __int128;
 // has no 128-bit value (and for maxVal near the double range it is infinite).
 constexpr double index_limit = 170141183460469231731687303715884105728.0;  // 2^127
 
-// Threshold number j is j * 0.01, with j converted to the nearest double (for
-// j below 2^64 this is the conversion from a 64-bit count).
-double threshold(Index j) { return static_cast<double>(j) * 0.01; }
+// Threshold number j is j * 0.01, with j converted to the nearest double.
+// Below 2^64 the 64-bit conversion rounds the same integer to the same double
+// and is a single instruction rather than a library call, so counts that fit
+// take that path with the same bits.
+double threshold(Index j) {
+    if (j <= std::numeric_limits<std::uint64_t>::max()) return static_cast<double>(static_cast<std::uint64_t>(j)) * 0.01;
+    return static_cast<double>(j) * 0.01;
+}
 
 // The first threshold number in [0, count] whose threshold is above v (count
 // when none is): thresholds rise with j, so the thresholds that v reaches are
@@ -66,7 +71,13 @@ double threshold(Index j) { return static_cast<double>(j) * 0.01; }
 Index first_above(double v, Index count) {
     if (threshold(0) > v) return 0;
     const double estimate = v / 0.01;
-    const Index guess = estimate >= static_cast<double>(count) ? count : static_cast<Index>(estimate);
+    // v >= 0 here, so the estimate is too; below 2^64 the 64-bit conversion
+    // truncates to the same integer without a library call.
+    Index guess = count;
+    if (estimate < static_cast<double>(count)) {
+        guess = estimate < 18446744073709551616.0 ? Index{static_cast<std::uint64_t>(estimate)}
+                                                  : static_cast<Index>(estimate);
+    }
     Index lo = 0, hi = count;  // threshold(lo) <= v; hi == count or threshold(hi) > v
     Index step = 1;
     if (guess < count && threshold(guess) <= v) {
@@ -115,25 +126,41 @@ double kth_value(const std::vector<std::pair<double, Index>>& pieces, Index k) {
     return pieces.back().first;
 }
 
+struct Scan {
+    bool constant;
+    bool any_nan;
+    std::uint32_t tot;  // values w >= 0
+    double max_val;     // the largest w, when none is NaN
+};
+
+// One pass over w = x * s, kept out of line: inlined into the caller, its
+// running maximum was kept in memory, a store and load per value.
+[[gnu::noinline]] Scan scan(Series x, double s) {
+    Scan out{true, false, 0, -std::numeric_limits<double>::infinity()};
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double v = x[i] * s;
+        out.constant = out.constant && x[i] == x[0];
+        out.any_nan = out.any_nan || std::isnan(v);
+        if (v >= 0.0) ++out.tot;
+        out.max_val = std::max(out.max_val, v);
+    }
+    return out;
+}
+
 }  // namespace
 
-double dn_outlierinclude(Series y, bool normalize, int sign) {
+double dn_outlierinclude(Series y, bool normalize, int sign, Shared* shared) {
     const std::size_t n = y.size();
     if (!common::all_finite(y) || n < 2) return nan;
-    const common::Prepared x(y, normalize);
+    const common::Prepared prepared = prepare(y, normalize, shared);
+    const Series x = prepared.view();
 
-    bool constant = true;
-    for (std::size_t i = 0; i < n; ++i) constant = constant && x[i] == x[0];
-    std::vector<double> w(n);
-    std::uint32_t tot = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        w[i] = x[i] * static_cast<double>(sign);
-        if (w[i] >= 0.0) ++tot;
-    }
+    // w = x * sign is exact (a sign change or nothing), so it is formed where
+    // read rather than stored.
+    const double s = static_cast<double>(sign);
+    const auto [constant, any_nan, tot, max_val] = scan(x, s);
     if (constant) return 0.0;
-    if (common::has_nan(w)) return nan;
-    double max_val = -std::numeric_limits<double>::infinity();
-    for (double v : w) max_val = std::max(max_val, v);
+    if (any_nan) return nan;
     if (max_val < 0.01) return 0.0;
     // The z-score of values whose squared deviations underflow (a series of
     // 1e-300 scale) divides by a zero deviation: infinite values have no
@@ -148,13 +175,22 @@ double dn_outlierinclude(Series y, bool normalize, int sign) {
     // the same arithmetic as per threshold: the results are the same bits, in
     // time and memory bounded by n rather than by the largest value.
     // Thresholds rise with j, so the set only shrinks: visit the runs from the
-    // top and add positions in order of decreasing w.
-    std::vector<std::uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return w[a] > w[b]; });
+    // top and add positions in order of decreasing w. Every threshold is at
+    // least 0, so only the values w >= 0 can join a set; they are the only
+    // ones sorted. Equal values join together, so their order among
+    // themselves does not matter.
+    std::vector<std::pair<double, std::uint32_t>> order;
+    order.reserve(tot);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = x[i] * s;
+        if (v >= 0.0) order.emplace_back(v, static_cast<std::uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    const std::size_t k = order.size();
 
     PositionSet members(n);
     std::vector<Run> runs;
+    runs.reserve(k + 1);
     Index upper = first_above(max_val, n_thresh);
     if (upper < n_thresh) {
         // Rounding can put the top threshold just above the largest value: no
@@ -164,16 +200,20 @@ double dn_outlierinclude(Series y, bool normalize, int sign) {
     }
     std::size_t h = 0, first = n, last = 0;
     const double half_length = static_cast<double>(n) * 0.5;
-    while (h < n && upper > 0) {
-        const double value = w[order[h]];
-        for (; h < n && w[order[h]] == value; ++h) {
-            members.insert(order[h]);
-            first = std::min<std::size_t>(first, order[h]);
-            last = std::max<std::size_t>(last, order[h]);
+    while (h < k && upper > 0) {
+        const double value = order[h].first;
+        for (; h < k && order[h].first == value; ++h) {
+            const std::size_t position = order[h].second;
+            members.insert(position);
+            first = std::min(first, position);
+            last = std::max(last, position);
         }
         // Thresholds above the next lower value and up to this one see exactly
-        // the members so far.
-        const double next = h < n ? w[order[h]] : -std::numeric_limits<double>::infinity();
+        // the members so far (below the non-negative values, every threshold).
+        // When even the threshold just below `upper` is reached by the next
+        // value, that run is empty and the search for its start is skipped.
+        const double next = h < k ? order[h].first : -std::numeric_limits<double>::infinity();
+        if (threshold(upper - 1) <= next) continue;
         const Index begin = first_above(next, n_thresh);
         if (begin >= upper) continue;
         // Positions are whole numbers, so the summed gaps are exactly last - first.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace quorlex::catch22 {
@@ -23,15 +24,28 @@ Method parse_method(std::string_view text) {
     return Method::unknown;
 }
 
+// Window lengths up to which the sums of 1 .. s and of their squares stay
+// below 2^53 (and s (s + 1) (2 s + 1) fits in 64 bits).
+constexpr std::uint64_t exact_sums_limit = std::uint64_t{1} << 17;
+
 // The regressor x = 1 .. s of every window of one scale. Its sums are the same
 // for all windows, so they are formed once; with the window sums Sxy and Sy
 // (each in index order) the line is exactly what common::linear_fit gives.
 class WindowLine {
 public:
     explicit WindowLine(Series x) : n_(static_cast<double>(x.size())) {
-        for (double v : x) {
-            sx_ += v;
-            sxx_ += v * v;
+        const std::uint64_t s = x.size();
+        if (s <= exact_sums_limit) {
+            // x = 1 .. s: every partial sum of x and of x^2 is a whole number
+            // below 2^53, so each addition in the loop below is exact and the
+            // sums are these closed forms, bit for bit.
+            sx_ = static_cast<double>(s * (s + 1) / 2);
+            sxx_ = static_cast<double>(s * (s + 1) * (2 * s + 1) / 6);
+        } else {
+            for (double v : x) {
+                sx_ += v;
+                sxx_ += v * v;
+            }
         }
         det_ = sxx_ * n_ - sx_ * sx_;
     }
@@ -48,80 +62,177 @@ private:
     double det_ = 0.0;
 };
 
-// Squared residuals added one at a time ("dfa"), or the squared residual
-// range, NaN as soon as a residual is NaN ("rsrangefit").
-template <Method M>
-struct Spread {
-    double total = 0.0;
-    double hi = 0.0;
-    double lo = 0.0;
-    bool any_nan = false;
+// Windows (or scales) whose independent running sums and extremes advance
+// together: each lane is one window's own chain, updated in its own order, so
+// every lane holds the bits the one-at-a-time loop gives; the lanes only let
+// the chains overlap in time. Element-wise vector arithmetic is the same IEEE
+// operation as the scalar one. Four lanes are two pairs, the width of the
+// baseline x86-64 registers.
+constexpr std::size_t lanes = 4;
+using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+using PairMask = std::int64_t __attribute__((vector_size(2 * sizeof(double))));
 
-    void first(double r) {
-        if constexpr (M == Method::dfa) {
-            total += r * r;
-        } else {
-            hi = lo = r;
-            any_nan = std::isnan(r);
+// Element k of two consecutive windows of length s starting at w.
+inline Pair pair_at(const double* w, std::size_t s, std::size_t k) { return Pair{w[k], w[s + k]}; }
+
+// The least-squares sums Sxy and Sy of every window of length s of cs against
+// x = 1 .. s, each summed in index order from zero.
+void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
+    const std::size_t s = xs.size();
+    std::size_t j = 0;
+    for (; j + lanes <= windows; j += lanes) {
+        const double* w = cs.data() + j * s;
+        const double* w2 = w + 2 * s;
+        Pair p0 = {}, p1 = {}, q0 = {}, q1 = {};
+        for (std::size_t k = 0; k < s; ++k) {
+            const Pair v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
+            p0 += xs[k] * v0;
+            q0 += v0;
+            p1 += xs[k] * v1;
+            q1 += v1;
+        }
+        for (std::size_t l = 0; l < 2; ++l) {
+            sxy[j + l] = p0[l];
+            sy[j + l] = q0[l];
+            sxy[j + 2 + l] = p1[l];
+            sy[j + 2 + l] = q1[l];
         }
     }
-    void next(double r) {
-        if constexpr (M == Method::dfa) {
-            total += r * r;
-        } else {
-            // NaN is tracked apart, so the extremes can use branch-free max/min.
-            any_nan |= std::isnan(r);
-            hi = std::max(hi, r);
-            lo = std::min(lo, r);
+    if (j + 2 <= windows) {
+        const double* w = cs.data() + j * s;
+        Pair p = {}, q = {};
+        for (std::size_t k = 0; k < s; ++k) {
+            const Pair v = pair_at(w, s, k);
+            p += xs[k] * v;
+            q += v;
         }
-    }
-    void end_window() {
-        if constexpr (M == Method::rsrangefit) {
-            const double range = any_nan ? common::nan : hi - lo;
-            total += range * range;
+        for (std::size_t l = 0; l < 2; ++l) {
+            sxy[j + l] = p[l];
+            sy[j + l] = q[l];
         }
+        j += 2;
     }
+    for (; j < windows; ++j) {
+        const double* w = cs.data() + j * s;
+        double p = 0.0, q = 0.0;
+        for (std::size_t k = 0; k < s; ++k) {
+            p += xs[k] * w[k];
+            q += w[k];
+        }
+        sxy[j] = p;
+        sy[j] = q;
+    }
+}
+
+// Working memory of one analysis, sized once for all its scales and left
+// uninitialised: every entry is written before it is read.
+struct Scratch {
+    std::unique_ptr<double[]> memory;
+    double* sxy;
+    double* sy;
+    double* squares;  // lanes rows of squared residuals ("dfa" only)
+    Scratch(std::size_t m, bool dfa)
+        : memory(std::make_unique_for_overwrite<double[]>((dfa ? 2 + lanes : 2) * m)),
+          sxy(memory.get()),
+          sy(sxy + m),
+          squares(sy + m) {}
 };
 
-// Fluctuation at window length s: the windows of cs are detrended by a
-// least-squares line over x = 1 .. s. The sums for the next window's line are
-// formed in the same pass as the current window's residuals so that the two
-// dependency chains overlap.
-template <Method M>
-double fluctuation(Series cs, Series x, std::size_t s) {
+// "rsrangefit" at window length s: the root mean squared range of the
+// residuals of each window from its least-squares line over x = 1 .. s, NaN
+// as soon as a residual is NaN. The squared ranges are added in window order.
+// Within a window the residuals are scanned two at a time: the extremes of a
+// set do not depend on the scan order except for which zero (+0 or -0) wins
+// a tie, and a range of such extremes squares to the same +0 or the same
+// value either way; NaN is tracked apart. So the squared range keeps its bits.
+double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
-    Spread<M> spread;
-    double sxy = 0.0, sy = 0.0;
-    if (windows > 0) {
-        for (std::size_t k = 0; k < s; ++k) {
-            sxy += xs[k] * cs[k];
-            sy += cs[k];
-        }
-    }
+    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
+    double total = 0.0;
     for (std::size_t j = 0; j < windows; ++j) {
-        const auto [a, b] = line.fit(sxy, sy);
         const double* w = cs.data() + j * s;
-        sxy = 0.0;
-        sy = 0.0;
-        spread.first(w[0] - (b + a * xs[0]));
-        if (j + 1 < windows) {
-            const double* ahead = w + s;
-            sxy += xs[0] * ahead[0];
-            sy += ahead[0];
-            for (std::size_t k = 1; k < s; ++k) {
-                spread.next(w[k] - (b + a * xs[k]));
-                sxy += xs[k] * ahead[k];
-                sy += ahead[k];
-            }
-        } else {
-            for (std::size_t k = 1; k < s; ++k) spread.next(w[k] - (b + a * xs[k]));
+        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
+        // The first residual fills both lanes, the rest follow in pairs.
+        const double first = w[0] - (b + a * xs[0]);
+        Pair hi = {first, first};
+        Pair lo = hi;
+        PairMask any_nan = hi != hi;
+        std::size_t k = 1;
+        for (; k + 2 <= s; k += 2) {
+            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+            any_nan |= r != r;
+            hi = hi < r ? r : hi;
+            lo = r < lo ? r : lo;
         }
-        spread.end_window();
+        double top = std::max(hi[0], hi[1]);
+        double bottom = std::min(lo[0], lo[1]);
+        bool nan_seen = any_nan[0] != 0 || any_nan[1] != 0;
+        if (k < s) {
+            const double r = w[k] - (b + a * xs[k]);
+            nan_seen = nan_seen || std::isnan(r);
+            top = std::max(top, r);
+            bottom = std::min(bottom, r);
+        }
+        const double range = nan_seen ? common::nan : top - bottom;
+        total += range * range;
     }
-    if constexpr (M == Method::dfa) return std::sqrt(spread.total / static_cast<double>(s * windows));
-    return std::sqrt(spread.total / static_cast<double>(windows));
+    return std::sqrt(total / static_cast<double>(windows));
+}
+
+// The squared residuals of every window of length s from its least-squares
+// line over x = 1 .. s, in index order; returns how many there are.
+std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scratch, double* out) {
+    const std::size_t windows = cs.size() / s;
+    const Series xs = x.first(s);
+    const WindowLine line(xs);
+    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
+    for (std::size_t j = 0; j < windows; ++j) {
+        const double* w = cs.data() + j * s;
+        double* o = out + j * s;
+        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
+        for (std::size_t k = 0; k < s; ++k) {
+            const double r = w[k] - (b + a * xs[k]);
+            o[k] = r * r;
+        }
+    }
+    return windows * s;
+}
+
+// "dfa" at each window length of `tau`: the root mean squared residual of
+// each window from its least-squares line over x = 1 .. s. Each scale's
+// squares are added one at a time in index order; up to `lanes` scales keep
+// their running totals side by side, so the additions of different scales
+// overlap while each total still sees its own terms in the same order.
+void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
+                      std::span<double> out) {
+    const std::size_t m = cs.size();
+    for (std::size_t g = 0; g < tau.size(); g += lanes) {
+        const std::size_t group = std::min(lanes, tau.size() - g);
+        const double* rows[lanes];
+        std::size_t counts[lanes];
+        std::size_t common_count = m;
+        for (std::size_t l = 0; l < lanes; ++l) {
+            // Missing lanes of the last group repeat its first scale, unused.
+            const std::size_t i = l < group ? l : 0;
+            double* row = scratch.squares + i * m;
+            if (l < group) counts[l] = squared_residuals(cs, x, tau[g + l], scratch, row);
+            else counts[l] = counts[0];
+            rows[l] = row;
+            common_count = std::min(common_count, counts[l]);
+        }
+        Pair t0 = {}, t1 = {};
+        for (std::size_t t = 0; t < common_count; ++t) {
+            t0 += Pair{rows[0][t], rows[1][t]};
+            t1 += Pair{rows[2][t], rows[3][t]};
+        }
+        double total[lanes] = {t0[0], t0[1], t1[0], t1[1]};
+        for (std::size_t l = 0; l < group; ++l) {
+            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += rows[l][t];
+            out[g + l] = std::sqrt(total[l] / static_cast<double>(counts[l]));
+        }
+    }
 }
 
 }  // namespace
@@ -173,11 +284,15 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
 
     std::vector<double> logtt(ntau);
     std::vector<double> logf(ntau);
+    Scratch scratch(m, kind == Method::dfa);
+    if (kind == Method::dfa) {
+        dfa_fluctuations(cs, x, tau, scratch, logf);
+    } else {
+        for (std::size_t i = 0; i < ntau; ++i) logf[i] = range_fluctuation(cs, x, tau[i], scratch);
+    }
     for (std::size_t i = 0; i < ntau; ++i) {
         logtt[i] = std::log(static_cast<double>(tau[i]));
-        const double f = kind == Method::dfa ? fluctuation<Method::dfa>(cs, x, tau[i])
-                                             : fluctuation<Method::rsrangefit>(cs, x, tau[i]);
-        logf[i] = std::log(f);
+        logf[i] = std::log(logf[i]);
     }
 
     // Two lines sharing the point b - 1, each at least six points long; the

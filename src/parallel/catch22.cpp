@@ -16,7 +16,9 @@
 
 namespace quorlex::parallel {
 
-TaskList catch22_tasks(bool catch24) {
+namespace {
+
+TaskList build_tasks(bool catch24) {
     using namespace catch22;
     TaskList tasks = {
         {"CO_f1ecac", routine<&co_f1ecac>},
@@ -44,13 +46,23 @@ TaskList catch22_tasks(bool catch24) {
     return tasks;
 }
 
+}  // namespace
+
+const TaskList& catch22_tasks(bool catch24) {
+    // The lists never change: built once, rather than their names and
+    // callables allocated again on every call.
+    static const TaskList twenty = build_tasks(false);
+    static const TaskList with_spread = build_tasks(true);
+    return catch24 ? with_spread : twenty;
+}
+
 FeatureSet catch22_all(Series y, bool normalize, bool catch24) {
     return run_set(y, normalize, catch22_tasks(catch24), plain_values);
 }
 
 CumulativeTable catch22_cumulative(Series series, bool normalize, bool catch24,
                                    const std::optional<std::string>& value_column) {
-    const TaskList tasks = catch22_tasks(catch24);
+    const TaskList& tasks = catch22_tasks(catch24);
     return cumulative(series, value_column, task_names(tasks),
                       [&](Series prefix) { return plain_values(prefix, normalize, tasks); });
 }

@@ -9,7 +9,7 @@
 namespace quorlex::parallel {
 
 // The 20 catch22 tasks in result order, then DN_Spread_Std when catch24 is set.
-TaskList catch22_tasks(bool catch24);
+const TaskList& catch22_tasks(bool catch24);
 
 // The catch22 set run on the plain executor: each routine applies its own
 // z-score, and DN_Spread_Std measures the raw series.

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "catch22/co_histogram_ami.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
+#include "catch22/sc_fluctanal.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;
@@ -29,4 +33,99 @@ TEST(features_test, transition_matrix_worked_examples) {
     const double b = 1e17, u = 1024.0;
     const std::vector<double> far{b, b + 5 * u, b + u, b + 4 * u, b + 2 * u, b + 3 * u};
     EXPECT_DOUBLE_EQ(sb_transitionmatrix_3ac_sumdiagcov(far, false), 0.04);
+}
+
+namespace {
+
+// The fluctuation analysis one window and one scale at a time, each window's
+// line fitted on its own: the plain arithmetic the grouped kernels must keep.
+double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t lag, bool dfa, bool normalize) {
+    const std::vector<double> v = normalize ? common::zscore(y) : y;
+    const std::vector<std::uint64_t> tau = fluctuation_scales(v.size());
+    if (tau.size() < 12) return 0.0;
+    std::vector<double> cs;
+    for (std::size_t k = 0; k < v.size() / lag; ++k) cs.push_back(k == 0 ? v[0] : cs.back() + v[k * lag]);
+    std::vector<double> logtt, logf;
+    for (const std::uint64_t s : tau) {
+        std::vector<double> x(s);
+        for (std::size_t k = 0; k < s; ++k) x[k] = static_cast<double>(k + 1);
+        const std::size_t windows = cs.size() / s;
+        double total = 0.0;
+        for (std::size_t j = 0; j < windows; ++j) {
+            const Series w = Series(cs).subspan(j * s, s);
+            const auto fit = common::linear_fit(x, w).value_or(common::LinearFit{0.0, 0.0});
+            std::vector<double> r(s);
+            for (std::size_t k = 0; k < s; ++k) r[k] = w[k] - (fit.intercept + fit.slope * x[k]);
+            if (dfa) {
+                for (double e : r) total += e * e;
+            } else {
+                bool any_nan = false;
+                double hi = r[0], lo = r[0];
+                for (double e : r) {
+                    any_nan = any_nan || std::isnan(e);
+                    hi = std::max(hi, e);
+                    lo = std::min(lo, e);
+                }
+                const double range = any_nan ? nan_value : hi - lo;
+                total += range * range;
+            }
+        }
+        logtt.push_back(std::log(static_cast<double>(s)));
+        logf.push_back(std::log(std::sqrt(total / static_cast<double>(dfa ? windows * s : windows))));
+    }
+    // Every breakpoint's two-line error; any NaN gives 1 / ntau, otherwise the
+    // first smallest error wins.
+    const std::size_t ntau = tau.size();
+    const Series lt = logtt, lf = logf;
+    std::vector<double> errors;
+    for (std::size_t b = 6; b + 6 <= ntau; ++b) {
+        errors.push_back(line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1)));
+    }
+    if (std::any_of(errors.begin(), errors.end(), [](double e) { return std::isnan(e); })) {
+        return 1.0 / static_cast<double>(ntau);
+    }
+    const auto best = std::min_element(errors.begin(), errors.end()) - errors.begin();
+    return static_cast<double>(best + 6) / static_cast<double>(ntau);
+}
+
+}  // namespace
+
+TEST(features_test, fluctanal_matches_one_window_at_a_time) {
+    // Lengths cover every remainder of scales and windows over the groups the
+    // kernels process together; walks, noise and a spike far above the rest.
+    std::mt19937_64 gen(5);
+    std::normal_distribution<double> normal;
+    for (std::size_t n = 20; n < 420; n += 7) {
+        for (int shape = 0; shape < 3; ++shape) {
+            std::vector<double> y(n);
+            double level = 0.0;
+            for (auto& v : y) {
+                level += normal(gen);
+                v = shape == 0 ? level : normal(gen);
+            }
+            if (shape == 2) y[n / 3] = 1e12;
+            const double dfa = sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(y, true);
+            const double range = sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(y, true);
+            const double dfa_expected = fluctanal_one_window_at_a_time(y, 2, true, true);
+            const double range_expected = fluctanal_one_window_at_a_time(y, 1, false, true);
+            EXPECT_EQ(std::memcmp(&dfa, &dfa_expected, sizeof dfa), 0) << "dfa n=" << n << " shape " << shape;
+            EXPECT_EQ(std::memcmp(&range, &range_expected, sizeof range), 0) << "range n=" << n << " shape " << shape;
+        }
+    }
+}
+
+TEST(features_test, fluctanal_overflowing_sums_match_one_window_at_a_time) {
+    // Raw values near the double limit: the running sums overflow, residuals
+    // become infinite or NaN and the window ranges with them.
+    std::mt19937_64 gen(9);
+    for (std::size_t n : {40, 97, 200, 333}) {
+        std::vector<double> y(n);
+        for (auto& v : y) v = (gen() % 2 == 0 ? 1.0 : -0.5) * 1.5e308;
+        const double dfa = sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(y, false);
+        const double range = sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(y, false);
+        const double dfa_expected = fluctanal_one_window_at_a_time(y, 2, true, false);
+        const double range_expected = fluctanal_one_window_at_a_time(y, 1, false, false);
+        EXPECT_EQ(std::memcmp(&dfa, &dfa_expected, sizeof dfa), 0) << "dfa n=" << n;
+        EXPECT_EQ(std::memcmp(&range, &range_expected, sizeof range), 0) << "range n=" << n;
+    }
 }
