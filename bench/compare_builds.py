@@ -25,19 +25,6 @@ SHORT_ONLY = {"extract_catch22_features_cumulative_f", "extract_tsfeatures_cumul
 CUMULATIVE_MAX = 60
 
 
-def outlier_scan_is_safe(y):
-    # The outlier scan crashes the process in both builds on raw values near
-    # 1e149 and beyond and on series whose z-score is not finite (magnitudes
-    # near 1e-300); that scan is being rewritten separately, so such series
-    # skip every function that runs it.
-    finite = np.abs(y[np.isfinite(y)])
-    return finite.size == 0 or (finite.max() <= 1e100 and finite[finite > 0].min(initial=1.0) >= 1e-100)
-
-
-OUTLIER_SCANS = {"catch22_all_f", "dn_outlierinclude_n_001_mdrmd_f", "dn_outlierinclude_p_001_mdrmd_f",
-                 "combined_all_f", "extract_catch22_features_cumulative_f", "extract_combined_features_cumulative_f"}
-
-
 CALLS = {
     "sy_slidingwindow_f": lambda q, y: [q.sy_slidingwindow_f(y, "std", "std", 5, 2, True),
                                         q.sy_slidingwindow_f(y, "mean", "std", 5, 2, False)],
@@ -118,7 +105,7 @@ def worker(module_dir, count, seed, only):
     results = {}
     for i, y in enumerate(series_set(count, seed)):
         for name in names:
-            if name in SHORT_ONLY and len(y) > 2_000 or name in OUTLIER_SCANS and not outlier_scan_is_safe(y):
+            if name in SHORT_ONLY and len(y) > 2_000:
                 continue
             call = CALLS.get(name) or (cumulative_call(name) if name.startswith("extract_")
                                        else (lambda q, y, name=name: getattr(q, name)(y)))

@@ -11,7 +11,7 @@ namespace quorlex::catch22 {
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using common::nan;
 
 // Counts of occupied positions with k-th smallest lookup, so that each
 // threshold's median exceedance costs O(log n) instead of a pass over the series.
