@@ -17,6 +17,11 @@ namespace {
 constexpr std::size_t min_segment = 6;
 constexpr std::size_t min_scales = 2 * min_segment;
 
+// Two doubles as one value with element-wise arithmetic (a GCC/Clang vector
+// type that fills one SSE2 register).
+constexpr std::size_t lanes = 2;
+using Lanes = double __attribute__((vector_size(lanes * sizeof(double))));
+
 // Root mean square residual of a quadratic trend fitted by least squares to
 // each whole window of length s of cs; NaN when no window fits.
 double quadratic_fluctuation(Series cs, std::size_t s) {
@@ -37,48 +42,78 @@ double quadratic_fluctuation(Series cs, std::size_t s) {
     const double u = sx3 - sxx * mx;
 
     const std::size_t nb = cs.size() / s;
-    struct Quadratic {
-        double a, b, c;
+    // The quadratic of one window from its sums, and a residual against it,
+    // written once for a single window (T = double) and for a group of windows
+    // side by side (T = Lanes).
+    const auto fit = [&](auto sy, auto sxy, auto sxxy) {
+        const auto my = sy / k;
+        const auto p = (sxy - sx * my) / (sxx - sx * mx);
+        const auto c = (sxxy - sxx * my - u * p) / (sx4 - sxx * mxx - u * q);
+        const auto b = p - q * c;
+        const auto a = my - mx * b - mxx * c;
+        return std::array{a, b, c};
     };
-    const auto fit = [&](double sy, double sxy, double sxxy) {
-        const double my = sy / k;
-        const double p = (sxy - sx * my) / (sxx - sx * mx);
-        const double c = (sxxy - sxx * my - u * p) / (sx4 - sxx * mxx - u * q);
-        const double b = p - q * c;
-        return Quadratic{my - mx * b - mxx * c, b, c};
-    };
-    const auto residual = [](const Quadratic& t, double w, double x) { return w - (t.a + (t.b * x + t.c * x * x)); };
+    const auto residual = [](const auto& t, auto w, double x) { return w - (t[0] + (t[1] * x + t[2] * x * x)); };
 
-    // Two windows at a time, each with its own sums in index order, so the
-    // two sets of dependency chains overlap; f still adds the windows' squared
-    // residuals in window order.
+    // Four windows at a time, two per vector (one window per lane). Each lane
+    // performs its own window's operations in the scalar order (element-wise
+    // vector arithmetic is the same IEEE operation per lane, never fused under
+    // -ffp-contract=off), so every window's sums, fit and squared residuals
+    // are bit for bit those of the one-window loop below; f still adds the
+    // windows' totals in window order. Two vectors give the adder two
+    // independent chains per sum, which is where the time goes.
     double f = 0.0;
     std::size_t j = 0;
-    for (; j + 2 <= nb; j += 2) {
-        const double* w0 = cs.data() + j * s;
-        const double* w1 = w0 + s;
-        double sy0 = 0.0, sxy0 = 0.0, sxxy0 = 0.0, sy1 = 0.0, sxy1 = 0.0, sxxy1 = 0.0;
+    for (; j + 2 * lanes <= nb; j += 2 * lanes) {
+        const double* w = cs.data() + j * s;
+        const double* v = w + 2 * s;
+        Lanes sy0{}, sxy0{}, sxxy0{}, sy1{}, sxy1{}, sxxy1{};
         for (std::size_t i = 0; i < s; ++i) {
             const double x = static_cast<double>(i + 1);
-            sy0 += w0[i];
-            sxy0 += x * w0[i];
-            sxxy0 += w0[i] * (x * x);
-            sy1 += w1[i];
-            sxy1 += x * w1[i];
-            sxxy1 += w1[i] * (x * x);
+            const Lanes w0{w[i], w[i + s]};
+            const Lanes w1{v[i], v[i + s]};
+            sy0 += w0;
+            sxy0 += x * w0;
+            sxxy0 += w0 * (x * x);
+            sy1 += w1;
+            sxy1 += x * w1;
+            sxxy1 += w1 * (x * x);
         }
-        const Quadratic t0 = fit(sy0, sxy0, sxxy0);
-        const Quadratic t1 = fit(sy1, sxy1, sxxy1);
-        double squares0 = 0.0, squares1 = 0.0;
+        const auto t0 = fit(sy0, sxy0, sxxy0);
+        const auto t1 = fit(sy1, sxy1, sxxy1);
+        Lanes squares0{}, squares1{};
         for (std::size_t i = 0; i < s; ++i) {
             const double x = static_cast<double>(i + 1);
-            const double r0 = residual(t0, w0[i], x);
-            const double r1 = residual(t1, w1[i], x);
+            const Lanes r0 = residual(t0, Lanes{w[i], w[i + s]}, x);
+            const Lanes r1 = residual(t1, Lanes{v[i], v[i + s]}, x);
             squares0 += r0 * r0;
             squares1 += r1 * r1;
         }
-        f += squares0;
-        f += squares1;
+        f += squares0[0];
+        f += squares0[1];
+        f += squares1[0];
+        f += squares1[1];
+    }
+    // Up to three windows are left: a pair in one vector, then one alone.
+    if (j + lanes <= nb) {
+        const double* w = cs.data() + j * s;
+        Lanes sy{}, sxy{}, sxxy{};
+        for (std::size_t i = 0; i < s; ++i) {
+            const double x = static_cast<double>(i + 1);
+            const Lanes v{w[i], w[i + s]};
+            sy += v;
+            sxy += x * v;
+            sxxy += v * (x * x);
+        }
+        const auto t = fit(sy, sxy, sxxy);
+        Lanes squares{};
+        for (std::size_t i = 0; i < s; ++i) {
+            const Lanes r = residual(t, Lanes{w[i], w[i + s]}, static_cast<double>(i + 1));
+            squares += r * r;
+        }
+        f += squares[0];
+        f += squares[1];
+        j += lanes;
     }
     if (j < nb) {
         const double* w = cs.data() + j * s;
@@ -89,7 +124,7 @@ double quadratic_fluctuation(Series cs, std::size_t s) {
             sxy += x * w[i];
             sxxy += w[i] * (x * x);
         }
-        const Quadratic t = fit(sy, sxy, sxxy);
+        const auto t = fit(sy, sxy, sxxy);
         double squares = 0.0;
         for (std::size_t i = 0; i < s; ++i) {
             const double r = residual(t, w[i], static_cast<double>(i + 1));
