@@ -9,6 +9,7 @@
 
 #include "catch22/sc_fluctanal.hpp"
 #include "catchamouse16/gsl_support.hpp"
+#include "catchamouse16/lanes.hpp"
 
 namespace quorlex::catchamouse16 {
 
@@ -16,11 +17,6 @@ namespace {
 
 constexpr std::size_t min_segment = 6;
 constexpr std::size_t min_scales = 2 * min_segment;
-
-// Two doubles as one value with element-wise arithmetic (a GCC/Clang vector
-// type that fills one SSE2 register).
-constexpr std::size_t lanes = 2;
-using Lanes = double __attribute__((vector_size(lanes * sizeof(double))));
 
 // Root mean square residual of a quadratic trend fitted by least squares to
 // each whole window of length s of cs; NaN when no window fits.
