@@ -3,10 +3,14 @@
 #include <limits>
 #include <vector>
 
-#include "catchamouse16/lanes.hpp"
+#include "helpers/lanes.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
 
 namespace quorlex::catchamouse16 {
+
+using common::LaneMask;
+using common::Lanes;
+using common::lanes;
 
 namespace {
 constexpr std::size_t half_width = 3;

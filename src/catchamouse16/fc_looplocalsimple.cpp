@@ -7,9 +7,13 @@
 #include <type_traits>
 #include <vector>
 
-#include "catchamouse16/lanes.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::catchamouse16 {
+
+using common::LaneMask;
+using common::Lanes;
+using common::lanes;
 
 namespace {
 

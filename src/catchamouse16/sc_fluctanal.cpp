@@ -9,9 +9,13 @@
 
 #include "catch22/sc_fluctanal.hpp"
 #include "catchamouse16/gsl_support.hpp"
-#include "catchamouse16/lanes.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::catchamouse16 {
+
+using common::LaneMask;
+using common::Lanes;
+using common::lanes;
 
 namespace {
 

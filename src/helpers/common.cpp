@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "helpers/failure.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::common {
 
@@ -198,10 +199,9 @@ std::vector<double> zscore(Series y) {
     std::vector<double> z(y.size());
     // Two values per vector division: each lane is the scalar (y - m) / s
     // (the same IEEE operations, a different instruction), so z keeps its bits.
-    using Pair = double __attribute__((vector_size(2 * sizeof(double))));
     std::size_t i = 0;
-    for (; i + 2 <= y.size(); i += 2) {
-        const Pair q = (Pair{y[i], y[i + 1]} - m) / s;
+    for (; i + lanes <= y.size(); i += lanes) {
+        const Lanes q = (Lanes{y[i], y[i + 1]} - m) / s;
         z[i] = q[0];
         z[i + 1] = q[1];
     }

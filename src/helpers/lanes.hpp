@@ -8,11 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace quorlex::catchamouse16 {
+namespace quorlex::common {
 
 constexpr std::size_t lanes = 2;
 using Lanes = double __attribute__((vector_size(lanes * sizeof(double))));
 // The result of comparing two Lanes: all ones in a lane where it holds.
 using LaneMask = std::int64_t __attribute__((vector_size(lanes * sizeof(std::int64_t))));
 
-}  // namespace quorlex::catchamouse16
+}  // namespace quorlex::common
