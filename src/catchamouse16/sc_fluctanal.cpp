@@ -26,10 +26,12 @@ constexpr std::size_t min_scales = 2 * min_segment;
 // same for all windows, so they are formed once.
 class WindowQuadratic {
 public:
-    explicit WindowQuadratic(std::size_t s) : s_(s) {
+    explicit WindowQuadratic(std::size_t s) : s_(s), xs_(s), xxs_(s) {
         for (std::size_t i = 1; i <= s; ++i) {
             const double x = static_cast<double>(i);
             const double x2 = x * x;
+            xs_[i - 1] = x;
+            xxs_[i - 1] = x2;
             k_ += 1.0;
             sx_ += x;
             sxx_ += x2;
@@ -57,21 +59,24 @@ public:
         const auto load = [&](std::size_t g, std::size_t i) {
             return Lanes{w[2 * g * s + i], w[(2 * g + 1) * s + i]};
         };
+        const double* xs = xs_.data();
+        const double* xxs = xxs_.data();
         for (std::size_t i = 0; i < s; ++i) {
-            const double x = static_cast<double>(i + 1);
+            const double x = xs[i];
+            const double xx = xxs[i];
 #pragma GCC unroll 4
             for (std::size_t g = 0; g < V; ++g) {
                 const Lanes v = load(g, i);
                 sy[g] += v;
                 sxy[g] += x * v;
-                sxxy[g] += v * (x * x);
+                sxxy[g] += v * xx;
             }
         }
         std::array<Lanes, V> a{}, b{}, c{};
         for (std::size_t g = 0; g < V; ++g) fit(sy[g], sxy[g], sxxy[g], a[g], b[g], c[g]);
         std::array<Lanes, V> squares{};
         for (std::size_t i = 0; i < s; ++i) {
-            const double x = static_cast<double>(i + 1);
+            const double x = xs[i];
 #pragma GCC unroll 4
             for (std::size_t g = 0; g < V; ++g) {
                 const Lanes r = load(g, i) - (a[g] + (b[g] * x + c[g] * x * x));
@@ -117,6 +122,8 @@ private:
     }
 
     std::size_t s_;
+    // x = 1 .. s and x * x, as the window loops would compute them.
+    std::vector<double> xs_, xxs_;
     double k_ = 0.0, sx_ = 0.0, sxx_ = 0.0, sx3_ = 0.0, sx4_ = 0.0;
     double mx_ = 0.0, mxx_ = 0.0, q_ = 0.0, u_ = 0.0;
 };
