@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -24,9 +25,12 @@ public:
         const std::span<const Complex> tw = tw_;
         n_fft_ = tw.size();
         const double m = common::mean(y);
-        // The spectrum, then the transform's scratch, in one allocation.
-        buffer_.assign(2 * n_fft_, Complex{0.0, 0.0});
+        // The spectrum, then the transform's scratch, in one allocation; the
+        // transform writes its scratch before reading it, so only the
+        // spectrum is initialised.
+        buffer_ = std::make_unique_for_overwrite<Complex[]>(2 * n_fft_);
         for (std::size_t i = 0; i < y.size(); ++i) buffer_[i] = {y[i] - m, 0.0};
+        std::fill(buffer_.get() + y.size(), buffer_.get() + n_fft_, Complex{0.0, 0.0});
         fft(spectrum(), tw_, scratch());
         for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
     }
@@ -40,12 +44,12 @@ public:
     }
 
 private:
-    std::span<Complex> spectrum() { return std::span(buffer_).first(n_fft_); }
-    std::span<Complex> scratch() { return std::span(buffer_).subspan(n_fft_); }
+    std::span<Complex> spectrum() { return {buffer_.get(), n_fft_}; }
+    std::span<Complex> scratch() { return {buffer_.get() + n_fft_, n_fft_}; }
 
     SharedTwiddles tw_;
     std::size_t n_fft_ = 0;
-    std::vector<Complex> buffer_;
+    std::unique_ptr<Complex[]> buffer_;
 };
 
 // Real part of the complex quotient a / d.

@@ -9,94 +9,143 @@
 
 #include "catch22/sc_fluctanal.hpp"
 #include "catchamouse16/gsl_support.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::catchamouse16 {
+
+using common::LaneMask;
+using common::Lanes;
+using common::lanes;
 
 namespace {
 
 constexpr std::size_t min_segment = 6;
 constexpr std::size_t min_scales = 2 * min_segment;
 
-// Root mean square residual of a quadratic trend fitted by least squares to
-// each whole window of length s of cs; NaN when no window fits.
-double quadratic_fluctuation(Series cs, std::size_t s) {
-    // Sums over x = 1 .. s are the same for every window.
-    double k = 0.0, sx = 0.0, sxx = 0.0, sx3 = 0.0, sx4 = 0.0;
-    for (std::size_t i = 1; i <= s; ++i) {
-        const double x = static_cast<double>(i);
-        const double x2 = x * x;
-        k += 1.0;
-        sx += x;
-        sxx += x2;
-        sx3 += x * x2;
-        sx4 += x * (x * x2);
-    }
-    const double mx = sx / k;
-    const double mxx = sxx / k;
-    const double q = (sx3 - sx * mxx) / (sxx - sx * mx);
-    const double u = sx3 - sxx * mx;
-
-    const std::size_t nb = cs.size() / s;
-    struct Quadratic {
-        double a, b, c;
-    };
-    const auto fit = [&](double sy, double sxy, double sxxy) {
-        const double my = sy / k;
-        const double p = (sxy - sx * my) / (sxx - sx * mx);
-        const double c = (sxxy - sxx * my - u * p) / (sx4 - sxx * mxx - u * q);
-        const double b = p - q * c;
-        return Quadratic{my - mx * b - mxx * c, b, c};
-    };
-    const auto residual = [](const Quadratic& t, double w, double x) { return w - (t.a + (t.b * x + t.c * x * x)); };
-
-    // Two windows at a time, each with its own sums in index order, so the
-    // two sets of dependency chains overlap; f still adds the windows' squared
-    // residuals in window order.
-    double f = 0.0;
-    std::size_t j = 0;
-    for (; j + 2 <= nb; j += 2) {
-        const double* w0 = cs.data() + j * s;
-        const double* w1 = w0 + s;
-        double sy0 = 0.0, sxy0 = 0.0, sxxy0 = 0.0, sy1 = 0.0, sxy1 = 0.0, sxxy1 = 0.0;
-        for (std::size_t i = 0; i < s; ++i) {
-            const double x = static_cast<double>(i + 1);
-            sy0 += w0[i];
-            sxy0 += x * w0[i];
-            sxxy0 += w0[i] * (x * x);
-            sy1 += w1[i];
-            sxy1 += x * w1[i];
-            sxxy1 += w1[i] * (x * x);
+// The regressor x = 1 .. s of every window of one scale: its sums are the
+// same for all windows, so they are formed once.
+class WindowQuadratic {
+public:
+    explicit WindowQuadratic(std::size_t s) : s_(s), xs_(s), xxs_(s) {
+        for (std::size_t i = 1; i <= s; ++i) {
+            const double x = static_cast<double>(i);
+            const double x2 = x * x;
+            xs_[i - 1] = x;
+            xxs_[i - 1] = x2;
+            k_ += 1.0;
+            sx_ += x;
+            sxx_ += x2;
+            sx3_ += x * x2;
+            sx4_ += x * (x * x2);
         }
-        const Quadratic t0 = fit(sy0, sxy0, sxxy0);
-        const Quadratic t1 = fit(sy1, sxy1, sxxy1);
-        double squares0 = 0.0, squares1 = 0.0;
-        for (std::size_t i = 0; i < s; ++i) {
-            const double x = static_cast<double>(i + 1);
-            const double r0 = residual(t0, w0[i], x);
-            const double r1 = residual(t1, w1[i], x);
-            squares0 += r0 * r0;
-            squares1 += r1 * r1;
-        }
-        f += squares0;
-        f += squares1;
+        mx_ = sx_ / k_;
+        mxx_ = sxx_ / k_;
+        q_ = (sx3_ - sx_ * mxx_) / (sxx_ - sx_ * mx_);
+        u_ = sx3_ - sxx_ * mx_;
     }
-    if (j < nb) {
-        const double* w = cs.data() + j * s;
+
+    // Summed squared residuals of the least-squares quadratic of each of
+    // 2V consecutive windows starting at w, window by window, added to f in
+    // window order. Lane l of vector g holds window 2g + l: each lane performs
+    // its own window's scalar operations in the scalar order (element-wise
+    // vector arithmetic is the same IEEE operation per lane, never fused under
+    // -ffp-contract=off), so every window's sums, fit and squared residuals
+    // are bit for bit those of a window handled alone; the V vectors only
+    // give the adder independent chains, which is where the time goes.
+    template <std::size_t V>
+    void add_windows(const double* w, double& f) const {
+        const std::size_t s = s_;
+        std::array<Lanes, V> sy{}, sxy{}, sxxy{};
+        const auto load = [&](std::size_t g, std::size_t i) {
+            return Lanes{w[2 * g * s + i], w[(2 * g + 1) * s + i]};
+        };
+        const double* xs = xs_.data();
+        const double* xxs = xxs_.data();
+        for (std::size_t i = 0; i < s; ++i) {
+            const double x = xs[i];
+            const double xx = xxs[i];
+#pragma GCC unroll 4
+            for (std::size_t g = 0; g < V; ++g) {
+                const Lanes v = load(g, i);
+                sy[g] += v;
+                sxy[g] += x * v;
+                sxxy[g] += v * xx;
+            }
+        }
+        std::array<Lanes, V> a{}, b{}, c{};
+        for (std::size_t g = 0; g < V; ++g) fit(sy[g], sxy[g], sxxy[g], a[g], b[g], c[g]);
+        std::array<Lanes, V> squares{};
+        for (std::size_t i = 0; i < s; ++i) {
+            const double x = xs[i];
+#pragma GCC unroll 4
+            for (std::size_t g = 0; g < V; ++g) {
+                const Lanes r = load(g, i) - (a[g] + (b[g] * x + c[g] * x * x));
+                squares[g] += r * r;
+            }
+        }
+        for (std::size_t g = 0; g < V; ++g) {
+            f += squares[g][0];
+            f += squares[g][1];
+        }
+    }
+
+    // The same for one window.
+    void add_window(const double* w, double& f) const {
         double sy = 0.0, sxy = 0.0, sxxy = 0.0;
-        for (std::size_t i = 0; i < s; ++i) {
+        for (std::size_t i = 0; i < s_; ++i) {
             const double x = static_cast<double>(i + 1);
             sy += w[i];
             sxy += x * w[i];
             sxxy += w[i] * (x * x);
         }
-        const Quadratic t = fit(sy, sxy, sxxy);
+        double a = 0.0, b = 0.0, c = 0.0;
+        fit(sy, sxy, sxxy, a, b, c);
         double squares = 0.0;
-        for (std::size_t i = 0; i < s; ++i) {
-            const double r = residual(t, w[i], static_cast<double>(i + 1));
+        for (std::size_t i = 0; i < s_; ++i) {
+            const double x = static_cast<double>(i + 1);
+            const double r = w[i] - (a + (b * x + c * x * x));
             squares += r * r;
         }
         f += squares;
     }
+
+private:
+    // The quadratic a + b x + c x^2 from the window sums, for one window
+    // (T = double) or one per lane (T = Lanes).
+    template <typename T>
+    void fit(T sy, T sxy, T sxxy, T& a, T& b, T& c) const {
+        const T my = sy / k_;
+        const T p = (sxy - sx_ * my) / (sxx_ - sx_ * mx_);
+        c = (sxxy - sxx_ * my - u_ * p) / (sx4_ - sxx_ * mxx_ - u_ * q_);
+        b = p - q_ * c;
+        a = my - mx_ * b - mxx_ * c;
+    }
+
+    std::size_t s_;
+    // x = 1 .. s and x * x, as the window loops would compute them.
+    std::vector<double> xs_, xxs_;
+    double k_ = 0.0, sx_ = 0.0, sxx_ = 0.0, sx3_ = 0.0, sx4_ = 0.0;
+    double mx_ = 0.0, mxx_ = 0.0, q_ = 0.0, u_ = 0.0;
+};
+
+// Root mean square residual of a quadratic trend fitted by least squares to
+// each whole window of length s of cs; NaN when no window fits.
+double quadratic_fluctuation(Series cs, std::size_t s) {
+    const WindowQuadratic quadratic(s);
+    const std::size_t nb = cs.size() / s;
+    double f = 0.0;
+    std::size_t j = 0;
+    // Three vectors fill the sixteen SSE registers without spilling.
+    for (; j + 6 <= nb; j += 6) quadratic.add_windows<3>(cs.data() + j * s, f);
+    if (j + 4 <= nb) {
+        quadratic.add_windows<2>(cs.data() + j * s, f);
+        j += 4;
+    }
+    if (j + 2 <= nb) {
+        quadratic.add_windows<1>(cs.data() + j * s, f);
+        j += 2;
+    }
+    if (j < nb) quadratic.add_window(cs.data() + j * s, f);
     return std::sqrt(f / static_cast<double>(nb * s));
 }
 

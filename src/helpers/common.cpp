@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "helpers/failure.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::common {
 
@@ -196,7 +197,15 @@ std::vector<double> zscore(Series y) {
     const double s = y.size() < 2 ? nan
                                   : std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
     std::vector<double> z(y.size());
-    for (std::size_t i = 0; i < y.size(); ++i) z[i] = (y[i] - m) / s;
+    // Two values per vector division: each lane is the scalar (y - m) / s
+    // (the same IEEE operations, a different instruction), so z keeps its bits.
+    std::size_t i = 0;
+    for (; i + lanes <= y.size(); i += lanes) {
+        const Lanes q = (Lanes{y[i], y[i + 1]} - m) / s;
+        z[i] = q[0];
+        z[i + 1] = q[1];
+    }
+    if (i < y.size()) z[i] = (y[i] - m) / s;
     return z;
 }
 
@@ -316,30 +325,42 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             live = k + 1;
         }
         if (live == 0) continue;
-        // Lane k has m[k] values, fewer for a larger lag.
-        double running = 0.0;
-        std::size_t i = 0;
-        for (std::size_t k = live; k-- > 0;) {
-            for (; i < m[k]; ++i) running += y[i];
-            sa[k] = running;
-        }
         // Lanes below `live` that hold a NaN have m = 0: they run over the
         // common length on values that stay in bounds and are then ignored.
         const std::size_t common_m = m[live - 1];
         const double* lagged = y.data() + lag0;
-        if (live == lanes) {
-            // A full group with a fixed lane count keeps every sum in a register.
-            double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+        if (live == 1) {
+            // A single lag: the sums of both parts side by side, each still
+            // in index order.
+            double ta = 0.0, tb = 0.0;
             for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                t0 += lagged[i2];
-                t1 += lagged[i2 + 1];
-                t2 += lagged[i2 + 2];
-                t3 += lagged[i2 + 3];
+                ta += y[i2];
+                tb += lagged[i2];
             }
-            sb = {t0, t1, t2, t3};
+            sa[0] = ta;
+            sb[0] = tb;
         } else {
-            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                for (std::size_t k = 0; k < live; ++k) sb[k] += lagged[i2 + k];
+            // Lane k has m[k] values, fewer for a larger lag.
+            double running = 0.0;
+            std::size_t i = 0;
+            for (std::size_t k = live; k-- > 0;) {
+                for (; i < m[k]; ++i) running += y[i];
+                sa[k] = running;
+            }
+            if (live == lanes) {
+                // A full group with a fixed lane count keeps every sum in a register.
+                double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+                for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                    t0 += lagged[i2];
+                    t1 += lagged[i2 + 1];
+                    t2 += lagged[i2 + 2];
+                    t3 += lagged[i2 + 3];
+                }
+                sb = {t0, t1, t2, t3};
+            } else {
+                for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                    for (std::size_t k = 0; k < live; ++k) sb[k] += lagged[i2 + k];
+                }
             }
         }
         for (std::size_t k = 0; k < live; ++k) {
@@ -347,7 +368,20 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             ma[k] = sa[k] / static_cast<double>(m[k]);
             mb[k] = sb[k] / static_cast<double>(m[k]);
         }
-        if (live == lanes) {
+        if (live == 1) {
+            // A single lag keeps its three sums in registers too.
+            double c0 = 0.0, a0 = 0.0, b0 = 0.0;
+            for (std::size_t i2 = 0; i2 < common_m; ++i2) {
+                const double da = y[i2] - ma[0];
+                const double db = lagged[i2] - mb[0];
+                c0 += da * db;
+                a0 += da * da;
+                b0 += db * db;
+            }
+            cov[0] = c0;
+            ssa[0] = a0;
+            ssb[0] = b0;
+        } else if (live == lanes) {
             double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
             double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
             double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;

@@ -171,6 +171,33 @@ TEST(transform_test, bin_assignment_and_edge_counts) {
               (Counts{1, 2, 1}));
 }
 
+TEST(transform_test, bin_assignment_matches_a_scan_for_few_and_many_edges) {
+    // Few edges are counted, many are searched: both give the first edge
+    // strictly greater, or 0, for ties with edges, infinities, NaN and -0.
+    std::vector<double> y = noise(301, 4);
+    for (double v : {0.0, -0.0, 1.0, -1.0, inf_value, -inf_value, nan_value}) y.push_back(v);
+    for (std::size_t size : {2, 3, 11, 16, 17, 40}) {
+        std::vector<double> edges(size);
+        for (std::size_t j = 0; j < size; ++j) edges[j] = -2.0 + 4.0 * static_cast<double>(j) / static_cast<double>(size - 1);
+        edges[size / 2] = edges[size / 2 - 1];  // a repeated edge
+        std::vector<double> values = y;
+        values.insert(values.end(), edges.begin(), edges.end());
+        Counts expected(values.size(), 0);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            for (std::size_t j = 0; j < size; ++j) {
+                if (values[i] < edges[j]) {
+                    expected[i] = static_cast<std::uint32_t>(j);
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(histbinassign(values, edges), expected) << size << " edges";
+        values.pop_back();  // an odd count leaves one value after the pairs
+        expected.pop_back();
+        EXPECT_EQ(histbinassign(values, edges), expected) << size << " edges";
+    }
+}
+
 TEST(transform_test, three_quantile_symbols) {
     std::vector<std::uint64_t> labels(6, 0);
     sb_coarsegrain(std::vector<double>{1, 2, 3, 4, 5, 6}, labels);

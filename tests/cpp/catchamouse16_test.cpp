@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -11,6 +14,7 @@
 #include "catchamouse16/co_nonlinearautocorr.hpp"
 #include "catchamouse16/co_translateshape.hpp"
 #include "catchamouse16/dn_removepoints.hpp"
+#include "catchamouse16/fc_looplocalsimple.hpp"
 #include "catchamouse16/sc_fluctanal.hpp"
 #include "catchamouse16/st_localextrema.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
@@ -59,6 +63,74 @@ TEST(catchamouse16_test, translate_shape_counts_points_on_the_rim) {
     const double m = 17.0 / 3.0;
     EXPECT_DOUBLE_EQ(co_translateshape(spike, "std", false),
                      std::sqrt(((7 - m) * (7 - m) * 2 + (3 - m) * (3 - m)) / 2.0));
+}
+
+namespace {
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Series of every length up to 40 and a few longer ones, with ties, an
+// infinity and a huge value among them.
+std::vector<std::vector<double>> assorted_series() {
+    std::vector<std::vector<double>> out;
+    for (std::size_t n : {1, 2, 3, 7, 8, 9, 10, 11, 12, 13, 20, 21, 40, 199, 1000}) {
+        out.push_back(noise(n, static_cast<unsigned>(n)));
+        std::vector<double> ties = noise(n, static_cast<unsigned>(n) + 100);
+        for (double& v : ties) v = std::round(v * 2.0) / 2.0;
+        out.push_back(ties);
+        if (n > 4) {
+            std::vector<double> odd = noise(n, static_cast<unsigned>(n) + 200);
+            odd[n / 2] = inf_value;
+            out.push_back(odd);
+            odd[n / 2] = 1e300;
+            out.push_back(odd);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(catchamouse16_test, loop_local_forecasts_match_one_pass_per_training_length) {
+    for (const auto& y : assorted_series()) {
+        const std::size_t n = y.size();
+        std::vector<double> spread;
+        double lo = std::numeric_limits<double>::max();
+        double hi = -std::numeric_limits<double>::max();
+        for (std::size_t train = 1; train <= 10; ++train) {
+            std::vector<double> residuals;
+            for (std::size_t j = 0; j + train < n; ++j) {
+                double sum = 0.0;
+                for (std::size_t k = j; k < j + train; ++k) sum += y[k];
+                residuals.push_back(sum / static_cast<double>(train) - y[j + train]);
+            }
+            const double s = common::std_dev(residuals);
+            if (!std::isnan(s)) {
+                lo = std::min(lo, s);
+                hi = std::max(hi, s);
+            }
+            spread.push_back(s);
+        }
+        const double expected = common::mean(common::diff(spread)) / (hi - lo);
+        EXPECT_TRUE(same_bits(fc_looplocalsimple_mean_stderr_chn(y, false), expected)) << "n " << n;
+    }
+}
+
+TEST(catchamouse16_test, translate_shape_counts_match_a_plain_count) {
+    for (const auto& y : assorted_series()) {
+        if (y.size() < 7) continue;
+        std::vector<double> counts;
+        for (std::size_t c = 3; c + 3 < y.size(); ++c) {
+            double inside = 0.0;
+            for (std::size_t k = c - 3; k <= c + 3; ++k) {
+                const double dk = static_cast<double>(k) - static_cast<double>(c);
+                const double dy = y[k] - y[c];
+                if (dk * dk + dy * dy <= 12.25) inside += 1.0;
+            }
+            counts.push_back(inside);
+        }
+        EXPECT_TRUE(same_bits(co_translateshape(y, "std", false), common::std_dev(counts))) << "n " << y.size();
+    }
 }
 
 TEST(catchamouse16_test, remove_points_keeps_tied_magnitudes_in_time_order) {

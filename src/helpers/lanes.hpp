@@ -1,0 +1,18 @@
+// Two doubles as one value with element-wise arithmetic: a GCC/Clang vector
+// type that fills one SSE2 register. Each lane performs exactly the IEEE
+// operation the scalar code would (nothing is fused under -ffp-contract=off),
+// so kernels can run independent scalar computations side by side, one per
+// lane, and keep their bits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quorlex::common {
+
+constexpr std::size_t lanes = 2;
+using Lanes = double __attribute__((vector_size(lanes * sizeof(double))));
+// The result of comparing two Lanes: all ones in a lane where it holds.
+using LaneMask = std::int64_t __attribute__((vector_size(lanes * sizeof(std::int64_t))));
+
+}  // namespace quorlex::common
