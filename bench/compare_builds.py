@@ -1,6 +1,7 @@
 """Bit-for-bit comparison of two builds of quorlex on thousands of random series.
 
     python bench/compare_builds.py BEFORE_DIR AFTER_DIR [--count 2000] [--seed 1] [--only NAME ...]
+                                   [--after-threads N]
 
 Each directory holds a built quorlex*.so (for example build/before/python and
 build/dev/python). Every single-series function and every set run is evaluated
@@ -30,7 +31,8 @@ CALLS = {
                                         q.sy_slidingwindow_f(y, "mean", "std", 5, 2, False)],
     "st_localextrema_n100_diffmaxabsmin_f": lambda q, y: [q.st_localextrema_n100_diffmaxabsmin_f(y, True),
                                                           q.st_localextrema_n100_diffmaxabsmin_f(y, False)],
-    "compute_hctsa_parallel_f": lambda q, y: q.compute_hctsa_parallel_f(y, True).values,
+    "compute_hctsa_parallel_f": lambda q, y: [q.compute_hctsa_parallel_f(y, True).values,
+                                              q.compute_hctsa_parallel_f(y, False).values],
     "catch22_all_f": lambda q, y: q.catch22_all_f(y, catch24=True).values + q.catch22_all_f(y, False).values,
     "tsfeatures_all_f": lambda q, y: (q.tsfeatures_all_f(y).values + q.tsfeatures_all_f(y, False, freq=7).values
                                       + q.tsfeatures_all_f(y, freq=None).values),
@@ -124,6 +126,7 @@ def main():
     parser.add_argument("--count", type=int, default=2000)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--only", nargs="*", default=[])
+    parser.add_argument("--after-threads", type=int, help="pool size of the after build (default: the machine's)")
     parser.add_argument("--worker", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.worker:
@@ -133,7 +136,10 @@ def main():
     for directory in (args.before, args.after):
         command = [sys.executable, __file__, args.before, args.after, "--count", str(args.count), "--seed",
                    str(args.seed), "--worker", os.path.abspath(directory), "--only", *args.only]
-        runs.append(pickle.loads(subprocess.run(command, capture_output=True, check=True).stdout))
+        env = dict(os.environ)
+        if directory == args.after and args.after_threads:
+            env["RAYON_NUM_THREADS"] = str(args.after_threads)
+        runs.append(pickle.loads(subprocess.run(command, capture_output=True, check=True, env=env).stdout))
     before, after = runs
     totals = {}
     for key in sorted(set(before) | set(after)):
