@@ -1,6 +1,7 @@
 #include "parallel/batch.hpp"
 
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "catch22/dn_spread_std.hpp"
@@ -188,14 +189,18 @@ std::vector<std::string> Plan::names() const {
 }
 
 void Plan::run_one(Series y, double* out) const {
+    // One z-score of the series serves every segment that needs it: those on
+    // the normalising executor and the catch22 intermediates of those that
+    // z-score per feature (catch24's histogram modes and its catch22 part).
+    std::optional<std::vector<double>> z;
+    const auto zscore = [&]() -> Series {
+        if (!z) z = common::zscore(y);
+        return *z;
+    };
     for (const Segment& segment : segments_) {
-        std::vector<double> z;
-        Series series = y;
-        if (segment.zscore_first && segment.normalize) {
-            z = common::zscore(y);
-            series = z;
-        }
+        const Series series = segment.zscore_first && segment.normalize ? zscore() : y;
         RunShared shared(series, segment.normalize);
+        if (!segment.zscore_first && segment.normalize) shared.catch22.share_zscore(zscore());
         if (!segment.per_series) {
             for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, shared);
             continue;

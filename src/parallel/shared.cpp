@@ -5,6 +5,7 @@
 namespace quorlex::parallel {
 
 Series Catch22Shared::zscore() {
+    if (known_zscore_) return *known_zscore_;
     return zscore_.get([this] { return common::zscore(y_); });
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "catch22/shared.hpp"
@@ -43,11 +44,16 @@ public:
     std::span<const double> autocorrs() override;
     const catch22::Spectrum& angular_welch_rect() override;
 
+    // The same common::zscore of the series, already computed by the caller:
+    // served instead of computing it again. Call before any task runs.
+    void share_zscore(Series z) { known_zscore_ = z; }
+
 private:
     Series prepared() { return normalize_ ? zscore() : y_; }
 
     Series y_;
     bool normalize_;
+    std::optional<Series> known_zscore_;
     Once<std::vector<double>> zscore_;
     Once<std::vector<double>> autocorrs_;
     Once<catch22::Spectrum> spectrum_;
