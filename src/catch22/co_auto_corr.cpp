@@ -42,6 +42,8 @@ public:
         fft(spectrum(), tw_, scratch());
         return spectrum();
     }
+    // The second transform, computed as far as the entries read need.
+    LazyTransform lazy_transform() { return LazyTransform(spectrum(), tw_, scratch()); }
 
 private:
     std::span<Complex> spectrum() { return {buffer_.get(), n_fft_}; }
@@ -96,17 +98,24 @@ std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
     PowerSpectrum power(y);
     const std::size_t lim = std::min(maxtau, power.size());
     // A single entry costs about n butterflies and the whole transform about
-    // (n/2) log2 n, so the first few lags are read one at a time: the first
-    // zero is usually among them (lag 1 for a differenced series of noise).
-    constexpr std::size_t direct = 4;
+    // (n/2) log2 n, so lag 1 is read on its own: the first zero of a
+    // differenced series of noise. Beyond it, the first 64 entries cost about
+    // 7 of the transform's log2 n levels, and most series cross zero among
+    // them; the rest of the transform continues from those levels.
+    constexpr std::size_t direct = 2;
     const Complex d = power.entry(0);
     for (std::size_t i = 0; i < std::min(lim, direct); ++i) {
         if (!(real_quotient(i == 0 ? d : power.entry(i), d) > 0)) return i;
     }
     if (lim <= direct) return lim;
-    const auto f = power.transform();
-    for (std::size_t i = direct; i < lim; ++i) {
-        if (!(real_quotient(f[i], f[0]) > 0)) return i;
+    LazyTransform second = power.lazy_transform();
+    std::size_t i = direct;
+    for (const std::size_t count : {std::size_t{64}, power.size()}) {
+        const auto f = second.head(count);
+        for (; i < std::min(lim, f.size()); ++i) {
+            if (!(real_quotient(f[i], d) > 0)) return i;
+        }
+        if (i == lim) return lim;
     }
     return lim;
 }

@@ -20,50 +20,62 @@ namespace {
 // memory contiguously. Every butterfly is the same arithmetic on the same
 // inputs as in the recursion, so the results are identical.
 //
+// After the level with stride s, entry e of the sub-transform at offset o
+// (length n / s) sits at index s * e + o.
+//
 // The recursion starts from a copy of the input in the scratch array, but the
 // deepest level (s = n/2) is the only one that reads it, and its one group of
 // butterflies reads and writes the same two positions o and o + n/2: so it
 // reads the input in place and the copy is not needed.
+void level(const Complex* src, Complex* dst, std::size_t n, std::size_t s, const Complex* tw) {
+    const std::size_t half = n / 2;
+    if (s == 1) {
+        // One butterfly per twiddle: a flat loop without the offset loop.
+        for (std::size_t j = 0; j < half; ++j) {
+            const Complex even = src[2 * j];
+            const Complex t = tw[2 * j] * src[2 * j + 1];
+            dst[j] = even + t;
+            dst[j + half] = even - t;
+        }
+        return;
+    }
+    for (std::size_t j = 0; j < half / s; ++j) {
+        const Complex w = tw[2 * s * j];
+        const Complex* even = src + 2 * s * j;
+        const Complex* odd = even + s;
+        Complex* low = dst + s * j;
+        Complex* high = low + half;
+        for (std::size_t o = 0; o < s; ++o) {
+            const Complex e = even[o];  // read before the write: the deepest level works in place
+            const Complex t = w * odd[o];
+            low[o] = e + t;
+            high[o] = e - t;
+        }
+    }
+}
+
+// The buffer the level with stride 2^k writes: level s = 1 writes the
+// caller's array, and the roles alternate below it.
+Complex* level_output(int k, Complex* a, Complex* scratch) { return k % 2 == 0 ? a : scratch; }
+
 void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
     const int levels = std::countr_zero(n);
-    const std::size_t half = n / 2;
     for (int k = levels - 1; k >= 0; --k) {
-        const std::size_t s = std::size_t{1} << k;
-        // Level s = 1 writes the caller's array; the roles alternate below it.
-        Complex* dst = k % 2 == 0 ? a : scratch;
-        const Complex* src = k % 2 == 0 ? scratch : a;
-        if (k == levels - 1) {
-            const Complex w = tw[0];
-            for (std::size_t o = 0; o < half; ++o) {
-                const Complex even = a[o];
-                const Complex t = w * a[o + half];
-                dst[o] = even + t;
-                dst[o + half] = even - t;
-            }
-            continue;
-        }
-        if (s == 1) {
-            // One butterfly per twiddle: a flat loop without the offset loop.
-            for (std::size_t j = 0; j < half; ++j) {
-                const Complex even = src[2 * j];
-                const Complex t = tw[2 * j] * src[2 * j + 1];
-                dst[j] = even + t;
-                dst[j + half] = even - t;
-            }
-            continue;
-        }
-        for (std::size_t j = 0; j < half / s; ++j) {
-            const Complex w = tw[2 * s * j];
-            const Complex* even = src + 2 * s * j;
-            const Complex* odd = even + s;
-            Complex* low = dst + s * j;
-            Complex* high = low + half;
-            for (std::size_t o = 0; o < s; ++o) {
-                const Complex t = w * odd[o];
-                low[o] = even[o] + t;
-                high[o] = even[o] - t;
-            }
-        }
+        const Complex* src = k == levels - 1 ? a : level_output(k + 1, a, scratch);
+        level(src, level_output(k, a, scratch), n, std::size_t{1} << k, tw);
+    }
+}
+
+// Entries e < count of every sub-transform of the level with stride s, when
+// they are all low outputs (count <= n / (2 s)): the low halves of the first
+// `count` butterfly groups, the same operations as in level().
+void head_level(const Complex* src, Complex* dst, std::size_t s, std::size_t count, const Complex* tw) {
+    for (std::size_t j = 0; j < count; ++j) {
+        const Complex w = tw[2 * s * j];
+        const Complex* even = src + 2 * s * j;
+        const Complex* odd = even + s;
+        Complex* low = dst + s * j;
+        for (std::size_t o = 0; o < s; ++o) low[o] = even[o] + w * odd[o];
     }
 }
 
@@ -91,6 +103,38 @@ SharedTwiddles::SharedTwiddles(std::size_t n) {
     }
     std::call_once(once[slot], [&] { tables[slot] = twiddles(n); });
     view_ = tables[slot];
+}
+
+LazyTransform::LazyTransform(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch)
+    : a_(a.data()), scratch_(scratch.data()), tw_(tw.data()), n_(a.size()), next_(std::countr_zero(a.size()) - 1) {}
+
+void LazyTransform::full_levels_down_to(std::size_t stride) {
+    const int levels = std::countr_zero(n_);
+    for (; next_ >= 0 && (std::size_t{1} << next_) >= stride; --next_) {
+        const Complex* src = next_ == levels - 1 ? a_ : level_output(next_ + 1, a_, scratch_);
+        level(src, level_output(next_, a_, scratch_), n_, std::size_t{1} << next_, tw_);
+    }
+}
+
+std::span<const Complex> LazyTransform::head(std::size_t count) {
+    count = std::max<std::size_t>(count, 2);  // the deepest level is always whole
+    if (count >= n_) {
+        full_levels_down_to(1);
+        return {a_, n_};
+    }
+    // Sub-transforms up to `count` long are needed whole; above them, only
+    // their first `count` entries, which sit below index s * count <= n / 2.
+    full_levels_down_to(n_ / count);
+    tail_.resize(n_);
+    Complex* const halves[2] = {tail_.data(), tail_.data() + n_ / 2};
+    const Complex* src = level_output(next_ + 1, a_, scratch_);
+    int which = 0;
+    for (std::size_t s = n_ / (2 * count); s >= 1; s /= 2) {
+        head_level(src, halves[which], s, count, tw_);
+        src = halves[which];
+        which ^= 1;
+    }
+    return {src, count};
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch) {

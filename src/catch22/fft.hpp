@@ -45,6 +45,28 @@ private:
 void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch);
 void fft(std::span<Complex> a, std::span<const Complex> tw);
 
+// fft(a) computed as far as the entries asked for need: head(count), count a
+// power of two, gives entries 0 .. count-1 with the transform's own bits,
+// doing in full only the levels whose sub-transforms are at most `count`
+// long; asking for more continues from those levels. head(n) completes the
+// transform in `a` (and returns it). `a` and `scratch` (n entries, like tw)
+// must outlive the object.
+class LazyTransform {
+public:
+    LazyTransform(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch);
+    std::span<const Complex> head(std::size_t count);
+
+private:
+    void full_levels_down_to(std::size_t stride);
+
+    Complex* a_;
+    Complex* scratch_;
+    const Complex* tw_;
+    std::size_t n_;
+    int next_;  // log2 of the stride of the next level to complete; -1 when done
+    std::vector<Complex> tail_;
+};
+
 // Entry k of fft(a) alone, bit for bit, in about 2n operations instead of
 // n log n: for callers that read one or two entries of a transform.
 Complex fft_entry(std::span<const Complex> a, std::span<const Complex> tw, std::size_t k);

@@ -41,19 +41,21 @@ Spectrum welch(Series y, std::span<const double> window) {
     const SharedTwiddles tw(nfft);
     std::vector<Complex> f(nfft);
     std::vector<Complex> scratch(nfft);
-    std::vector<double> power(nfft, 0.0);
+    // Only the one-sided bins 0 .. nfft/2 are read below, so the power of the
+    // mirrored half is never formed.
+    const std::size_t nout = nfft / 2 + 1;
+    std::vector<double> power(nout, 0.0);
     for (std::int64_t i = 0; i < segments; ++i) {
         const auto offset = static_cast<std::size_t>(std::floor(static_cast<double>(width) * static_cast<double>(i) * 0.5));
         for (std::size_t j = 0; j < width; ++j) f[j] = {window[j] * y[j + offset] - m, 0.0};
         for (std::size_t j = width; j < nfft; ++j) f[j] = {0.0, 0.0};
         fft(f, tw, scratch);
-        for (std::size_t l = 0; l < nfft; ++l) {
+        for (std::size_t l = 0; l < nout; ++l) {
             const double h = std::hypot(f[l].re, f[l].im);
             power[l] += h * h;
         }
     }
 
-    const std::size_t nout = nfft / 2 + 1;
     Spectrum out{std::vector<double>(nout), std::vector<double>(nout)};
     for (std::size_t i = 0; i < nout; ++i) {
         double p = power[i] / kmu;

@@ -66,6 +66,32 @@ TEST(transform_test, transform_and_single_entries_match_the_recursion_bit_for_bi
     }
 }
 
+TEST(transform_test, lazy_heads_match_the_recursion_and_continue_to_the_whole_transform) {
+    std::mt19937_64 gen(13);
+    std::normal_distribution<double> dist;
+    for (std::size_t n = 2; n <= 1024; n *= 4) {
+        std::vector<Complex> input(n);
+        for (auto& c : input) c = {dist(gen), dist(gen)};
+        input[1] = {-0.0, inf_value};
+        const auto tw = twiddles(n);
+        std::vector<Complex> expected = input, out = input;
+        reference_step(expected.data(), out.data(), n, 1, tw);
+        for (std::size_t count = 1; count <= n; count *= 2) {
+            std::vector<Complex> a = input, scratch(n);
+            LazyTransform lazy(a, tw, scratch);
+            // Heads of growing length from the same object, then the rest.
+            for (std::size_t c : {count, 2 * count, n}) {
+                const auto head = lazy.head(c);
+                ASSERT_GE(head.size(), std::min(c, n));
+                for (std::size_t k = 0; k < std::min(c, n); ++k) {
+                    EXPECT_TRUE(same_bits(head[k], expected[k])) << "n " << n << " head " << c << " entry " << k;
+                }
+            }
+            for (std::size_t k = 0; k < n; ++k) EXPECT_TRUE(same_bits(a[k], expected[k])) << "n " << n << " entry " << k;
+        }
+    }
+}
+
 TEST(transform_test, transform_length_doubles_the_next_power_of_two) {
     const std::vector<std::pair<std::size_t, std::size_t>> cases{
         {1, 2}, {2, 4}, {3, 8}, {4, 8}, {5, 16}, {8, 16}, {9, 32}, {1024, 2048}, {1025, 4096},
