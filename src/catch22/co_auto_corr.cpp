@@ -1,6 +1,7 @@
 #include "catch22/co_auto_corr.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -78,12 +79,16 @@ std::size_t autocorr_length(std::size_t n) {
     return static_cast<std::size_t>(p + 1) * 2;
 }
 
-std::vector<double> co_autocorrs(Series y) {
+std::vector<double> co_autocorrs(Series y) { return co_autocorrs(y, autocorr_length(y.size())); }
+
+std::vector<double> co_autocorrs(Series y, std::size_t count) {
     PowerSpectrum power(y);
-    const auto f = power.transform();
+    count = std::min(count, power.size());
+    LazyTransform second = power.lazy_transform();
+    const auto f = second.head(std::bit_ceil(count));
     const Complex d = f[0];
-    std::vector<double> ac(f.size());
-    for (std::size_t i = 0; i < f.size(); ++i) ac[i] = real_quotient(f[i], d);
+    std::vector<double> ac(count);
+    for (std::size_t i = 0; i < count; ++i) ac[i] = real_quotient(f[i], d);
     return ac;
 }
 
@@ -136,7 +141,7 @@ PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, Shared* shared) 
     if (shared != nullptr) {
         view_ = shared->autocorrs();
     } else {
-        own_ = co_autocorrs(y.view());
+        own_ = co_autocorrs(y.view(), y.size());
         view_ = own_;
     }
 }

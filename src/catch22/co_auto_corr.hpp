@@ -21,6 +21,11 @@ std::size_t autocorr_length(std::size_t n);
 // that callers must not search. Internal failure for an empty series.
 std::vector<double> co_autocorrs(Series y);
 
+// The first `count` of them (count <= nFFT), with the same bits: the features
+// search lags below n only, and the second transform is then run only as far
+// as those entries need.
+std::vector<double> co_autocorrs(Series y, std::size_t count);
+
 // The lag-2 entry of co_autocorrs; NaN for a one-value series.
 double co_autocorr_lag2(Series y);
 

@@ -18,7 +18,8 @@ public:
     // The z-score of the run's series.
     virtual Series zscore() = 0;
     // co_autocorrs of the run's series as its features prepare it (its
-    // z-score when the run normalises).
+    // z-score when the run normalises), lags 0 .. n-1: the lags the features
+    // search.
     virtual std::span<const double> autocorrs() = 0;
     // angular_welch_rect of the run's series as its features prepare it.
     virtual const Spectrum& angular_welch_rect() = 0;

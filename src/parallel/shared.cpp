@@ -12,7 +12,7 @@ Series Catch22Shared::zscore() {
 std::span<const double> Catch22Shared::autocorrs() {
     // These take the z-score's lock inside their own; nothing takes them the
     // other way round.
-    return autocorrs_.get([this] { return catch22::co_autocorrs(prepared()); });
+    return autocorrs_.get([this] { return catch22::co_autocorrs(prepared(), y_.size()); });
 }
 
 const catch22::Spectrum& Catch22Shared::angular_welch_rect() {
