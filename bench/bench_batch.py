@@ -19,6 +19,9 @@ import numpy as np
 CLOCK = time.process_time if os.environ.get("BENCH_CLOCK", "cpu") == "cpu" else time.perf_counter
 
 
+ROUNDS = 7
+
+
 def best_of(function, repeat=3, clock=None):
     clock = clock or CLOCK
     times = []
@@ -47,12 +50,23 @@ def one_thread_table():
           f" {'x aeon':>7} {'x pycatch22':>12}")
     for name in ("GunPoint", "OSULeaf"):
         X = ucr(name)
-        batch = best_of(lambda: qb.extract_array(X, "catch24", n_jobs=1))
         aeon = Catch22(catch24=True, n_jobs=1)
         aeon.fit_transform(X[:, None, :])  # numba warm-up
-        aeon_time = best_of(lambda: aeon.fit_transform(X[:, None, :]))
         rows = X.tolist()
-        ref = best_of(lambda: [pycatch22.catch22_all(r, catch24=True) for r in rows], repeat=1)
+        # Rounds alternate the three, so a burst of load on the shared machine
+        # hits all of them alike; each keeps its best round.
+        runs = {
+            "batch": lambda: qb.extract_array(X, "catch24", n_jobs=1),
+            "aeon": lambda: aeon.fit_transform(X[:, None, :]),
+            "pycatch22": lambda: [pycatch22.catch22_all(r, catch24=True) for r in rows],
+        }
+        best = dict.fromkeys(runs, float("inf"))
+        for round_ in range(ROUNDS):
+            for what, function in runs.items():
+                if what == "pycatch22" and round_ >= 3:
+                    continue  # the slowest: three rounds are enough
+                best[what] = min(best[what], best_of(function, repeat=1))
+        batch, aeon_time, ref = best["batch"], best["aeon"], best["pycatch22"]
         print(f"{name:<10} {str(X.shape):>10} {batch * 1e3:>8.1f}ms {aeon_time * 1e3:>9.1f}ms {ref * 1e3:>8.1f}ms"
               f" {aeon_time / batch:>6.2f}x {ref / batch:>11.2f}x")
 
