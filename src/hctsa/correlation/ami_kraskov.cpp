@@ -22,23 +22,30 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr std::size_t kept = k_neighbours + 1;
 class Smallest {
 public:
-    Smallest() { d_.fill(inf); }
-    double last() const { return d_[kept - 1]; }
+    double last() const { return e4_; }
     // Each step keeps the smaller of the entry and the carried value and
     // carries the larger on: min and max return one of their (non-NaN)
-    // operands, so the list holds exactly the smallest values offered, and
-    // no branch depends on the data.
+    // operands, so the list holds exactly the smallest values offered, and no
+    // branch depends on the data (an early return for distances beyond the
+    // last entry mispredicts more than it saves). Named members, rather than
+    // an array, keep the list in registers across the unrolled steps.
     void offer(double d) {
-        for (double& e : d_) {
-            const double lo = std::min(e, d);
-            d = std::max(e, d);
-            e = lo;
-        }
+        step(e0_, d);
+        step(e1_, d);
+        step(e2_, d);
+        step(e3_, d);
+        e4_ = std::min(e4_, d);
     }
 
 private:
-    std::array<double, kept> d_;
+    static void step(double& e, double& d) {
+        const double lo = std::min(e, d);
+        d = std::max(e, d);
+        e = lo;
+    }
+    double e0_ = inf, e1_ = inf, e2_ = inf, e3_ = inf, e4_ = inf;
 };
+static_assert(kept == 5, "Smallest names its five entries");
 
 // The number of leading entries of p[0 .. len) for which `pred` holds, when
 // it holds on a prefix only. The halving steps select with a conditional
