@@ -77,24 +77,44 @@ public:
             row_[k] = (bins[k] - 1) * num_bins_;
         }
         const std::size_t n_cells = std::size_t{num_bins_} * num_bins_;
-        if (counts_.size() < n_cells) {
-            counts_.resize(n_cells, 0);
-            occupied_.resize((n_cells + 63) / 64, 0);
+        if (counts_.size() < 2 * n_cells) {
+            counts_.resize(2 * n_cells, 0);
+            occupied_.resize(2 * ((n_cells + 63) / 64), 0);
         }
         pi_.resize(num_bins_);
         pj_.resize(num_bins_);
+        bin_counts_.assign(num_bins_, 0);
+        for (std::uint32_t b : bins) ++bin_counts_[b - 1];
     }
 
     double at(std::size_t lag) {
         if (general_) return general_table_.ami(bins_, n_edges_, lag);
+        if (lag == 0) return diagonal();
         const std::size_t pairs = bins_.size() - lag;
         // counts and occupied are all zero between calls: each call clears
         // what it used. Local pointers keep the loops free of reloads.
+        // Pairs k alternate between two tables of counts and two of occupied
+        // cells (added and merged below): successive pairs often hit one
+        // cell or one word, and separate tables halve those chains of
+        // dependent updates in memory.
+        const std::size_t n_cells = std::size_t{num_bins_} * num_bins_;
+        const std::size_t words = (n_cells + 63) / 64;
         std::uint32_t* const counts = counts_.data();
+        std::uint32_t* const counts_odd = counts + n_cells;
         std::uint64_t* const occupied = occupied_.data();
+        std::uint64_t* const occupied_odd = occupied + words;
         const std::uint32_t* const row_term = row_.data() + lag;
         const std::uint32_t* const col_term = col_.data();
-        for (std::size_t k = 0; k < pairs; ++k) {
+        std::size_t k = 0;
+        for (; k + 1 < pairs; k += 2) {
+            const std::uint32_t cell = row_term[k] + col_term[k];
+            const std::uint32_t cell_odd = row_term[k + 1] + col_term[k + 1];
+            ++counts[cell];
+            ++counts_odd[cell_odd];
+            occupied[cell / 64] |= std::uint64_t{1} << (cell % 64);
+            occupied_odd[cell_odd / 64] |= std::uint64_t{1} << (cell_odd % 64);
+        }
+        if (k < pairs) {
             const std::uint32_t cell = row_term[k] + col_term[k];
             ++counts[cell];
             occupied[cell / 64] |= std::uint64_t{1} << (cell % 64);
@@ -117,13 +137,12 @@ public:
         for (std::size_t c = 0; c < share.size(); ++c) share[c] = static_cast<double>(c) / total;
         // The cells come in row-major order: a row's marginal is summed in a
         // register from 0.0 in that order and stored when the row ends.
-        const std::size_t words = (num_bins * num_bins + 63) / 64;
         std::size_t m = 0;
         std::uint32_t row = 0;
         std::size_t row_start = 0;
         double row_sum = 0.0;
         for (std::size_t w = 0; w < words; ++w) {
-            for (std::uint64_t bits = occupied[w]; bits != 0; bits &= bits - 1) {
+            for (std::uint64_t bits = occupied[w] | occupied_odd[w]; bits != 0; bits &= bits - 1) {
                 const std::size_t cell = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
                 if (cell >= row_start + num_bins) {
                     pi[row] = row_sum;
@@ -134,8 +153,9 @@ public:
                     } while (cell >= row_start + num_bins);
                 }
                 const auto col = static_cast<std::uint32_t>(cell - row_start);
-                const std::uint32_t count = counts[cell];
+                const std::uint32_t count = counts[cell] + counts_odd[cell];
                 counts[cell] = 0;
+                counts_odd[cell] = 0;
                 const double share_of_cell =
                     count < share.size() ? share[count] : static_cast<double>(count) / total;
                 row_sum += share_of_cell;
@@ -146,6 +166,7 @@ public:
                 ++m;
             }
             occupied[w] = 0;
+            occupied_odd[w] = 0;
         }
         if (m == 0) return common::nan;
         pi[row] = row_sum;
@@ -158,11 +179,29 @@ public:
     }
 
 private:
+    // Lag 0 pairs every value with itself: the occupied cells are the
+    // diagonal cells of the bins holding values, in bin order, each the only
+    // cell of its row and of its column. Each marginal is then 0.0 plus the
+    // cell's share, that is the share itself, and the terms are those of the
+    // table in the same order.
+    double diagonal() const {
+        const double total = static_cast<double>(bins_.size());
+        double ami = 0.0;
+        bool any = false;
+        for (const std::uint32_t count : bin_counts_) {
+            if (count == 0) continue;
+            any = true;
+            const double p = static_cast<double>(count) / total;
+            if (p > 0) ami += p * std::log(p / (p * p));
+        }
+        return any ? ami : common::nan;
+    }
+
     std::span<const std::uint32_t> bins_;
     std::uint32_t n_edges_ = 0, num_bins_ = 0;
     bool general_ = false;
     catch22::JointHistogram general_table_;
-    std::vector<std::uint32_t> col_, row_, counts_, rows_, cols_;
+    std::vector<std::uint32_t> col_, row_, counts_, rows_, cols_, bin_counts_;
     std::vector<std::uint64_t> occupied_;
     std::vector<double> p_, pi_, pj_;
 };
