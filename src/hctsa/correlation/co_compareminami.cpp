@@ -72,9 +72,19 @@ public:
         if (general_) return;
         col_.resize(bins.size());
         row_.resize(bins.size());
+        bin_counts_.assign(num_bins_, 0);
+        // Local pointers: the object lives in thread-local storage, and
+        // stores through members would make the compiler look it up again
+        // for every value.
+        std::uint32_t* const col = col_.data();
+        std::uint32_t* const row = row_.data();
+        std::uint32_t* const bin_counts = bin_counts_.data();
+        const std::uint32_t num_bins = num_bins_;
         for (std::size_t k = 0; k < bins.size(); ++k) {
-            col_[k] = bins[k] - 1;
-            row_[k] = (bins[k] - 1) * num_bins_;
+            const std::uint32_t b = bins[k] - 1;
+            col[k] = b;
+            row[k] = b * num_bins;
+            ++bin_counts[b];
         }
         const std::size_t n_cells = std::size_t{num_bins_} * num_bins_;
         if (counts_.size() < 2 * n_cells) {
@@ -83,8 +93,6 @@ public:
         }
         pi_.resize(num_bins_);
         pj_.resize(num_bins_);
-        bin_counts_.assign(num_bins_, 0);
-        for (std::uint32_t b : bins) ++bin_counts_[b - 1];
     }
 
     double at(std::size_t lag) {
@@ -206,6 +214,15 @@ private:
     std::vector<double> p_, pi_, pj_;
 };
 
+// Scratch kept per thread between calls; it never carries a value over.
+// Returned from a function kept out of line: where the thread-local object
+// is named in the caller, the compiler looks its address up again (a library
+// call) inside the loops rather than keep it in a register.
+[[gnu::noinline]] LaggedAmi& lagged_ami_scratch() {
+    thread_local LaggedAmi scratch;
+    return scratch;
+}
+
 }  // namespace
 
 // The edges and the bin of every value do not depend on the lag, so they are
@@ -218,9 +235,7 @@ double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view 
     const std::vector<double> edges = histogram_ami_edges(sorted.values, method, bins);
     const auto assigned = assign_bins(y, sorted, edges);
     const auto n_edges = static_cast<std::uint32_t>(edges.size());
-    // Scratch kept per thread between calls; it never carries a value over.
-    thread_local LaggedAmi scratch;
-    LaggedAmi& table = scratch;  // one look-up of the thread's copy
+    LaggedAmi& table = lagged_ami_scratch();
     table.assign(assigned, n_edges);
     const auto ami = [&](std::size_t lag) { return table.at(lag); };
     double before = ami(0);
