@@ -190,8 +190,9 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         {"midhinge", "midhinge"}, {"rms", "rms"}};
     for (const auto& [name, type] : means) t.push_back(task(name, [type](Series y) { return hctsa::dn_mean(y, type); }));
     for (int p : {1, 5, 10, 25, 50}) {
-        t.push_back(task("trimmed_mean_" + std::to_string(p),
-                         [p](Series y) { return hctsa::dn_trimmedmean(y, static_cast<double>(p)); }));
+        t.push_back(task("trimmed_mean_" + std::to_string(p), [shared, p](Series y) {
+            return hctsa::dn_trimmedmean_sorted(y, shared->sorted(y), static_cast<double>(p));
+        }));
     }
     t.push_back(task("maximum", hctsa::maximum));
     t.push_back(task("minimum", hctsa::minimum));
@@ -255,8 +256,9 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     t.push_back(task("HighLowMu", hctsa::high_low_mu));
     for (int p : {2, 5, 10}) {
         for (const char* s : {"mean", "std"}) {
-            t.push_back(task("DN_Outliertest_" + std::to_string(p) + "_" + s,
-                             [p, s](Series y) { return hctsa::dn_outliertest(y, static_cast<double>(p), s); }));
+            t.push_back(task("DN_Outliertest_" + std::to_string(p) + "_" + s, [shared, p, s](Series y) {
+                return hctsa::dn_outliertest_sorted(y, shared->sorted(y), static_cast<double>(p), s);
+            }));
         }
     }
 }
