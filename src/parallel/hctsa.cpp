@@ -118,6 +118,23 @@ const hctsa::MinAmiRecord& HctsaShared::min_ami(Series y, Method which) {
     });
 }
 
+namespace {
+
+constexpr std::array<const char*, 4> histogram_ami_methods = {"std1", "std2", "even", "quantiles"};
+constexpr std::array<std::size_t, 3> histogram_ami_bins = {2, 5, 10};
+static_assert(histogram_ami_methods.size() * histogram_ami_bins.size() == 12, "one shared slot per method and bin count");
+
+}  // namespace
+
+const HctsaShared::HistogramAmiLags& HctsaShared::histogram_ami(Series y, std::size_t method, std::size_t bins) {
+    const std::size_t slot = method * histogram_ami_bins.size() + bins;
+    return get(y, histogram_ami_[slot], [this, y, method, bins] {
+        HistogramAmiLags values;
+        hctsa::co_histogramami_lags(y, sorted(y), histogram_ami_methods[method], histogram_ami_bins[bins], values);
+        return values;
+    });
+}
+
 void HctsaShared::prepare(Series y) {
     bind(y);
     // The expensive items split into independent pieces of work (one lag of
@@ -302,14 +319,13 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
             return hctsa::bf_point_of_crossing(shared->acf(y), th).point;
         }));
     }
-    for (const char* method : {"std1", "std2", "even", "quantiles"}) {
-        for (std::size_t bins : {2, 5, 10}) {
-            for (std::size_t lag = 1; lag <= 5; ++lag) {
-                t.push_back(task(std::string("CO_HistogramAMI_") + method + "_" + std::to_string(bins) + "bin_ami" +
-                                     std::to_string(lag),
-                                 [shared, method, bins, lag](Series y) {
-                                     return hctsa::co_histogramami(y, shared->sorted(y), method, bins, lag);
-                                 }));
+    // The five lags of one method and bin count share their edges and bins.
+    for (std::size_t m = 0; m < histogram_ami_methods.size(); ++m) {
+        for (std::size_t b = 0; b < histogram_ami_bins.size(); ++b) {
+            for (std::size_t lag = 1; lag <= HctsaShared::histogram_ami_lags; ++lag) {
+                t.push_back(task(std::string("CO_HistogramAMI_") + histogram_ami_methods[m] + "_" +
+                                     std::to_string(histogram_ami_bins[b]) + "bin_ami" + std::to_string(lag),
+                                 [shared, m, b, lag](Series y) { return shared->histogram_ami(y, m, b)[lag - 1]; }));
             }
         }
     }
