@@ -31,14 +31,19 @@ SortedSeries sorted_series(Series y) {
 
 namespace {
 
+bool ascending(Series edges) {
+    for (std::size_t e = 1; e < edges.size(); ++e) {
+        if (!(edges[e - 1] <= edges[e])) return false;
+    }
+    return true;
+}
+
 // histbinassign(y, edges) for ascending edges, walking the values in
 // ascending order: the first edge strictly greater than a value can only
 // move up as the value grows, so one pass over values and edges finds every
 // bin (0 where no edge is greater, as histbinassign gives).
 std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Series edges) {
-    for (std::size_t e = 1; e < edges.size(); ++e) {
-        if (!(edges[e - 1] <= edges[e])) return catch22::histbinassign(y, edges);
-    }
+    if (!ascending(edges)) return catch22::histbinassign(y, edges);
     std::vector<std::uint32_t> bins(y.size());
     std::size_t e = 0;
     for (std::size_t r = 0; r < y.size(); ++r) {
@@ -64,14 +69,25 @@ std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Ser
 // bin 0 the general routine is used.
 class LaggedAmi {
 public:
-    void assign(std::span<const std::uint32_t> bins, std::uint32_t n_edges) {
-        bins_ = bins;
-        n_edges_ = n_edges;
-        num_bins_ = n_edges - 1;
-        general_ = std::find(bins.begin(), bins.end(), 0u) != bins.end();
-        if (general_) return;
-        col_.resize(bins.size());
-        row_.resize(bins.size());
+    // The bins of y (finite, at least two values) for the given edges.
+    void assign(Series y, const SortedSeries& sorted, Series edges) {
+        const std::size_t n = y.size();
+        const std::size_t n_edges = edges.size();
+        n_values_ = n;
+        n_edges_ = static_cast<std::uint32_t>(n_edges);
+        num_bins_ = n_edges_ - 1;
+        // With ascending edges, only the smallest value (below every edge)
+        // or the largest (at or above the last) can have no greater edge:
+        // bin 0.
+        const bool in_order = ascending(edges);
+        general_ = !in_order || sorted.values[0] < edges[0] || !(sorted.values[n - 1] < edges[n_edges - 1]);
+        if (general_) {
+            general_bins_ = assign_bins(y, sorted, edges);
+            bins_ = general_bins_;
+            return;
+        }
+        col_.resize(n);
+        row_.resize(n);
         bin_counts_.assign(num_bins_, 0);
         // Local pointers: the object lives in thread-local storage, and
         // stores through members would make the compiler look it up again
@@ -80,12 +96,27 @@ public:
         std::uint32_t* const row = row_.data();
         std::uint32_t* const bin_counts = bin_counts_.data();
         const std::uint32_t num_bins = num_bins_;
-        for (std::size_t k = 0; k < bins.size(); ++k) {
-            const std::uint32_t b = bins[k] - 1;
-            col[k] = b;
-            row[k] = b * num_bins;
-            ++bin_counts[b];
+        const double* const values = sorted.values.data();
+        const std::size_t* const order = sorted.order.data();
+        // The walk of assign_bins (the bin of a value is the first edge
+        // strictly above it, 1 .. num_bins here), each bin's count being the
+        // length of its run of ranks.
+        std::size_t e = 0;
+        std::size_t run_start = 0;
+        for (std::size_t r = 0; r < n; ++r) {
+            const double v = values[r];
+            if (!(v < edges[e])) {
+                if (e > 0) bin_counts[e - 1] = static_cast<std::uint32_t>(r - run_start);
+                do {
+                    ++e;
+                } while (!(v < edges[e]));
+                run_start = r;
+            }
+            const auto b = static_cast<std::uint32_t>(e - 1);
+            col[order[r]] = b;
+            row[order[r]] = b * num_bins;
         }
+        bin_counts[e - 1] = static_cast<std::uint32_t>(n - run_start);
         const std::size_t n_cells = std::size_t{num_bins_} * num_bins_;
         if (counts_.size() < 2 * n_cells) {
             counts_.resize(2 * n_cells, 0);
@@ -98,7 +129,7 @@ public:
     double at(std::size_t lag) {
         if (general_) return general_table_.ami(bins_, n_edges_, lag);
         if (lag == 0) return diagonal();
-        const std::size_t pairs = bins_.size() - lag;
+        const std::size_t pairs = n_values_ - lag;
         // counts and occupied are all zero between calls: each call clears
         // what it used. Local pointers keep the loops free of reloads.
         // Pairs k alternate between two tables of counts and two of occupied
@@ -193,7 +224,7 @@ private:
     // cell's share, that is the share itself, and the terms are those of the
     // table in the same order.
     double diagonal() const {
-        const double total = static_cast<double>(bins_.size());
+        const double total = static_cast<double>(n_values_);
         double ami = 0.0;
         bool any = false;
         for (const std::uint32_t count : bin_counts_) {
@@ -206,10 +237,11 @@ private:
     }
 
     std::span<const std::uint32_t> bins_;
+    std::size_t n_values_ = 0;
     std::uint32_t n_edges_ = 0, num_bins_ = 0;
     bool general_ = false;
     catch22::JointHistogram general_table_;
-    std::vector<std::uint32_t> col_, row_, counts_, rows_, cols_, bin_counts_;
+    std::vector<std::uint32_t> general_bins_, col_, row_, counts_, rows_, cols_, bin_counts_;
     std::vector<std::uint64_t> occupied_;
     std::vector<double> p_, pi_, pj_;
 };
@@ -233,10 +265,8 @@ double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view 
     if (last < 2) return static_cast<double>(last);                                // fewer than three lags
     if (!common::all_finite(y) || y.size() < 2) return static_cast<double>(last);  // every a[j] NaN
     const std::vector<double> edges = histogram_ami_edges(sorted.values, method, bins);
-    const auto assigned = assign_bins(y, sorted, edges);
-    const auto n_edges = static_cast<std::uint32_t>(edges.size());
     LaggedAmi& table = lagged_ami_scratch();
-    table.assign(assigned, n_edges);
+    table.assign(y, sorted, edges);
     const auto ami = [&](std::size_t lag) { return table.at(lag); };
     double before = ami(0);
     double current = ami(1);
