@@ -263,7 +263,8 @@ private:
 double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view method, std::size_t bins) {
     const std::size_t last = y.size() / 2;
     if (last < 2) return static_cast<double>(last);                                // fewer than three lags
-    if (!common::all_finite(y) || y.size() < 2) return static_cast<double>(last);  // every a[j] NaN
+    // sorted is empty exactly when y (not empty here) holds a non-finite value.
+    if (sorted.values.empty() || y.size() < 2) return static_cast<double>(last);  // every a[j] NaN
     const std::vector<double> edges = histogram_ami_edges(sorted.values, method, bins);
     LaggedAmi& table = lagged_ami_scratch();
     table.assign(y, sorted, edges);
