@@ -136,6 +136,24 @@ const HctsaShared::HistogramAmiLags& HctsaShared::histogram_ami(Series y, std::s
     });
 }
 
+namespace {
+
+// Whether the values of sorted_series(y) are bit for bit those of
+// common::sorted_copy(y): both are ascending, so they can differ only in
+// the order of equal values with different bits, which for finite values
+// (sorted_series is empty otherwise) means -0 and +0 both present.
+bool same_as_sorted_copy(const hctsa::SortedSeries& sorted) {
+    if (sorted.values.empty()) return false;
+    bool negative_zero = false;
+    bool positive_zero = false;
+    for (const double v : sorted.values) {
+        if (v == 0.0) (std::signbit(v) ? negative_zero : positive_zero) = true;
+    }
+    return !(negative_zero && positive_zero);
+}
+
+}  // namespace
+
 void HctsaShared::prepare(Series y) {
     bind(y);
     // The expensive items split into independent pieces of work (one lag of
@@ -193,7 +211,7 @@ void HctsaShared::prepare(Series y) {
         slot.ready = true;
     };
     store(acf_, std::move(acf_value));
-    store(sorted_, common::sorted_copy(y));
+    store(sorted_, same_as_sorted_copy(sorted) ? sorted.values : common::sorted_copy(y));
     for (std::size_t c = 0; c < n_curves; ++c) {
         store(curves_[c], valid[c] ? std::optional<std::vector<double>>(std::move(entries[c])) : std::nullopt);
     }
