@@ -67,10 +67,36 @@ std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Ser
 // marginals in that same order and each term of the information in that same
 // order, so every sum is formed exactly as in JointHistogram::ami. With some
 // bin 0 the general routine is used.
+// std::log of recent operands, looked up by their bits. Tables with
+// near-uniform marginals repeat few operands: the same count over the same
+// pair of marginals. Every entry holds a pair (v, std::log(v)), starting from
+// (1, 0), so a hit gives the very value the call would.
+class LogCache {
+public:
+    LogCache() {
+        for (Entry& e : entries_) e = {std::bit_cast<std::uint64_t>(1.0), 0.0};
+    }
+    double log(double v) {
+        const auto key = std::bit_cast<std::uint64_t>(v);
+        Entry& e = entries_[(key * 0x9E3779B97F4A7C15u) >> (64 - bits)];
+        if (e.key != key) e = {key, std::log(v)};
+        return e.value;
+    }
+
+private:
+    static constexpr int bits = 9;
+    struct Entry {
+        std::uint64_t key;
+        double value;
+    };
+    std::array<Entry, std::size_t{1} << bits> entries_;
+};
+
 class LaggedAmi {
 public:
     // The bins of y (finite, at least two values) for the given edges.
-    void assign(Series y, const SortedSeries& sorted, Series edges) {
+    void assign(Series y, const SortedSeries& sorted, Series edges, bool repeats) {
+        repeats_ = repeats;
         const std::size_t n = y.size();
         const std::size_t n_edges = edges.size();
         n_values_ = n;
@@ -210,9 +236,16 @@ public:
         if (m == 0) return common::nan;
         pi[row] = row_sum;
         double ami = 0.0;
-        for (std::size_t i = 0; i < m; ++i) {
-            const double pij = p[i];
-            if (pij > 0) ami += pij * std::log(pij / (pj[cols[i]] * pi[rows[i]]));
+        if (repeats_) {
+            for (std::size_t i = 0; i < m; ++i) {
+                const double pij = p[i];
+                if (pij > 0) ami += pij * logs_.log(pij / (pj[cols[i]] * pi[rows[i]]));
+            }
+        } else {
+            for (std::size_t i = 0; i < m; ++i) {
+                const double pij = p[i];
+                if (pij > 0) ami += pij * std::log(pij / (pj[cols[i]] * pi[rows[i]]));
+            }
         }
         return ami;
     }
@@ -240,10 +273,12 @@ private:
     std::size_t n_values_ = 0;
     std::uint32_t n_edges_ = 0, num_bins_ = 0;
     bool general_ = false;
+    bool repeats_ = false;
     catch22::JointHistogram general_table_;
     std::vector<std::uint32_t> general_bins_, col_, row_, counts_, rows_, cols_, bin_counts_;
     std::vector<std::uint64_t> occupied_;
     std::vector<double> p_, pi_, pj_;
+    LogCache logs_;
 };
 
 // Scratch kept per thread between calls; it never carries a value over.
@@ -267,7 +302,9 @@ double first_ami_minimum(Series y, const SortedSeries& sorted, std::string_view 
     if (sorted.values.empty() || y.size() < 2) return static_cast<double>(last);  // every a[j] NaN
     const std::vector<double> edges = histogram_ami_edges(sorted.values, method, bins);
     LaggedAmi& table = lagged_ami_scratch();
-    table.assign(y, sorted, edges);
+    // Quantile bins hold near-equal counts, so their tables repeat operands
+    // of the log; with the other binnings most operands are new.
+    table.assign(y, sorted, edges, method == "quantiles");
     const auto ami = [&](std::size_t lag) { return table.at(lag); };
     double before = ami(0);
     double current = ami(1);
