@@ -1,7 +1,6 @@
 #include "hctsa/correlation/ami_kraskov.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -76,7 +75,8 @@ std::size_t count_within(const double* sorted, std::size_t from, std::size_t at,
 }
 
 // Buffers of one estimate, kept per thread so that the lags of a curve reuse
-// them; every entry read is written first in the same call.
+// them; every entry read is written first in the same call. Ranks and cell
+// offsets take 32 bits (series of fewer than 2^32 values).
 struct Workspace {
     std::vector<std::uint32_t> rank_x, rank_z, cell_x, cell_z, strip_of, start, fill;
     std::vector<std::size_t> strip_start, by_x, by_z;
