@@ -165,7 +165,10 @@ double quantile(Series y, double p) {
 
 double iqr(Series y) {
     if (has_nan(y)) return nan;
-    const auto s = sorted_copy(y);
+    return iqr_sorted(sorted_copy(y));
+}
+
+double iqr_sorted(Series s) {
     const std::size_t n = s.size();
     const std::size_t a = n / 4;
     const std::size_t b = 3 * n / 4;

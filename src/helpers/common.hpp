@@ -77,6 +77,7 @@ std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions);
 // Quantile of an already sorted, NaN-free series (the core of `quantile`).
 double quantile_sorted(Series sorted, double p);
 double median_sorted(Series sorted);
+double iqr_sorted(Series sorted);
 
 // Truncation toward zero with saturation: negative and NaN give 0, values
 // from 2^64 up give the largest value.

@@ -1,5 +1,6 @@
 #include "parallel/hctsa.hpp"
 
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -118,6 +119,41 @@ const hctsa::MinAmiRecord& HctsaShared::min_ami(Series y, Method which) {
     });
 }
 
+namespace {
+
+constexpr std::array<const char*, 4> histogram_ami_methods = {"std1", "std2", "even", "quantiles"};
+constexpr std::array<std::size_t, 3> histogram_ami_bins = {2, 5, 10};
+static_assert(histogram_ami_methods.size() * histogram_ami_bins.size() == 12, "one shared slot per method and bin count");
+
+}  // namespace
+
+const HctsaShared::HistogramAmiLags& HctsaShared::histogram_ami(Series y, std::size_t method, std::size_t bins) {
+    const std::size_t slot = method * histogram_ami_bins.size() + bins;
+    return get(y, histogram_ami_[slot], [this, y, method, bins] {
+        HistogramAmiLags values;
+        hctsa::co_histogramami_lags(y, sorted(y), histogram_ami_methods[method], histogram_ami_bins[bins], values);
+        return values;
+    });
+}
+
+namespace {
+
+// Whether the values of sorted_series(y) are bit for bit those of
+// common::sorted_copy(y): both are ascending, so they can differ only in
+// the order of equal values with different bits, which for finite values
+// (sorted_series is empty otherwise) means -0 and +0 both present.
+bool same_as_sorted_copy(const hctsa::SortedSeries& sorted) {
+    if (sorted.values.empty()) return false;
+    bool negative_zero = false;
+    bool positive_zero = false;
+    for (const double v : sorted.values) {
+        if (v == 0.0) (std::signbit(v) ? negative_zero : positive_zero) = true;
+    }
+    return !(negative_zero && positive_zero);
+}
+
+}  // namespace
+
 void HctsaShared::prepare(Series y) {
     bind(y);
     // The expensive items split into independent pieces of work (one lag of
@@ -175,7 +211,7 @@ void HctsaShared::prepare(Series y) {
         slot.ready = true;
     };
     store(acf_, std::move(acf_value));
-    store(sorted_, common::sorted_copy(y));
+    store(sorted_, same_as_sorted_copy(sorted) ? sorted.values : common::sorted_copy(y));
     for (std::size_t c = 0; c < n_curves; ++c) {
         store(curves_[c], valid[c] ? std::optional<std::vector<double>>(std::move(entries[c])) : std::nullopt);
     }
@@ -184,14 +220,42 @@ void HctsaShared::prepare(Series y) {
 
 namespace {
 
+// common::median, common::quantile and common::iqr of y, read from the run's
+// sorted copy of y (the very copy they would sort).
+double shared_median(HctsaShared& shared, Series y) {
+    return common::has_nan(y) ? common::nan : common::median_sorted(shared.sorted(y));
+}
+double shared_quantile(HctsaShared& shared, Series y, double p) {
+    return common::has_nan(y) ? common::nan : common::quantile_sorted(shared.sorted(y), p);
+}
+double shared_iqr(HctsaShared& shared, Series y) {
+    return common::has_nan(y) ? common::nan : common::iqr_sorted(shared.sorted(y));
+}
+
 void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     const std::pair<const char*, const char*> means[] = {
         {"mean", "arithmetic"}, {"harmonic_mean", "harmonic"}, {"median", "median"},
         {"midhinge", "midhinge"}, {"rms", "rms"}};
-    for (const auto& [name, type] : means) t.push_back(task(name, [type](Series y) { return hctsa::dn_mean(y, type); }));
+    for (const auto& [name, type] : means) {
+        const std::string_view kind = type;
+        if (kind == "median") {
+            // dn_mean "median" is common::median.
+            t.push_back(task(name, [shared](Series y) { return shared_median(*shared, y); }));
+        } else if (kind == "midhinge") {
+            // common::mean midhinge: NaN for any NaN, else the mean of two
+            // quantiles.
+            t.push_back(task(name, [shared](Series y) {
+                if (common::has_nan(y)) return common::nan;
+                return (shared_quantile(*shared, y, 0.25) + shared_quantile(*shared, y, 0.75)) * 0.5;
+            }));
+        } else {
+            t.push_back(task(name, [type](Series y) { return hctsa::dn_mean(y, type); }));
+        }
+    }
     for (int p : {1, 5, 10, 25, 50}) {
-        t.push_back(task("trimmed_mean_" + std::to_string(p),
-                         [p](Series y) { return hctsa::dn_trimmedmean(y, static_cast<double>(p)); }));
+        t.push_back(task("trimmed_mean_" + std::to_string(p), [shared, p](Series y) {
+            return hctsa::dn_trimmedmean_sorted(y, shared->sorted(y), static_cast<double>(p));
+        }));
     }
     t.push_back(task("maximum", hctsa::maximum));
     t.push_back(task("minimum", hctsa::minimum));
@@ -199,13 +263,30 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     t.push_back(task("burstiness_Kim", hctsa::burstiness_kim));
     t.push_back(task("standard_deviation", [](Series y) { return hctsa::dn_spread(y, "std"); }));
     t.push_back(task("mean_absolute_deviation", [](Series y) { return common::mad(y, common::Deviation::mean); }));
-    t.push_back(task("interquartile_range", [](Series y) { return hctsa::dn_spread(y, "iqr"); }));
-    t.push_back(task("median_absolute_deviation", [](Series y) { return common::mad(y, common::Deviation::median); }));
+    // dn_spread "iqr" is common::iqr.
+    t.push_back(task("interquartile_range", [shared](Series y) { return shared_iqr(*shared, y); }));
+    // common::mad with the median: the median of the distances from the
+    // median, the first median read from the shared sorted copy.
+    t.push_back(task("median_absolute_deviation", [shared](Series y) {
+        const double m = shared_median(*shared, y);
+        std::vector<double> d(y.size());
+        for (std::size_t i = 0; i < y.size(); ++i) d[i] = std::fabs(y[i] - m);
+        return common::median(d);
+    }));
     for (int k = 3; k <= 11; ++k) {
         t.push_back(task("DN_Moments_" + std::to_string(k), [k](Series y) { return hctsa::dn_moments(y, k); }));
     }
-    t.push_back(task("skewness_pearson", hctsa::skewness_pearson));
-    t.push_back(task("skewness_bowley", hctsa::skewness_bowley));
+    // skewness_pearson and skewness_bowley with their medians and quantiles
+    // read from the shared sorted copy.
+    t.push_back(task("skewness_pearson", [shared](Series y) {
+        return (3.0 * common::mean(y) - shared_median(*shared, y)) / common::std_dev(y);
+    }));
+    t.push_back(task("skewness_bowley", [shared](Series y) {
+        const double q1 = shared_quantile(*shared, y, 0.25);
+        const double q2 = shared_quantile(*shared, y, 0.5);
+        const double q3 = shared_quantile(*shared, y, 0.75);
+        return (q1 + q3 - (q2 + q2)) / (q3 - q1);
+    }));
     constexpr std::size_t mode_bins[] = {5, 10, 12, 21, 52};
     for (std::size_t b : mode_bins) {
         t.push_back(task("DN_HistogramMode_" + std::to_string(b), [b](Series y) { return hctsa::dn_histogrammode(y, b); }));
@@ -226,7 +307,15 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     for (const char* centre : {"mean", "median"}) {
         const std::string prefix = std::string("DN_Withinp_") + (centre == std::string("median") ? "median_" : "");
         for (const auto& [suffix, p] : within) {
-            t.push_back(task(prefix + suffix, [p, centre](Series y) { return hctsa::dn_withinp(y, p, centre); }));
+            if (centre == std::string("median")) {
+                // dn_withinp "median": the median and 1.35 times the
+                // interquartile range, from the shared sorted copy.
+                t.push_back(task(prefix + suffix, [shared, p](Series y) {
+                    return hctsa::dn_withinp_around(y, p, shared_median(*shared, y), 1.35 * shared_iqr(*shared, y));
+                }));
+            } else {
+                t.push_back(task(prefix + suffix, [p, centre](Series y) { return hctsa::dn_withinp(y, p, centre); }));
+            }
         }
     }
     const std::pair<const char*, double> pleft[] = {{"005", 0.05}, {"01", 0.1}, {"02", 0.2},
@@ -249,14 +338,19 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         t.push_back(task(std::string("DN_ProportionValues_") + suffix,
                          [kind](Series y) { return hctsa::dn_proportionvalues(y, kind); }));
     }
-    t.push_back(task("propUnique", hctsa::prop_unique));
+    // prop_unique, its distinct values counted in the shared sorted copy.
+    t.push_back(task("propUnique", [shared](Series y) {
+        if (y.empty() || common::has_nan(y)) return common::nan;
+        return static_cast<double>(hctsa::count_unique_sorted(shared->sorted(y))) / static_cast<double>(y.size());
+    }));
     t.push_back(task("coeff_var_1", hctsa::coeff_var_1));
     t.push_back(task("coeff_var_2", hctsa::coeff_var_2));
     t.push_back(task("HighLowMu", hctsa::high_low_mu));
     for (int p : {2, 5, 10}) {
         for (const char* s : {"mean", "std"}) {
-            t.push_back(task("DN_Outliertest_" + std::to_string(p) + "_" + s,
-                             [p, s](Series y) { return hctsa::dn_outliertest(y, static_cast<double>(p), s); }));
+            t.push_back(task("DN_Outliertest_" + std::to_string(p) + "_" + s, [shared, p, s](Series y) {
+                return hctsa::dn_outliertest_sorted(y, shared->sorted(y), static_cast<double>(p), s);
+            }));
         }
     }
 }
@@ -300,14 +394,13 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
             return hctsa::bf_point_of_crossing(shared->acf(y), th).point;
         }));
     }
-    for (const char* method : {"std1", "std2", "even", "quantiles"}) {
-        for (std::size_t bins : {2, 5, 10}) {
-            for (std::size_t lag = 1; lag <= 5; ++lag) {
-                t.push_back(task(std::string("CO_HistogramAMI_") + method + "_" + std::to_string(bins) + "bin_ami" +
-                                     std::to_string(lag),
-                                 [shared, method, bins, lag](Series y) {
-                                     return hctsa::co_histogramami(y, shared->sorted(y), method, bins, lag);
-                                 }));
+    // The five lags of one method and bin count share their edges and bins.
+    for (std::size_t m = 0; m < histogram_ami_methods.size(); ++m) {
+        for (std::size_t b = 0; b < histogram_ami_bins.size(); ++b) {
+            for (std::size_t lag = 1; lag <= HctsaShared::histogram_ami_lags; ++lag) {
+                t.push_back(task(std::string("CO_HistogramAMI_") + histogram_ami_methods[m] + "_" +
+                                     std::to_string(histogram_ami_bins[b]) + "bin_ami" + std::to_string(lag),
+                                 [shared, m, b, lag](Series y) { return shared->histogram_ami(y, m, b)[lag - 1]; }));
             }
         }
     }

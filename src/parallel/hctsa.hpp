@@ -36,6 +36,12 @@ public:
     const std::vector<double>& sorted(Series y);
     const std::optional<std::vector<double>>& curve(Series y, Curve which);
     const hctsa::MinAmiRecord& min_ami(Series y, Method which);
+    // co_histogramami(y, sorted(y), method, bins, lag) for lags 1 .. 5, the
+    // methods std1, std2, even, quantiles (0 .. 3) and bin counts 2, 5, 10
+    // (0 .. 2).
+    static constexpr std::size_t histogram_ami_lags = 5;
+    using HistogramAmiLags = std::array<double, histogram_ami_lags>;
+    const HistogramAmiLags& histogram_ami(Series y, std::size_t method, std::size_t bins);
 
 private:
     template <class T>
@@ -57,6 +63,7 @@ private:
     Slot<std::vector<double>> sorted_;
     std::array<Slot<std::optional<std::vector<double>>>, static_cast<std::size_t>(Curve::count)> curves_;
     std::array<Slot<hctsa::MinAmiRecord>, static_cast<std::size_t>(Method::count)> min_ami_;
+    std::array<Slot<HistogramAmiLags>, 12> histogram_ami_;
 };
 
 // The 512 tasks in result order, reading `shared` (one series per object; a

@@ -73,10 +73,14 @@ TEST(hctsa_test, kraskov_matches_the_literal_estimator) {
             if (seed % 2 == 1) {
                 for (double& v : y) v = std::round(v * 2.0);
             }
+            const auto order = h::value_order(y);
             for (std::size_t lag : {1, 3}) {
                 if (n <= lag) continue;
                 const auto [x, z] = lagged(y, lag);
-                expect_bits(h::ami_kraskov(x, z, psi), literal_kraskov(x, z), "n " + std::to_string(n));
+                const double expected = literal_kraskov(x, z);
+                expect_bits(h::ami_kraskov(x, z, psi), expected, "n " + std::to_string(n));
+                // The windows' orders taken from the order of the whole series.
+                expect_bits(h::ami_kraskov_lagged(y, order, lag, psi), expected, "lagged, n " + std::to_string(n));
             }
         }
     }

@@ -1,8 +1,8 @@
 #include "hctsa/correlation/ami_kraskov.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <numeric>
 #include <vector>
@@ -22,23 +22,30 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr std::size_t kept = k_neighbours + 1;
 class Smallest {
 public:
-    Smallest() { d_.fill(inf); }
-    double last() const { return d_[kept - 1]; }
+    double last() const { return e4_; }
     // Each step keeps the smaller of the entry and the carried value and
     // carries the larger on: min and max return one of their (non-NaN)
-    // operands, so the list holds exactly the smallest values offered, and
-    // no branch depends on the data.
+    // operands, so the list holds exactly the smallest values offered, and no
+    // branch depends on the data (an early return for distances beyond the
+    // last entry mispredicts more than it saves). Named members, rather than
+    // an array, keep the list in registers across the unrolled steps.
     void offer(double d) {
-        for (double& e : d_) {
-            const double lo = std::min(e, d);
-            d = std::max(e, d);
-            e = lo;
-        }
+        step(e0_, d);
+        step(e1_, d);
+        step(e2_, d);
+        step(e3_, d);
+        e4_ = std::min(e4_, d);
     }
 
 private:
-    std::array<double, kept> d_;
+    static void step(double& e, double& d) {
+        const double lo = std::min(e, d);
+        d = std::max(e, d);
+        e = lo;
+    }
+    double e0_ = inf, e1_ = inf, e2_ = inf, e3_ = inf, e4_ = inf;
 };
+static_assert(kept == 5, "Smallest names its five entries");
 
 // The number of leading entries of p[0 .. len) for which `pred` holds, when
 // it holds on a prefix only. The halving steps select with a conditional
@@ -67,47 +74,89 @@ std::size_t count_within(const double* sorted, std::size_t from, std::size_t at,
     return below + above;
 }
 
-// The estimator for points (x[j], z[j]) given their orders by x and by z.
-double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const std::vector<std::size_t>& by_z,
-                std::span<const double> psi) {
+// Buffers of one estimate, kept per thread so that the lags of a curve reuse
+// them; every entry read is written first in the same call. Ranks and cell
+// offsets take 32 bits (series of fewer than 2^32 values).
+struct Workspace {
+    std::vector<std::uint32_t> rank_x, rank_z, cell_x, cell_z, strip_of, start, fill;
+    std::vector<std::size_t> strip_start, by_x, by_z;
+    std::vector<double> xs, zs, strip_max_x, strip_min_x, strip_max_z, strip_min_z;
+    struct Point {
+        double x, z;
+    };
+    std::vector<Point> cell_points;
+};
+
+Workspace& workspace() {
+    thread_local Workspace w;
+    return w;
+}
+
+// The estimator for points (x[j], z[j]) given their orders by x and by z
+// (w.by_x, w.by_z).
+double estimate(Series x, Series z, Workspace& w, std::span<const double> psi) {
     const std::size_t n = x.size();
-    std::vector<std::size_t> rank_x(n), rank_z(n);
-    std::vector<double> xs(n), zs(n);
+    w.rank_x.resize(n);
+    w.rank_z.resize(n);
+    w.xs.resize(n);
+    w.zs.resize(n);
+    const std::size_t* const by_x = w.by_x.data();
+    const std::size_t* const by_z = w.by_z.data();
+    std::uint32_t* const rank_x = w.rank_x.data();
+    std::uint32_t* const rank_z = w.rank_z.data();
+    double* const xs = w.xs.data();
+    double* const zs = w.zs.data();
     for (std::size_t r = 0; r < n; ++r) {
-        rank_x[by_x[r]] = r;
+        rank_x[by_x[r]] = static_cast<std::uint32_t>(r);
         xs[r] = x[by_x[r]];
-        rank_z[by_z[r]] = r;
+        rank_z[by_z[r]] = static_cast<std::uint32_t>(r);
         zs[r] = z[by_z[r]];
     }
 
     // A grid of g x g cells by rank: strip c of either axis holds the ranks r
-    // with r * g / n == c, so every strip holds about n / g points and the
-    // cells about two. Points are stored cell by cell.
+    // with r * g / n == c, that is ceil(c * n / g) <= r < ceil((c + 1) * n /
+    // g), so every strip holds about n / g points and the cells about two.
+    // Points are stored cell by cell.
     const std::size_t g = std::max<std::size_t>(1, static_cast<std::size_t>(std::sqrt(static_cast<double>(n) / 2.0)));
-    const auto strip = [n, g](std::size_t rank) { return rank * g / n; };
-    std::vector<double> strip_max_x(g), strip_min_x(g), strip_max_z(g), strip_min_z(g);
-    std::vector<std::size_t> strip_start(g + 1, n);  // first rank of each strip (every strip holds one)
-    for (std::size_t r = 0; r < n; ++r) {
-        const std::size_t c = strip(r);
-        if (r == 0 || strip(r - 1) != c) {
-            strip_start[c] = r;
-            strip_min_x[c] = xs[r];
-            strip_min_z[c] = zs[r];
-        }
-        strip_max_x[c] = xs[r];
-        strip_max_z[c] = zs[r];
+    w.strip_start.resize(g + 1);
+    w.strip_of.resize(n);
+    std::size_t* const strip_start = w.strip_start.data();
+    std::uint32_t* const strip_of = w.strip_of.data();
+    for (std::size_t c = 0; c <= g; ++c) strip_start[c] = (c * n + g - 1) / g;
+    for (std::size_t c = 0; c < g; ++c) {
+        for (std::size_t r = strip_start[c]; r < strip_start[c + 1]; ++r) strip_of[r] = static_cast<std::uint32_t>(c);
     }
-    std::vector<std::size_t> start(g * g + 1, 0);
-    for (std::size_t j = 0; j < n; ++j) ++start[strip(rank_x[j]) * g + strip(rank_z[j]) + 1];
+    w.strip_max_x.resize(g);
+    w.strip_min_x.resize(g);
+    w.strip_max_z.resize(g);
+    w.strip_min_z.resize(g);
+    double* const strip_max_x = w.strip_max_x.data();
+    double* const strip_min_x = w.strip_min_x.data();
+    double* const strip_max_z = w.strip_max_z.data();
+    double* const strip_min_z = w.strip_min_z.data();
+    for (std::size_t c = 0; c < g; ++c) {
+        strip_min_x[c] = xs[strip_start[c]];
+        strip_min_z[c] = zs[strip_start[c]];
+        strip_max_x[c] = xs[strip_start[c + 1] - 1];
+        strip_max_z[c] = zs[strip_start[c + 1] - 1];
+    }
+    w.cell_x.resize(n);
+    w.cell_z.resize(n);
+    std::uint32_t* const cell_x = w.cell_x.data();
+    std::uint32_t* const cell_z = w.cell_z.data();
+    w.start.assign(g * g + 1, 0);
+    std::uint32_t* const start = w.start.data();
+    for (std::size_t j = 0; j < n; ++j) {
+        cell_x[j] = strip_of[rank_x[j]];
+        cell_z[j] = strip_of[rank_z[j]];
+        ++start[cell_x[j] * g + cell_z[j] + 1];
+    }
     for (std::size_t c = 0; c < g * g; ++c) start[c + 1] += start[c];
-    struct Point {
-        double x, z;
-    };
-    std::vector<Point> cell_points(n);
-    {
-        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-        for (std::size_t j = 0; j < n; ++j) cell_points[fill[strip(rank_x[j]) * g + strip(rank_z[j])]++] = {x[j], z[j]};
-    }
+    w.cell_points.resize(n);
+    Workspace::Point* const cell_points = w.cell_points.data();
+    w.fill.assign(start, start + g * g);
+    std::uint32_t* const fill = w.fill.data();
+    for (std::size_t j = 0; j < n; ++j) cell_points[fill[cell_x[j] * g + cell_z[j]]++] = {x[j], z[j]};
 
     // Summed in point order, as the definition sums.
     double s = 0.0;
@@ -124,8 +173,8 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
         // run of them in z is one stretch of cell_points.
         const double xj = x[j];
         const double zj = z[j];
-        const std::size_t cx = strip(rank_x[j]);
-        const std::size_t cz = strip(rank_z[j]);
+        const std::size_t cx = cell_x[j];
+        const std::size_t cz = cell_z[j];
         // The first block is the point's cell with, on either axis, the
         // neighbouring strip on the side of the nearer strip edge: where the
         // growth below most often goes first.
@@ -142,8 +191,8 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
         }
         Smallest best;
         const auto search = [&](std::size_t ax, std::size_t az0, std::size_t az1) {
-            const Point* p = cell_points.data() + start[ax * g + az0];
-            const Point* const end = cell_points.data() + start[ax * g + az1 + 1];
+            const Workspace::Point* p = cell_points + start[ax * g + az0];
+            const Workspace::Point* const end = cell_points + start[ax * g + az1 + 1];
             for (; p != end; ++p) best.offer(std::max(std::fabs(xj - p->x), std::fabs(zj - p->z)));
         };
         for (std::size_t ax = x0; ax <= x1; ++ax) search(ax, z0, z1);
@@ -174,17 +223,22 @@ double estimate(Series x, Series z, const std::vector<std::size_t>& by_x, const 
         // The search stopped with every strip outside [x0, x1] at least eps
         // away in x and every strip outside [z0, z1] at least eps away in z,
         // so the neighbours within eps lie in those strips' ranks.
-        const std::size_t nx = count_within(xs.data(), strip_start[x0], rx, strip_start[x1 + 1], x[j], eps);
-        const std::size_t nz = count_within(zs.data(), strip_start[z0], rz, strip_start[z1 + 1], z[j], eps);
+        const std::size_t nx = count_within(xs, strip_start[x0], rx, strip_start[x1 + 1], x[j], eps);
+        const std::size_t nz = count_within(zs, strip_start[z0], rz, strip_start[z1 + 1], z[j], eps);
         s += psi[nx + 1] + psi[nz + 1];
     }
     return psi[k_neighbours] - s / static_cast<double>(n) + psi[n];
 }
 
-std::vector<std::size_t> order_of(Series v) {
-    std::vector<std::size_t> order(v.size());
+void order_into(Series v, std::vector<std::size_t>& order) {
+    order.resize(v.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return v[a] < v[b]; });
+}
+
+std::vector<std::size_t> order_of(Series v) {
+    std::vector<std::size_t> order;
+    order_into(v, order);
     return order;
 }
 
@@ -192,7 +246,10 @@ std::vector<std::size_t> order_of(Series v) {
 
 double ami_kraskov(Series x, Series z, std::span<const double> psi) {
     if (x.size() < k_neighbours + 1) return common::nan;
-    return estimate(x, z, order_of(x), order_of(z), psi);
+    Workspace& w = workspace();
+    order_into(x, w.by_x);
+    order_into(z, w.by_z);
+    return estimate(x, z, w, psi);
 }
 
 std::vector<std::size_t> value_order(Series y) { return order_of(y); }
@@ -204,14 +261,20 @@ double ami_kraskov_lagged(Series y, std::span<const std::size_t> order, std::siz
     // The orders of y[0 .. n) and y[lag .. lag + n) follow from the order of
     // y by dropping the indices outside each window; which of equal values
     // comes first does not matter to eps or to the counts.
-    std::vector<std::size_t> by_x, by_z;
-    by_x.reserve(n);
-    by_z.reserve(n);
+    // Each index is written at the next free place, which advances only when
+    // the index belongs: one spare place takes the writes after the last.
+    Workspace& w = workspace();
+    w.by_x.resize(n + 1);
+    w.by_z.resize(n + 1);
+    std::size_t* by_x = w.by_x.data();
+    std::size_t* by_z = w.by_z.data();
     for (std::size_t i : order) {
-        if (i < n) by_x.push_back(i);
-        if (i >= lag) by_z.push_back(i - lag);
+        *by_x = i;
+        by_x += i < n ? 1 : 0;
+        *by_z = i - lag;
+        by_z += i >= lag ? 1 : 0;
     }
-    return estimate(y.first(n), y.subspan(lag, n), by_x, by_z, psi);
+    return estimate(y.first(n), y.subspan(lag, n), w, psi);
 }
 
 }  // namespace quorlex::hctsa

@@ -1,5 +1,6 @@
 #include "hctsa/correlation/co_histogramami.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -47,6 +48,17 @@ double co_histogramami(Series y, Series sorted, std::string_view method, std::si
     // assignment serves both.
     return catch22::joint_histogram_ami(catch22::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
                                         lag);
+}
+
+void co_histogramami_lags(Series y, Series sorted, std::string_view method, std::size_t bins, std::span<double> out) {
+    const std::size_t n = y.size();
+    std::fill(out.begin(), out.end(), common::nan);
+    if (!common::all_finite(y) || n < 2) return;
+    const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
+    const std::vector<std::uint32_t> assigned = catch22::histbinassign(y, edges);
+    for (std::size_t lag = 1; lag <= out.size() && lag < n; ++lag) {
+        out[lag - 1] = catch22::joint_histogram_ami(assigned, static_cast<std::uint32_t>(edges.size()), lag);
+    }
 }
 
 double co_histogramami(Series y, std::string_view method, std::size_t bins, std::size_t lag) {

@@ -26,4 +26,8 @@ double co_histogramami(Series y, std::string_view method, std::size_t bins, std:
 // asks for many settings of one series.
 double co_histogramami(Series y, Series sorted, std::string_view method, std::size_t bins, std::size_t lag);
 
+// co_histogramami(y, sorted, method, bins, lag) for lags 1 .. out.size(), the
+// edges and the bin of every value found once for all of them.
+void co_histogramami_lags(Series y, Series sorted, std::string_view method, std::size_t bins, std::span<double> out);
+
 }  // namespace quorlex::hctsa

@@ -10,7 +10,7 @@ namespace quorlex::hctsa {
 namespace {
 
 // Linear interpolation between the sorted values at h = P / 100 * (n - 1).
-double percentile(const std::vector<double>& s, double percent) {
+double percentile(Series s, double percent) {
     const std::size_t n = s.size();
     const double h = percent / 100.0 * static_cast<double>(n - 1);
     const double lo = std::floor(h);
@@ -21,11 +21,12 @@ double percentile(const std::vector<double>& s, double percent) {
     return (1.0 - f) * s[ilo] + f * s[ihi];
 }
 
-}  // namespace
-
-double dn_outliertest(Series y, double p, std::string_view statistic) {
+// `sorted()` gives the values of y in ascending order, asked for only when
+// needed.
+template <class Sorted>
+double outlier_test(Series y, double p, std::string_view statistic, Sorted sorted) {
     if (y.empty() || common::has_nan(y)) return common::nan;
-    const auto s = common::sorted_copy(y);
+    const Series s = sorted();
     const double lower = percentile(s, p);
     const double upper = percentile(s, 100.0 - p);
     std::vector<double> kept;
@@ -40,6 +41,20 @@ double dn_outliertest(Series y, double p, std::string_view statistic) {
         return common::std_dev(kept) / whole;
     }
     return common::nan;
+}
+
+}  // namespace
+
+double dn_outliertest(Series y, double p, std::string_view statistic) {
+    std::vector<double> s;
+    return outlier_test(y, p, statistic, [&] {
+        s = common::sorted_copy(y);
+        return Series(s);
+    });
+}
+
+double dn_outliertest_sorted(Series y, Series sorted, double p, std::string_view statistic) {
+    return outlier_test(y, p, statistic, [sorted] { return sorted; });
 }
 
 }  // namespace quorlex::hctsa

@@ -12,5 +12,7 @@ namespace quorlex::hctsa {
 // deviation over the whole series'; any other text NaN. NaN for an empty
 // series, any NaN value, or nothing kept.
 double dn_outliertest(Series y, double p, std::string_view statistic);
+// The same given common::sorted_copy(y), made once for several callers.
+double dn_outliertest_sorted(Series y, Series sorted, double p, std::string_view statistic);
 
 }  // namespace quorlex::hctsa

@@ -6,7 +6,11 @@ namespace quorlex::hctsa {
 
 std::size_t count_unique(Series y) {
     if (y.empty()) return 0;
-    const auto s = common::sorted_copy(y);
+    return count_unique_sorted(common::sorted_copy(y));
+}
+
+std::size_t count_unique_sorted(Series s) {
+    if (s.empty()) return 0;
     std::size_t distinct = 1;
     for (std::size_t i = 1; i < s.size(); ++i) {
         if (s[i] != s[i - 1]) ++distinct;

@@ -10,5 +10,7 @@ double prop_unique(Series y);
 
 // Number of distinct values of a NaN-free series (0 for an empty one).
 std::size_t count_unique(Series y);
+// The same for a series already sorted ascending.
+std::size_t count_unique_sorted(Series sorted);
 
 }  // namespace quorlex::hctsa

@@ -8,6 +8,8 @@ namespace quorlex::hctsa {
 // NaN for an empty series, percent >= 100, nothing left after trimming, or
 // any NaN value (NaN has no place in the sort).
 double dn_trimmedmean(Series y, double percent);
+// The same given common::sorted_copy(y), made once for several callers.
+double dn_trimmedmean_sorted(Series y, Series sorted, double percent);
 
 inline double dn_trimmed_mean_1(Series y) { return dn_trimmedmean(y, 1.0); }
 inline double dn_trimmed_mean_5(Series y) { return dn_trimmedmean(y, 5.0); }

@@ -19,6 +19,10 @@ double dn_withinp(Series y, double p, std::string_view centre) {
     } else {
         fail("Unknown setting: " + std::string(centre));
     }
+    return dn_withinp_around(y, p, mu, sigma);
+}
+
+double dn_withinp_around(Series y, double p, double mu, double sigma) {
     const double lo = mu - p * sigma;
     const double hi = mu + p * sigma;
     std::size_t inside = 0;

@@ -11,5 +11,7 @@ namespace quorlex::hctsa {
 // "median": the median and 1.35 times the interquartile range. Any other
 // centre is an internal failure "Unknown setting: <centre>".
 double dn_withinp(Series y, double p, std::string_view centre);
+// The share of values v with mu - p * sigma <= v <= mu + p * sigma.
+double dn_withinp_around(Series y, double p, double mu, double sigma);
 
 }  // namespace quorlex::hctsa
