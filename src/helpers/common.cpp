@@ -71,11 +71,19 @@ std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions) 
     std::sort(positions.begin(), positions.end());
     // Each selection leaves only larger values to the right of its position,
     // so the next one needs only that part.
+    // The smallest or the largest of that part is one scan rather than a
+    // partition.
     auto from = s.begin();
     for (std::size_t p : positions) {
         if (p >= s.size() || s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
         const auto at_p = s.begin() + static_cast<std::ptrdiff_t>(p);
-        std::nth_element(from, at_p, s.end());
+        if (at_p == from) {
+            std::iter_swap(at_p, std::min_element(from, s.end()));
+        } else if (at_p + 1 == s.end()) {
+            std::iter_swap(at_p, std::max_element(from, s.end()));
+        } else {
+            std::nth_element(from, at_p, s.end());
+        }
         from = at_p + 1;
     }
     return s;
