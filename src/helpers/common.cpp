@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <unordered_map>
@@ -282,6 +283,13 @@ std::uint32_t int_mode(std::span<const std::uint32_t> v) {
 
 namespace {
 
+// p[0] and p[1] as one vector (an unaligned load).
+Lanes lane_pair(const double* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // The correlation of y[0 .. m) with y[lag .. lag + m) from its sums: the
 // means, the cross and squared deviation sums, as autocorr_lag defines it.
 double correlation_from_sums(std::size_t m, double cov, double ssa, double ssb) {
@@ -290,6 +298,38 @@ double correlation_from_sums(std::size_t m, double cov, double ssa, double ssb) 
     const double d = m < 2 ? nan : std::sqrt(ssa / denominator) * std::sqrt(ssb / denominator);
     if (std::isfinite(d) && std::fabs(d) < 1.4901161193847656e-8) return nan;
     return cov / d;
+}
+
+// The sums of y[lag .. n) for lag = first_lag + k, each in index order from
+// 0.0 (0.0 where lag >= n). Eight lags run side by side as four vectors, so
+// the additions of different lags overlap; each lane still adds its own
+// values one at a time in index order, its tail beyond the shortest part last.
+void trailing_sums(Series y, std::size_t first_lag, std::span<double> out) {
+    const std::size_t n = y.size();
+    constexpr std::size_t block = 8;
+    std::size_t k = 0;
+    for (; k + block <= out.size() && first_lag + k + block <= n; k += block) {
+        const double* p = y.data() + first_lag + k;
+        const std::size_t common_m = n - (first_lag + k + block - 1);
+        Lanes s0 = {}, s1 = {}, s2 = {}, s3 = {};
+        for (std::size_t i = 0; i < common_m; ++i) {
+            s0 += lane_pair(p + i);
+            s1 += lane_pair(p + i + 2);
+            s2 += lane_pair(p + i + 4);
+            s3 += lane_pair(p + i + 6);
+        }
+        const double sums[block] = {s0[0], s0[1], s1[0], s1[1], s2[0], s2[1], s3[0], s3[1]};
+        for (std::size_t l = 0; l < block; ++l) {
+            double total = sums[l];
+            for (std::size_t i = common_m; i < n - (first_lag + k + l); ++i) total += p[l + i];
+            out[k + l] = total;
+        }
+    }
+    for (; k < out.size(); ++k) {
+        double total = 0.0;
+        for (std::size_t i = first_lag + k; i < n; ++i) total += y[i];
+        out[k] = total;
+    }
 }
 
 }  // namespace
@@ -315,8 +355,22 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
     // Up to four lags at a time, one accumulator per sum and lag: each sum
     // still runs over its own values in index order from 0.0, exactly as the
     // one-lag passes (mean of each part, then the cross and squared deviation
-    // sums) add them; the lanes only interleave independent chains. The sums
-    // of the leading parts are the running sum of y read at each lag's length.
+    // sums) add them; the lanes only interleave independent chains. With more
+    // than one lag, the sums of the leading parts are the running sum of y
+    // read at each lag's length, and those of the trailing parts come from
+    // one pass over all lags.
+    std::vector<double> leading, trailing;
+    if (out.size() > 1) {
+        leading.resize(n + 1);
+        double running = 0.0;
+        leading[0] = running;
+        for (std::size_t i = 0; i < n; ++i) {
+            running += y[i];
+            leading[i + 1] = running;
+        }
+        trailing.resize(out.size());
+        trailing_sums(y, first_lag, trailing);
+    }
     constexpr std::size_t lanes = 4;
     for (std::size_t g = 0; g < out.size(); g += lanes) {
         const std::size_t count = std::min(lanes, out.size() - g);
@@ -337,7 +391,7 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
         // common length on values that stay in bounds and are then ignored.
         const std::size_t common_m = m[live - 1];
         const double* lagged = y.data() + lag0;
-        if (live == 1) {
+        if (leading.empty()) {
             // A single lag: the sums of both parts side by side, each still
             // in index order.
             double ta = 0.0, tb = 0.0;
@@ -348,31 +402,12 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             sa[0] = ta;
             sb[0] = tb;
         } else {
-            // Lane k has m[k] values, fewer for a larger lag.
-            double running = 0.0;
-            std::size_t i = 0;
-            for (std::size_t k = live; k-- > 0;) {
-                for (; i < m[k]; ++i) running += y[i];
-                sa[k] = running;
-            }
-            if (live == lanes) {
-                // A full group with a fixed lane count keeps every sum in a register.
-                double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
-                for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                    t0 += lagged[i2];
-                    t1 += lagged[i2 + 1];
-                    t2 += lagged[i2 + 2];
-                    t3 += lagged[i2 + 3];
-                }
-                sb = {t0, t1, t2, t3};
-            } else {
-                for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                    for (std::size_t k = 0; k < live; ++k) sb[k] += lagged[i2 + k];
-                }
+            for (std::size_t k = 0; k < live; ++k) {
+                sa[k] = leading[m[k]];
+                sb[k] = trailing[g + k];
             }
         }
         for (std::size_t k = 0; k < live; ++k) {
-            for (std::size_t i2 = common_m; i2 < m[k]; ++i2) sb[k] += lagged[i2 + k];
             ma[k] = sa[k] / static_cast<double>(m[k]);
             mb[k] = sb[k] / static_cast<double>(m[k]);
         }
@@ -390,31 +425,24 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             ssa[0] = a0;
             ssb[0] = b0;
         } else if (live == lanes) {
-            double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
-            double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
-            double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;
+            // Lags two to a vector: each lane is one lag's scalar chain.
+            const Lanes ma01 = {ma[0], ma[1]}, ma23 = {ma[2], ma[3]};
+            const Lanes mb01 = {mb[0], mb[1]}, mb23 = {mb[2], mb[3]};
+            Lanes c01 = {}, c23 = {}, a01 = {}, a23 = {}, b01 = {}, b23 = {};
             for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                const double v = y[i2];
-                const double da0 = v - ma[0], db0 = lagged[i2] - mb[0];
-                const double da1 = v - ma[1], db1 = lagged[i2 + 1] - mb[1];
-                const double da2 = v - ma[2], db2 = lagged[i2 + 2] - mb[2];
-                const double da3 = v - ma[3], db3 = lagged[i2 + 3] - mb[3];
-                c0 += da0 * db0;
-                a0 += da0 * da0;
-                b0 += db0 * db0;
-                c1 += da1 * db1;
-                a1 += da1 * da1;
-                b1 += db1 * db1;
-                c2 += da2 * db2;
-                a2 += da2 * da2;
-                b2 += db2 * db2;
-                c3 += da3 * db3;
-                a3 += da3 * da3;
-                b3 += db3 * db3;
+                const Lanes v = {y[i2], y[i2]};
+                const Lanes da01 = v - ma01, db01 = lane_pair(lagged + i2) - mb01;
+                const Lanes da23 = v - ma23, db23 = lane_pair(lagged + i2 + 2) - mb23;
+                c01 += da01 * db01;
+                a01 += da01 * da01;
+                b01 += db01 * db01;
+                c23 += da23 * db23;
+                a23 += da23 * da23;
+                b23 += db23 * db23;
             }
-            cov = {c0, c1, c2, c3};
-            ssa = {a0, a1, a2, a3};
-            ssb = {b0, b1, b2, b3};
+            cov = {c01[0], c01[1], c23[0], c23[1]};
+            ssa = {a01[0], a01[1], a23[0], a23[1]};
+            ssb = {b01[0], b01[1], b23[0], b23[1]};
         } else {
             for (std::size_t i2 = 0; i2 < common_m; ++i2) {
                 for (std::size_t k = 0; k < live; ++k) {
