@@ -54,6 +54,10 @@ public:
         if (det_ == 0.0) return {0.0, 0.0};
         return {(sxy * n_ - sx_ * sy) / det_, (sxx_ * sy - sx_ * sxy) / det_};
     }
+    // The lines of `windows` windows from their sums, written over them
+    // (slopes over sxy, intercepts over sy): two windows to a vector, each
+    // lane the scalar `fit`.
+    void fit_all(std::size_t windows, double* sxy, double* sy) const;
 
 private:
     double n_;
@@ -74,6 +78,29 @@ using PairMask = std::int64_t __attribute__((vector_size(2 * sizeof(double))));
 
 // Element k of two consecutive windows of length s starting at w.
 inline Pair pair_at(const double* w, std::size_t s, std::size_t k) { return Pair{w[k], w[s + k]}; }
+
+void WindowLine::fit_all(std::size_t windows, double* sxy, double* sy) const {
+    if (det_ == 0.0) {
+        std::fill(sxy, sxy + windows, 0.0);
+        std::fill(sy, sy + windows, 0.0);
+        return;
+    }
+    std::size_t j = 0;
+    for (; j + 2 <= windows; j += 2) {
+        const Pair p = pair_at(sxy, 1, j), q = pair_at(sy, 1, j);
+        const Pair slope = (p * n_ - sx_ * q) / det_;
+        const Pair intercept = (sxx_ * q - sx_ * p) / det_;
+        for (std::size_t l = 0; l < 2; ++l) {
+            sxy[j + l] = slope[l];
+            sy[j + l] = intercept[l];
+        }
+    }
+    if (j < windows) {
+        const auto [slope, intercept] = fit(sxy[j], sy[j]);
+        sxy[j] = slope;
+        sy[j] = intercept;
+    }
+}
 
 // The least-squares sums Sxy and Sy of every window of length s of cs against
 // x = 1 .. s, each summed in index order from zero.
@@ -138,46 +165,77 @@ struct Scratch {
           squares(sy + m) {}
 };
 
+// The squared residual range of one window with line (a, b): the residuals
+// are scanned two at a time (the first fills both lanes), NaN tracked apart.
+double squared_range(const double* w, Series xs, double a, double b) {
+    const std::size_t s = xs.size();
+    const double first = w[0] - (b + a * xs[0]);
+    Pair hi = {first, first};
+    Pair lo = hi;
+    PairMask any_nan = hi != hi;
+    std::size_t k = 1;
+    for (; k + 2 <= s; k += 2) {
+        const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+        any_nan |= r != r;
+        hi = hi < r ? r : hi;
+        lo = r < lo ? r : lo;
+    }
+    double top = std::max(hi[0], hi[1]);
+    double bottom = std::min(lo[0], lo[1]);
+    bool nan_seen = any_nan[0] != 0 || any_nan[1] != 0;
+    if (k < s) {
+        const double r = w[k] - (b + a * xs[k]);
+        nan_seen = nan_seen || std::isnan(r);
+        top = std::max(top, r);
+        bottom = std::min(bottom, r);
+    }
+    const double range = nan_seen ? common::nan : top - bottom;
+    return range * range;
+}
+
 // "rsrangefit" at window length s: the root mean squared range of the
 // residuals of each window from its least-squares line over x = 1 .. s, NaN
 // as soon as a residual is NaN. The squared ranges are added in window order.
-// Within a window the residuals are scanned two at a time: the extremes of a
-// set do not depend on the scan order except for which zero (+0 or -0) wins
-// a tie, and a range of such extremes squares to the same +0 or the same
-// value either way; NaN is tracked apart. So the squared range keeps its bits.
+// The extremes of a set do not depend on the scan order except for which
+// zero (+0 or -0) wins a tie, and a range of such extremes squares to the
+// same +0 or the same value either way; NaN is tracked apart. So the squared
+// range keeps its bits however the residuals are visited: four windows at a
+// time, one per lane, element by element; the rest one window at a time.
 double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
     window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
+    line.fit_all(windows, scratch.sxy, scratch.sy);
+    const double* slope = scratch.sxy;
+    const double* intercept = scratch.sy;
     double total = 0.0;
-    for (std::size_t j = 0; j < windows; ++j) {
+    std::size_t j = 0;
+    for (; j + lanes <= windows; j += lanes) {
         const double* w = cs.data() + j * s;
-        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
-        // The first residual fills both lanes, the rest follow in pairs.
-        const double first = w[0] - (b + a * xs[0]);
-        Pair hi = {first, first};
-        Pair lo = hi;
-        PairMask any_nan = hi != hi;
-        std::size_t k = 1;
-        for (; k + 2 <= s; k += 2) {
-            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
-            any_nan |= r != r;
-            hi = hi < r ? r : hi;
-            lo = r < lo ? r : lo;
+        const double* w2 = w + 2 * s;
+        const Pair a0 = pair_at(slope, 1, j), b0 = pair_at(intercept, 1, j);
+        const Pair a1 = pair_at(slope, 1, j + 2), b1 = pair_at(intercept, 1, j + 2);
+        Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * xs[0]);
+        Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * xs[0]);
+        Pair lo0 = hi0, lo1 = hi1;
+        PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+        for (std::size_t k = 1; k < s; ++k) {
+            const Pair r0 = pair_at(w, s, k) - (b0 + a0 * xs[k]);
+            const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * xs[k]);
+            nan0 |= r0 != r0;
+            nan1 |= r1 != r1;
+            hi0 = hi0 < r0 ? r0 : hi0;
+            lo0 = r0 < lo0 ? r0 : lo0;
+            hi1 = hi1 < r1 ? r1 : hi1;
+            lo1 = r1 < lo1 ? r1 : lo1;
         }
-        double top = std::max(hi[0], hi[1]);
-        double bottom = std::min(lo[0], lo[1]);
-        bool nan_seen = any_nan[0] != 0 || any_nan[1] != 0;
-        if (k < s) {
-            const double r = w[k] - (b + a * xs[k]);
-            nan_seen = nan_seen || std::isnan(r);
-            top = std::max(top, r);
-            bottom = std::min(bottom, r);
-        }
-        const double range = nan_seen ? common::nan : top - bottom;
-        total += range * range;
+        const Pair range0 = hi0 - lo0, range1 = hi1 - lo1;
+        const double ranges[lanes] = {nan0[0] != 0 ? common::nan : range0[0], nan0[1] != 0 ? common::nan : range0[1],
+                                      nan1[0] != 0 ? common::nan : range1[0], nan1[1] != 0 ? common::nan : range1[1]};
+        for (double range : ranges) total += range * range;
     }
+    for (; j < windows; ++j) total += squared_range(cs.data() + j * s, xs, slope[j], intercept[j]);
     return std::sqrt(total / static_cast<double>(windows));
 }
 
@@ -259,6 +317,102 @@ double line_error(Series x, Series y) {
     return std::sqrt(sse);
 }
 
+namespace {
+
+// The least-squares line of common::linear_fit from its four sums over n
+// points, for two point sets at once (each lane the scalar arithmetic); a
+// singular lane gets the zero line, as line_error takes it.
+struct PairLine {
+    Pair slope, intercept;
+};
+PairLine pair_line(Pair n, Pair sx, Pair sxx, Pair sxy, Pair sy) {
+    const Pair det = sxx * n - sx * sx;
+    const Pair slope = (sxy * n - sx * sy) / det;
+    const Pair intercept = (sxx * sy - sx * sxy) / det;
+    const PairMask singular = det == 0.0;
+    return {singular ? Pair{} : slope, singular ? Pair{} : intercept};
+}
+
+// Squared residual of (x, y) from the line of each lane.
+inline Pair squared_error(const PairLine& line, Pair x, Pair y) {
+    const Pair e = (line.intercept + line.slope * x) - y;
+    return e * e;
+}
+
+inline double squared_error(const PairLine& line, std::size_t lane, double x, double y) {
+    const double e = (line.intercept[lane] + line.slope[lane] * x) - y;
+    return e * e;
+}
+
+}  // namespace
+
+void two_line_errors(Series x, Series y, std::size_t first, std::span<double> err) {
+    const std::size_t n = x.size();
+    // Sums over the points 0 .. b-1 for every b: the running sums in index
+    // order, which are the first line's sums for breakpoint b.
+    const std::size_t last = first + err.size();  // one past the last breakpoint
+    std::vector<double> prefix(4 * (last + 1));
+    double* const psx = prefix.data();
+    double* const psxx = psx + last + 1;
+    double* const psxy = psxx + last + 1;
+    double* const psy = psxy + last + 1;
+    {
+        double sx = 0.0, sxx = 0.0, sxy = 0.0, sy = 0.0;
+        for (std::size_t k = 0;; ++k) {
+            psx[k] = sx;
+            psxx[k] = sxx;
+            psxy[k] = sxy;
+            psy[k] = sy;
+            if (k == last) break;
+            sx += x[k];
+            sxx += x[k] * x[k];
+            sxy += x[k] * y[k];
+            sy += y[k];
+        }
+    }
+    // Breakpoints b and b + 1 side by side, one per lane. The first lines
+    // share the points 0 .. b-1, lane 1 then takes point b; the second lines
+    // start at b - 1 and b, so their points are consecutive pairs, lane 0
+    // then takes the last point. Each lane adds its own terms in index order.
+    std::size_t i = 0;
+    for (; i + 2 <= err.size(); i += 2) {
+        const std::size_t b = first + i;
+        const PairLine head = pair_line(Pair{static_cast<double>(b), static_cast<double>(b + 1)},
+                                        pair_at(psx, 1, b), pair_at(psxx, 1, b), pair_at(psxy, 1, b), pair_at(psy, 1, b));
+        Pair head_sse = {};
+        for (std::size_t k = 0; k < b; ++k) head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
+        const double head1 = head_sse[1] + squared_error(head, 1, x[b], y[b]);
+
+        const std::size_t common = n - b;  // lane 1's count; lane 0 has one more
+        const double* tx = x.data() + (b - 1);
+        const double* ty = y.data() + (b - 1);
+        Pair sx = {}, sxx = {}, sxy = {}, sy = {};
+        for (std::size_t k = 0; k < common; ++k) {
+            const Pair xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
+            sx += xv;
+            sxx += xv * xv;
+            sxy += xv * yv;
+            sy += yv;
+        }
+        const double xl = x[n - 1], yl = y[n - 1];
+        sx[0] += xl;
+        sxx[0] += xl * xl;
+        sxy[0] += xl * yl;
+        sy[0] += yl;
+        const PairLine tail = pair_line(Pair{static_cast<double>(common + 1), static_cast<double>(common)}, sx, sxx, sxy, sy);
+        Pair tail_sse = {};
+        for (std::size_t k = 0; k < common; ++k) tail_sse += squared_error(tail, pair_at(tx, 1, k), pair_at(ty, 1, k));
+        const double tail0 = tail_sse[0] + squared_error(tail, 0, xl, yl);
+
+        err[i] = std::sqrt(head_sse[0]) + std::sqrt(tail0);
+        err[i + 1] = std::sqrt(head1) + std::sqrt(tail_sse[1]);
+    }
+    for (; i < err.size(); ++i) {
+        const std::size_t b = first + i;
+        err[i] = line_error(x.first(b), y.first(b)) + line_error(x.subspan(b - 1), y.subspan(b - 1));
+    }
+}
+
 double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared) {
     if (!common::all_finite(y) || y.size() < 2) return common::nan;
     if (lag == 0) return common::nan;
@@ -298,16 +452,15 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     // Two lines sharing the point b - 1, each at least six points long; the
     // first breakpoint with the smallest total error wins, and any NaN error
     // makes the answer 1 / ntau.
-    const Series lt = logtt;
-    const Series lf = logf;
+    std::vector<double> errors(ntau - 2 * min_segment + 1);
+    two_line_errors(logtt, logf, min_segment, errors);
     double best = std::numeric_limits<double>::infinity();
     std::size_t best_break = min_segment;
-    for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
-        const double err = line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1));
-        if (std::isnan(err)) return 1.0 / static_cast<double>(ntau);
-        if (err < best) {
-            best = err;
-            best_break = b;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        if (std::isnan(errors[i])) return 1.0 / static_cast<double>(ntau);
+        if (errors[i] < best) {
+            best = errors[i];
+            best_break = min_segment + i;
         }
     }
     return static_cast<double>(best_break) / static_cast<double>(ntau);
