@@ -151,15 +151,18 @@ void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double*
     }
 }
 
+// Scales whose "dfa" totals run side by side: four pairs.
+constexpr std::size_t scale_lanes = 8;
+
 // Working memory of one analysis, sized once for all its scales and left
 // uninitialised: every entry is written before it is read.
 struct Scratch {
     std::unique_ptr<double[]> memory;
     double* sxy;
     double* sy;
-    double* squares;  // lanes rows of squared residuals ("dfa" only)
+    double* squares;  // scale_lanes interleaved rows of squared residuals ("dfa" only)
     Scratch(std::size_t m, bool dfa)
-        : memory(std::make_unique_for_overwrite<double[]>((dfa ? 2 + lanes : 2) * m)),
+        : memory(std::make_unique_for_overwrite<double[]>((dfa ? 2 + scale_lanes : 2) * m)),
           sxy(memory.get()),
           sy(sxy + m),
           squares(sy + m) {}
@@ -240,19 +243,30 @@ double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
 }
 
 // The squared residuals of every window of length s from its least-squares
-// line over x = 1 .. s, in index order; returns how many there are.
+// line over x = 1 .. s, in index order, written to out[t * scale_lanes]
+// (lane `lane` of the interleaved rows); returns how many there are. Within a
+// window two residuals are formed per vector, each lane the scalar
+// arithmetic.
 std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scratch, double* out) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
     window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
+    line.fit_all(windows, scratch.sxy, scratch.sy);
     for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
-        double* o = out + j * s;
-        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
-        for (std::size_t k = 0; k < s; ++k) {
+        double* o = out + j * s * scale_lanes;
+        const double a = scratch.sxy[j], b = scratch.sy[j];
+        std::size_t k = 0;
+        for (; k + 2 <= s; k += 2) {
+            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+            const Pair square = r * r;
+            o[k * scale_lanes] = square[0];
+            o[(k + 1) * scale_lanes] = square[1];
+        }
+        if (k < s) {
             const double r = w[k] - (b + a * xs[k]);
-            o[k] = r * r;
+            o[k * scale_lanes] = r * r;
         }
     }
     return windows * s;
@@ -260,34 +274,37 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scrat
 
 // "dfa" at each window length of `tau`: the root mean squared residual of
 // each window from its least-squares line over x = 1 .. s. Each scale's
-// squares are added one at a time in index order; up to `lanes` scales keep
-// their running totals side by side, so the additions of different scales
+// squares are added one at a time in index order; up to `scale_lanes` scales
+// keep their running totals side by side (their squares interleaved, so one
+// load fetches a pair of scales), and the additions of different scales
 // overlap while each total still sees its own terms in the same order.
 void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
                       std::span<double> out) {
     const std::size_t m = cs.size();
-    for (std::size_t g = 0; g < tau.size(); g += lanes) {
-        const std::size_t group = std::min(lanes, tau.size() - g);
-        const double* rows[lanes];
-        std::size_t counts[lanes];
+    double* const squares = scratch.squares;
+    for (std::size_t g = 0; g < tau.size(); g += scale_lanes) {
+        const std::size_t group = std::min(scale_lanes, tau.size() - g);
+        std::size_t counts[scale_lanes];
         std::size_t common_count = m;
-        for (std::size_t l = 0; l < lanes; ++l) {
-            // Missing lanes of the last group repeat its first scale, unused.
-            const std::size_t i = l < group ? l : 0;
-            double* row = scratch.squares + i * m;
-            if (l < group) counts[l] = squared_residuals(cs, x, tau[g + l], scratch, row);
-            else counts[l] = counts[0];
-            rows[l] = row;
+        for (std::size_t l = 0; l < group; ++l) {
+            counts[l] = squared_residuals(cs, x, tau[g + l], scratch, squares + l);
             common_count = std::min(common_count, counts[l]);
         }
-        Pair t0 = {}, t1 = {};
-        for (std::size_t t = 0; t < common_count; ++t) {
-            t0 += Pair{rows[0][t], rows[1][t]};
-            t1 += Pair{rows[2][t], rows[3][t]};
+        // Lanes without a scale in the last group add zeros, unused.
+        for (std::size_t l = group; l < scale_lanes; ++l) {
+            for (std::size_t t = 0; t < common_count; ++t) squares[t * scale_lanes + l] = 0.0;
         }
-        double total[lanes] = {t0[0], t0[1], t1[0], t1[1]};
+        Pair t0 = {}, t1 = {}, t2 = {}, t3 = {};
+        for (std::size_t t = 0; t < common_count; ++t) {
+            const double* row = squares + t * scale_lanes;
+            t0 += pair_at(row, 1, 0);
+            t1 += pair_at(row, 1, 2);
+            t2 += pair_at(row, 1, 4);
+            t3 += pair_at(row, 1, 6);
+        }
+        double total[scale_lanes] = {t0[0], t0[1], t1[0], t1[1], t2[0], t2[1], t3[0], t3[1]};
         for (std::size_t l = 0; l < group; ++l) {
-            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += rows[l][t];
+            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += squares[t * scale_lanes + l];
             out[g + l] = std::sqrt(total[l] / static_cast<double>(counts[l]));
         }
     }
