@@ -430,6 +430,35 @@ void two_line_errors(Series x, Series y, std::size_t first, std::span<double> er
     }
 }
 
+namespace {
+
+// The scales of one series length with what depends on them alone: their
+// logarithms and the regressor x = 1 .. largest scale.
+struct ScaleSet {
+    std::size_t n;
+    std::vector<std::uint64_t> tau;
+    std::vector<double> log_tau;
+    std::vector<double> x;
+};
+
+// The series of a batch share a length, so each thread keeps the set of the
+// last length it met. The result stays valid until the thread's next call.
+const ScaleSet& scale_set(std::size_t n) {
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    thread_local ScaleSet last{none, {}, {}, {}};
+    if (last.n == n) return last;
+    last.n = none;  // until every part belongs to n
+    last.tau = fluctuation_scales(n);
+    last.log_tau.resize(last.tau.size());
+    for (std::size_t i = 0; i < last.tau.size(); ++i) last.log_tau[i] = std::log(static_cast<double>(last.tau[i]));
+    last.x.resize(last.tau.back());
+    for (std::size_t k = 0; k < last.x.size(); ++k) last.x[k] = static_cast<double>(k + 1);
+    last.n = n;
+    return last;
+}
+
+}  // namespace
+
 double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared) {
     if (!common::all_finite(y) || y.size() < 2) return common::nan;
     if (lag == 0) return common::nan;
@@ -438,7 +467,8 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     const Series v = prepared.view();
     const std::size_t n = v.size();
 
-    const std::vector<std::uint64_t> tau = fluctuation_scales(n);
+    const ScaleSet& scales = scale_set(n);
+    const std::span<const std::uint64_t> tau = scales.tau;
     const std::size_t ntau = tau.size();
     if (ntau < 2 * min_segment) return 0.0;
     if (kind == Method::unknown) return 0.0;
@@ -450,10 +480,8 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
         cs[0] = v[0];
         for (std::size_t k = 1; k < m; ++k) cs[k] = cs[k - 1] + v[k * lag];
     }
-    std::vector<double> x(tau[ntau - 1]);
-    for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<double>(k + 1);
+    const Series x = scales.x;
 
-    std::vector<double> logtt(ntau);
     std::vector<double> logf(ntau);
     Scratch scratch(m, kind == Method::dfa);
     if (kind == Method::dfa) {
@@ -461,16 +489,13 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     } else {
         for (std::size_t i = 0; i < ntau; ++i) logf[i] = range_fluctuation(cs, x, tau[i], scratch);
     }
-    for (std::size_t i = 0; i < ntau; ++i) {
-        logtt[i] = std::log(static_cast<double>(tau[i]));
-        logf[i] = std::log(logf[i]);
-    }
+    for (double& f : logf) f = std::log(f);
 
     // Two lines sharing the point b - 1, each at least six points long; the
     // first breakpoint with the smallest total error wins, and any NaN error
     // makes the answer 1 / ntau.
     std::vector<double> errors(ntau - 2 * min_segment + 1);
-    two_line_errors(logtt, logf, min_segment, errors);
+    two_line_errors(scales.log_tau, logf, min_segment, errors);
     double best = std::numeric_limits<double>::infinity();
     std::size_t best_break = min_segment;
     for (std::size_t i = 0; i < errors.size(); ++i) {
