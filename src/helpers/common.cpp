@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <unordered_map>
@@ -24,12 +23,46 @@ double sum_of_squared_deviations(Series y, double m) {
 }
 }  // namespace
 
+namespace {
+
+// Eight values, two per vector, without a branch among them: whether every
+// one passes `ok_pair` (a lane mask per pair).
+template <class Test>
+bool block_passes(const double* p, Test ok_pair) {
+    LaneMask ok = ok_pair(load_lanes(p)) & ok_pair(load_lanes(p + 2)) & ok_pair(load_lanes(p + 4)) &
+                  ok_pair(load_lanes(p + 6));
+    return ok[0] != 0 && ok[1] != 0;
+}
+
+}  // namespace
+
 bool has_nan(Series y) {
-    return std::any_of(y.begin(), y.end(), [](double v) { return std::isnan(v); });
+    // v == v fails only for NaN.
+    const auto no_nan = [](Lanes v) { return v == v; };
+    std::size_t i = 0;
+    for (; i + 8 <= y.size(); i += 8) {
+        if (!block_passes(y.data() + i, no_nan)) return true;
+    }
+    for (; i < y.size(); ++i) {
+        if (std::isnan(y[i])) return true;
+    }
+    return false;
 }
 
 bool all_finite(Series y) {
-    return std::all_of(y.begin(), y.end(), [](double v) { return std::isfinite(v); });
+    // v - v is 0 for a finite v and NaN for an infinity or NaN.
+    const auto finite = [](Lanes v) {
+        const Lanes d = v - v;
+        return d == d;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= y.size(); i += 8) {
+        if (!block_passes(y.data() + i, finite)) return false;
+    }
+    for (; i < y.size(); ++i) {
+        if (!std::isfinite(y[i])) return false;
+    }
+    return true;
 }
 
 std::size_t table_size(std::size_t rows, std::size_t cols) {
@@ -283,13 +316,6 @@ std::uint32_t int_mode(std::span<const std::uint32_t> v) {
 
 namespace {
 
-// p[0] and p[1] as one vector (an unaligned load).
-Lanes lane_pair(const double* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 // The correlation of y[0 .. m) with y[lag .. lag + m) from its sums: the
 // means, the cross and squared deviation sums, as autocorr_lag defines it.
 double correlation_from_sums(std::size_t m, double cov, double ssa, double ssb) {
@@ -313,10 +339,10 @@ void trailing_sums(Series y, std::size_t first_lag, std::span<double> out) {
         const std::size_t common_m = n - (first_lag + k + block - 1);
         Lanes s0 = {}, s1 = {}, s2 = {}, s3 = {};
         for (std::size_t i = 0; i < common_m; ++i) {
-            s0 += lane_pair(p + i);
-            s1 += lane_pair(p + i + 2);
-            s2 += lane_pair(p + i + 4);
-            s3 += lane_pair(p + i + 6);
+            s0 += load_lanes(p + i);
+            s1 += load_lanes(p + i + 2);
+            s2 += load_lanes(p + i + 4);
+            s3 += load_lanes(p + i + 6);
         }
         const double sums[block] = {s0[0], s0[1], s1[0], s1[1], s2[0], s2[1], s3[0], s3[1]};
         for (std::size_t l = 0; l < block; ++l) {
@@ -431,8 +457,8 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             Lanes c01 = {}, c23 = {}, a01 = {}, a23 = {}, b01 = {}, b23 = {};
             for (std::size_t i2 = 0; i2 < common_m; ++i2) {
                 const Lanes v = {y[i2], y[i2]};
-                const Lanes da01 = v - ma01, db01 = lane_pair(lagged + i2) - mb01;
-                const Lanes da23 = v - ma23, db23 = lane_pair(lagged + i2 + 2) - mb23;
+                const Lanes da01 = v - ma01, db01 = load_lanes(lagged + i2) - mb01;
+                const Lanes da23 = v - ma23, db23 = load_lanes(lagged + i2 + 2) - mb23;
                 c01 += da01 * db01;
                 a01 += da01 * da01;
                 b01 += db01 * db01;
