@@ -248,6 +248,14 @@ double by_threshold_buckets(Series x, double s, std::uint32_t tot, std::uint32_t
         bucket_first[b] = i + 1;
         top = std::max(top, b);
     }
+    // The fewest members whose gap percentage exceeds 2, found with the same
+    // arithmetic; the percentage rises with the count.
+    const auto gap_percent = [tot](std::uint32_t h) {
+        return static_cast<double>(h - 1) * 100.0 / static_cast<double>(tot);
+    };
+    std::uint32_t high_count = std::min(tot, tot / 50 + 1);
+    while (high_count > 1 && gap_percent(high_count - 1) > 2.0) --high_count;
+    while (high_count <= tot && !(gap_percent(high_count) > 2.0)) ++high_count;
 
     const double half_length = static_cast<double>(n) * 0.5;
     const auto median_pos = [half_length](std::uint64_t twice) {
@@ -256,8 +264,7 @@ double by_threshold_buckets(Series x, double s, std::uint32_t tot, std::uint32_t
     std::uint32_t begin = 0;
     for (std::uint32_t b = 1; b <= top; ++b) {
         if (bucket_first[b] == 0) continue;
-        const double gap_percent = static_cast<double>(members.size() - 1) * 100.0 / static_cast<double>(tot);
-        if (!(gap_percent > 2.0)) break;
+        if (members.size() < high_count) break;
         weight[members.twice_median()] += b - begin;
         for (std::uint32_t i = bucket_first[b]; i != 0; i = bucket_next[i - 1]) members.remove(i - 1);
         begin = b;
