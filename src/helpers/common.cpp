@@ -231,14 +231,17 @@ double mad(Series y, Deviation type) {
     return type == Deviation::mean ? mean(d) : median(d);
 }
 
-std::vector<double> zscore(Series y) {
-    if (has_nan(y)) return {nan};
-    if (y.empty()) return {};
+std::vector<double> zscore(Series y) { return standardize(y).z; }
+
+Standardized standardize(Series y) {
+    if (has_nan(y)) return {{nan}, {nan, nan}};
     // mean and std_dev without their repeated NaN scans and mean passes.
     const double m = sum(y) / static_cast<double>(y.size());
+    if (y.empty()) return {{}, {m, nan}};
     const double s = y.size() < 2 ? nan
                                   : std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
-    std::vector<double> z(y.size());
+    Standardized out{std::vector<double>(y.size()), {m, s}};
+    std::vector<double>& z = out.z;
     // Two values per vector division: each lane is the scalar (y - m) / s
     // (the same IEEE operations, a different instruction), so z keeps its bits.
     std::size_t i = 0;
@@ -248,7 +251,7 @@ std::vector<double> zscore(Series y) {
         z[i + 1] = q[1];
     }
     if (i < y.size()) z[i] = (y[i] - m) / s;
-    return z;
+    return out;
 }
 
 Prepared::Prepared(Series y, bool normalize) : view_(y) {

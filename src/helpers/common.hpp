@@ -51,6 +51,19 @@ double mad(Series y, Deviation type = Deviation::mean);
 // standard deviation.
 std::vector<double> zscore(Series y);
 
+// The mean and sample standard deviation a z-score divides by: the mean is
+// sum / n as `mean` gives it (NaN when a value is NaN), the standard
+// deviation NaN also for fewer than two values.
+struct Moments {
+    double mean;
+    double std_dev;
+};
+struct Standardized {
+    std::vector<double> z;  // zscore(y)
+    Moments moments;
+};
+Standardized standardize(Series y);
+
 // The z-score when `normalize` is set, otherwise a view of the input itself:
 // callers that only read avoid a copy.
 class Prepared {
