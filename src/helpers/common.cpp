@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <tuple>
 #include <unordered_map>
 
 #include <unistd.h>
@@ -369,18 +370,26 @@ double autocorr_lag(Series y, std::size_t lag) {
     return r;
 }
 
-void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
-    const std::size_t n = y.size();
-    // A lag sees a NaN when its leading part y[0 .. n - lag) or its trailing
-    // part y[lag .. n) holds one: the first and last NaN positions decide.
-    std::size_t first_nan = n;
+namespace {
+
+// The first and last NaN positions of y (n and 0 when it has none).
+std::pair<std::size_t, std::size_t> nan_span(Series y) {
+    std::size_t first_nan = y.size();
     std::size_t last_nan = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < y.size(); ++i) {
         if (std::isnan(y[i])) {
             first_nan = std::min(first_nan, i);
             last_nan = i;
         }
     }
+    return {first_nan, last_nan};
+}
+
+// out[k] = autocorr_lag(y, first_lag + k). `leading` is empty for a single
+// lag, otherwise the running sum of y (leading[i] = y[0] + ... + y[i-1]).
+void correlations_at(Series y, std::size_t first_nan, std::size_t last_nan, std::span<const double> leading,
+                     std::size_t first_lag, std::span<double> out) {
+    const std::size_t n = y.size();
     // Up to four lags at a time, one accumulator per sum and lag: each sum
     // still runs over its own values in index order from 0.0, exactly as the
     // one-lag passes (mean of each part, then the cross and squared deviation
@@ -388,15 +397,8 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
     // than one lag, the sums of the leading parts are the running sum of y
     // read at each lag's length, and those of the trailing parts come from
     // one pass over all lags.
-    std::vector<double> leading, trailing;
-    if (out.size() > 1) {
-        leading.resize(n + 1);
-        double running = 0.0;
-        leading[0] = running;
-        for (std::size_t i = 0; i < n; ++i) {
-            running += y[i];
-            leading[i + 1] = running;
-        }
+    std::vector<double> trailing;
+    if (!leading.empty()) {
         trailing.resize(out.size());
         trailing_sums(y, first_lag, trailing);
     }
@@ -495,6 +497,31 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             out[g + k] = correlation_from_sums(m[k], cov[k], ssa[k], ssb[k]);
         }
     }
+}
+
+}  // namespace
+
+void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
+    if (out.size() > 1) {
+        LagCorrelations(y).compute(first_lag, out);
+        return;
+    }
+    const auto [first_nan, last_nan] = nan_span(y);
+    correlations_at(y, first_nan, last_nan, {}, first_lag, out);
+}
+
+LagCorrelations::LagCorrelations(Series y) : y_(y), leading_(y.size() + 1) {
+    std::tie(first_nan_, last_nan_) = nan_span(y);
+    double running = 0.0;
+    leading_[0] = running;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        running += y[i];
+        leading_[i + 1] = running;
+    }
+}
+
+void LagCorrelations::compute(std::size_t first_lag, std::span<double> out) const {
+    correlations_at(y_, first_nan_, last_nan_, leading_, first_lag, out);
 }
 
 std::optional<LinearFit> linear_fit(Series x, Series y) {
