@@ -102,9 +102,18 @@ void WindowLine::fit_all(std::size_t windows, double* sxy, double* sy) const {
     }
 }
 
-// The least-squares sums Sxy and Sy of every window of length s of cs against
-// x = 1 .. s, each summed in index order from zero.
-void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
+// A window after the last full group of four of its scale; sums and lines
+// are stored by place (scale after scale, window after window).
+struct Leftover {
+    const double* w;
+    std::size_t length;
+    std::size_t place;
+};
+
+// The least-squares sums Sxy and Sy of the windows of length s of cs against
+// x = 1 .. s in full groups of four, each summed in index order from zero;
+// returns how many windows that covers.
+std::size_t window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
     const std::size_t s = xs.size();
     std::size_t j = 0;
     for (; j + lanes <= windows; j += lanes) {
@@ -125,29 +134,49 @@ void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double*
             sy[j + 2 + l] = q1[l];
         }
     }
-    if (j + 2 <= windows) {
-        const double* w = cs.data() + j * s;
-        Pair p = {}, q = {};
-        for (std::size_t k = 0; k < s; ++k) {
-            const Pair v = pair_at(w, s, k);
-            p += xs[k] * v;
-            q += v;
+    return j;
+}
+
+// The same sums for the leftover windows of all scales. Few scales have many
+// windows, so most leftovers are long, and one at a time their sums would wait
+// on each addition; grouped four at a time across scales, they overlap. The
+// leftovers come in rising length, so groups are taken from the end and a
+// group's lanes differ little: they share the shortest lane's length, and
+// each longer lane then finishes its own terms, in index order throughout.
+void leftover_window_sums(std::span<const Leftover> rest, Series x, double* sxy, double* sy) {
+    std::size_t left = rest.size();
+    for (; left >= lanes; left -= lanes) {
+        const Leftover* g = rest.data() + left - lanes;  // g[0] is the shortest
+        const double *w0 = g[0].w, *w1 = g[1].w, *w2 = g[2].w, *w3 = g[3].w;
+        const std::size_t common = g[0].length;
+        Pair p0 = {}, p1 = {}, q0 = {}, q1 = {};
+        for (std::size_t k = 0; k < common; ++k) {
+            const Pair v0 = {w0[k], w1[k]}, v1 = {w2[k], w3[k]};
+            p0 += x[k] * v0;
+            q0 += v0;
+            p1 += x[k] * v1;
+            q1 += v1;
         }
-        for (std::size_t l = 0; l < 2; ++l) {
-            sxy[j + l] = p[l];
-            sy[j + l] = q[l];
+        const double ps[lanes] = {p0[0], p0[1], p1[0], p1[1]};
+        const double qs[lanes] = {q0[0], q0[1], q1[0], q1[1]};
+        for (std::size_t l = 0; l < lanes; ++l) {
+            double p = ps[l], q = qs[l];
+            for (std::size_t k = common; k < g[l].length; ++k) {
+                p += x[k] * g[l].w[k];
+                q += g[l].w[k];
+            }
+            sxy[g[l].place] = p;
+            sy[g[l].place] = q;
         }
-        j += 2;
     }
-    for (; j < windows; ++j) {
-        const double* w = cs.data() + j * s;
+    for (std::size_t j = 0; j < left; ++j) {
         double p = 0.0, q = 0.0;
-        for (std::size_t k = 0; k < s; ++k) {
-            p += xs[k] * w[k];
-            q += w[k];
+        for (std::size_t k = 0; k < rest[j].length; ++k) {
+            p += x[k] * rest[j].w[k];
+            q += rest[j].w[k];
         }
-        sxy[j] = p;
-        sy[j] = q;
+        sxy[rest[j].place] = p;
+        sy[rest[j].place] = q;
     }
 }
 
@@ -158,15 +187,33 @@ constexpr std::size_t scale_lanes = 8;
 // uninitialised: every entry is written before it is read.
 struct Scratch {
     std::unique_ptr<double[]> memory;
-    double* sxy;
+    double* sxy;      // every window's sums (then lines), by place
     double* sy;
-    double* squares;  // scale_lanes interleaved rows of squared residuals ("dfa" only)
-    Scratch(std::size_t m, bool dfa)
-        : memory(std::make_unique_for_overwrite<double[]>((dfa ? 2 + scale_lanes : 2) * m)),
+    // "dfa": scale_lanes interleaved rows of squared residuals;
+    // "rsrangefit": every window's squared range, by place.
+    double* squares;
+    std::vector<Leftover> rest;
+    Scratch(std::size_t windows, std::size_t m, bool dfa)
+        : memory(std::make_unique_for_overwrite<double[]>(2 * windows + (dfa ? scale_lanes * m : windows))),
           sxy(memory.get()),
-          sy(sxy + m),
-          squares(sy + m) {}
+          sy(sxy + windows),
+          squares(sy + windows) {}
 };
+
+// The window sums of every scale: full groups scale by scale, then the
+// leftovers together.
+void all_window_sums(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch) {
+    const std::size_t m = cs.size();
+    scratch.rest.clear();
+    std::size_t place = 0;
+    for (std::uint64_t s : tau) {
+        const std::size_t windows = m / s;
+        const std::size_t done = window_sums(cs, x.first(s), windows, scratch.sxy + place, scratch.sy + place);
+        for (std::size_t j = done; j < windows; ++j) scratch.rest.push_back({cs.data() + j * s, s, place + j});
+        place += windows;
+    }
+    leftover_window_sums(scratch.rest, x, scratch.sxy, scratch.sy);
+}
 
 // The squared residual range of one window with line (a, b): the residuals
 // are scanned two at a time (the first fills both lanes), NaN tracked apart.
@@ -196,67 +243,133 @@ double squared_range(const double* w, Series xs, double a, double b) {
     return range * range;
 }
 
-// "rsrangefit" at window length s: the root mean squared range of the
-// residuals of each window from its least-squares line over x = 1 .. s, NaN
-// as soon as a residual is NaN. The squared ranges are added in window order.
-// The extremes of a set do not depend on the scan order except for which
-// zero (+0 or -0) wins a tie, and a range of such extremes squares to the
-// same +0 or the same value either way; NaN is tracked apart. So the squared
-// range keeps its bits however the residuals are visited: four windows at a
-// time, one per lane, element by element; the rest one window at a time.
-double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
-    const std::size_t windows = cs.size() / s;
-    const Series xs = x.first(s);
-    const WindowLine line(xs);
-    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
-    line.fit_all(windows, scratch.sxy, scratch.sy);
+// Four leftover windows' squared residual ranges, one window per lane: w[l]
+// with line (a[l], b[l]) over its first `common` residuals, then each lane's
+// remaining residuals (up to length[l]) one at a time; written to out[l].
+void four_squared_ranges(const double* const w[lanes], const std::size_t length[lanes], Pair a0, Pair b0, Pair a1,
+                         Pair b1, std::size_t common, Series x, double out[lanes]) {
+    Pair hi0 = Pair{w[0][0], w[1][0]} - (b0 + a0 * x[0]);
+    Pair hi1 = Pair{w[2][0], w[3][0]} - (b1 + a1 * x[0]);
+    Pair lo0 = hi0, lo1 = hi1;
+    PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+    const double *w0 = w[0], *w1 = w[1], *w2 = w[2], *w3 = w[3];
+    for (std::size_t k = 1; k < common; ++k) {
+        const Pair r0 = Pair{w0[k], w1[k]} - (b0 + a0 * x[k]);
+        const Pair r1 = Pair{w2[k], w3[k]} - (b1 + a1 * x[k]);
+        nan0 |= r0 != r0;
+        nan1 |= r1 != r1;
+        hi0 = hi0 < r0 ? r0 : hi0;
+        lo0 = r0 < lo0 ? r0 : lo0;
+        hi1 = hi1 < r1 ? r1 : hi1;
+        lo1 = r1 < lo1 ? r1 : lo1;
+    }
+    const double his[lanes] = {hi0[0], hi0[1], hi1[0], hi1[1]};
+    const double los[lanes] = {lo0[0], lo0[1], lo1[0], lo1[1]};
+    const bool nans[lanes] = {nan0[0] != 0, nan0[1] != 0, nan1[0] != 0, nan1[1] != 0};
+    const double as[lanes] = {a0[0], a0[1], a1[0], a1[1]};
+    const double bs[lanes] = {b0[0], b0[1], b1[0], b1[1]};
+    for (std::size_t l = 0; l < lanes; ++l) {
+        double top = his[l], bottom = los[l];
+        bool nan_seen = nans[l];
+        for (std::size_t k = common; k < length[l]; ++k) {
+            const double r = w[l][k] - (bs[l] + as[l] * x[k]);
+            nan_seen = nan_seen || std::isnan(r);
+            top = std::max(top, r);
+            bottom = std::min(bottom, r);
+        }
+        const double range = nan_seen ? common::nan : top - bottom;
+        out[l] = range * range;
+    }
+}
+
+// "rsrangefit" at every window length of `tau`: the root mean squared range
+// of the residuals of each window from its least-squares line over
+// x = 1 .. s, NaN as soon as a residual is NaN, the squared ranges added in
+// window order. The extremes of a set do not depend on the scan order except
+// for which zero (+0 or -0) wins a tie, and a range of such extremes squares
+// to the same +0 or the same value either way; NaN is tracked apart. So the
+// squared range keeps its bits however the residuals are visited: four
+// windows of a scale at a time, one per lane, and the leftover windows of all
+// scales four at a time too, as their sums were.
+void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
+                        std::span<double> out) {
+    const std::size_t m = cs.size();
+    all_window_sums(cs, x, tau, scratch);
     const double* slope = scratch.sxy;
     const double* intercept = scratch.sy;
-    double total = 0.0;
-    std::size_t j = 0;
-    for (; j + lanes <= windows; j += lanes) {
-        const double* w = cs.data() + j * s;
-        const double* w2 = w + 2 * s;
-        const Pair a0 = pair_at(slope, 1, j), b0 = pair_at(intercept, 1, j);
-        const Pair a1 = pair_at(slope, 1, j + 2), b1 = pair_at(intercept, 1, j + 2);
-        Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * xs[0]);
-        Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * xs[0]);
-        Pair lo0 = hi0, lo1 = hi1;
-        PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
-        for (std::size_t k = 1; k < s; ++k) {
-            const Pair r0 = pair_at(w, s, k) - (b0 + a0 * xs[k]);
-            const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * xs[k]);
-            nan0 |= r0 != r0;
-            nan1 |= r1 != r1;
-            hi0 = hi0 < r0 ? r0 : hi0;
-            lo0 = r0 < lo0 ? r0 : lo0;
-            hi1 = hi1 < r1 ? r1 : hi1;
-            lo1 = r1 < lo1 ? r1 : lo1;
+    double* squared = scratch.squares;
+    std::size_t place = 0;
+    for (std::uint64_t s : tau) {
+        const std::size_t windows = m / s;
+        WindowLine(x.first(s)).fit_all(windows, scratch.sxy + place, scratch.sy + place);
+        for (std::size_t j = 0; j + lanes <= windows; j += lanes) {
+            const double* w = cs.data() + j * s;
+            const double* w2 = w + 2 * s;
+            const std::size_t at = place + j;
+            const Pair a0 = pair_at(slope, 1, at), b0 = pair_at(intercept, 1, at);
+            const Pair a1 = pair_at(slope, 1, at + 2), b1 = pair_at(intercept, 1, at + 2);
+            Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * x[0]);
+            Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * x[0]);
+            Pair lo0 = hi0, lo1 = hi1;
+            PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+            for (std::size_t k = 1; k < s; ++k) {
+                const Pair r0 = pair_at(w, s, k) - (b0 + a0 * x[k]);
+                const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * x[k]);
+                nan0 |= r0 != r0;
+                nan1 |= r1 != r1;
+                hi0 = hi0 < r0 ? r0 : hi0;
+                lo0 = r0 < lo0 ? r0 : lo0;
+                hi1 = hi1 < r1 ? r1 : hi1;
+                lo1 = r1 < lo1 ? r1 : lo1;
+            }
+            const Pair range0 = hi0 - lo0, range1 = hi1 - lo1;
+            const double ranges[lanes] = {nan0[0] != 0 ? common::nan : range0[0], nan0[1] != 0 ? common::nan : range0[1],
+                                          nan1[0] != 0 ? common::nan : range1[0], nan1[1] != 0 ? common::nan : range1[1]};
+            for (std::size_t l = 0; l < lanes; ++l) squared[at + l] = ranges[l] * ranges[l];
         }
-        const Pair range0 = hi0 - lo0, range1 = hi1 - lo1;
-        const double ranges[lanes] = {nan0[0] != 0 ? common::nan : range0[0], nan0[1] != 0 ? common::nan : range0[1],
-                                      nan1[0] != 0 ? common::nan : range1[0], nan1[1] != 0 ? common::nan : range1[1]};
-        for (double range : ranges) total += range * range;
+        place += windows;
     }
-    for (; j < windows; ++j) total += squared_range(cs.data() + j * s, xs, slope[j], intercept[j]);
-    return std::sqrt(total / static_cast<double>(windows));
+    const std::span<const Leftover> rest = scratch.rest;
+    std::size_t left = rest.size();
+    for (; left >= lanes; left -= lanes) {
+        const Leftover* g = rest.data() + left - lanes;  // g[0] is the shortest
+        const double* const group[lanes] = {g[0].w, g[1].w, g[2].w, g[3].w};
+        const std::size_t length[lanes] = {g[0].length, g[1].length, g[2].length, g[3].length};
+        double four[lanes];
+        four_squared_ranges(group, length, Pair{slope[g[0].place], slope[g[1].place]},
+                            Pair{intercept[g[0].place], intercept[g[1].place]},
+                            Pair{slope[g[2].place], slope[g[3].place]},
+                            Pair{intercept[g[2].place], intercept[g[3].place]}, g[0].length, x, four);
+        for (std::size_t l = 0; l < lanes; ++l) squared[g[l].place] = four[l];
+    }
+    for (std::size_t j = 0; j < left; ++j) {
+        const Leftover& r = rest[j];
+        squared[r.place] = squared_range(r.w, x.first(r.length), slope[r.place], intercept[r.place]);
+    }
+    place = 0;
+    for (std::size_t i = 0; i < tau.size(); ++i) {
+        const std::size_t windows = m / tau[i];
+        double total = 0.0;
+        for (std::size_t j = 0; j < windows; ++j) total += squared[place + j];
+        out[i] = std::sqrt(total / static_cast<double>(windows));
+        place += windows;
+    }
 }
 
 // The squared residuals of every window of length s from its least-squares
-// line over x = 1 .. s, in index order, written to out[t * scale_lanes]
-// (lane `lane` of the interleaved rows); returns how many there are. Within a
+// line over x = 1 .. s (sums given, replaced by the lines), in index order,
+// written to out[t * scale_lanes]; returns how many there are. Within a
 // window two residuals are formed per vector, each lane the scalar
 // arithmetic.
-std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scratch, double* out) {
+std::size_t squared_residuals(Series cs, Series x, std::size_t s, double* sxy, double* sy, double* out) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
-    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
-    line.fit_all(windows, scratch.sxy, scratch.sy);
+    line.fit_all(windows, sxy, sy);
     for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
         double* o = out + j * s * scale_lanes;
-        const double a = scratch.sxy[j], b = scratch.sy[j];
+        const double a = sxy[j], b = sy[j];
         std::size_t k = 0;
         for (; k + 2 <= s; k += 2) {
             const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
@@ -281,13 +394,16 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scrat
 void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
                       std::span<double> out) {
     const std::size_t m = cs.size();
+    all_window_sums(cs, x, tau, scratch);
     double* const squares = scratch.squares;
+    std::size_t place = 0;
     for (std::size_t g = 0; g < tau.size(); g += scale_lanes) {
         const std::size_t group = std::min(scale_lanes, tau.size() - g);
         std::size_t counts[scale_lanes];
         std::size_t common_count = m;
         for (std::size_t l = 0; l < group; ++l) {
-            counts[l] = squared_residuals(cs, x, tau[g + l], scratch, squares + l);
+            counts[l] = squared_residuals(cs, x, tau[g + l], scratch.sxy + place, scratch.sy + place, squares + l);
+            place += m / tau[g + l];
             common_count = std::min(common_count, counts[l]);
         }
         // Lanes without a scale in the last group add zeros, unused.
@@ -483,11 +599,13 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     const Series x = scales.x;
 
     std::vector<double> logf(ntau);
-    Scratch scratch(m, kind == Method::dfa);
+    std::size_t windows = 0;
+    for (std::uint64_t s : tau) windows += m / s;
+    Scratch scratch(windows, m, kind == Method::dfa);
     if (kind == Method::dfa) {
         dfa_fluctuations(cs, x, tau, scratch, logf);
     } else {
-        for (std::size_t i = 0; i < ntau; ++i) logf[i] = range_fluctuation(cs, x, tau[i], scratch);
+        range_fluctuations(cs, x, tau, scratch, logf);
     }
     for (double& f : logf) f = std::log(f);
 
