@@ -205,6 +205,7 @@ struct Scratch {
 void all_window_sums(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch) {
     const std::size_t m = cs.size();
     scratch.rest.clear();
+    scratch.rest.reserve((lanes - 1) * tau.size());
     std::size_t place = 0;
     for (std::uint64_t s : tau) {
         const std::size_t windows = m / s;
