@@ -22,9 +22,6 @@ double sum_of_squared_deviations(Series y, double m) {
     for (double v : y) s += (v - m) * (v - m);
     return s;
 }
-}  // namespace
-
-namespace {
 
 // Eight values, two per vector, without a branch among them: whether every
 // one passes `ok_pair` (a lane mask per pair).
@@ -105,9 +102,8 @@ std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions) 
     std::vector<double> s(y.begin(), y.end());
     std::sort(positions.begin(), positions.end());
     // Each selection leaves only larger values to the right of its position,
-    // so the next one needs only that part.
-    // The smallest or the largest of that part is one scan rather than a
-    // partition.
+    // so the next one needs only that part; the smallest or the largest of
+    // that part is one scan rather than a partition.
     auto from = s.begin();
     for (std::size_t p : positions) {
         if (p >= s.size() || s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
