@@ -14,6 +14,14 @@ namespace {
 // Up to this many sorted edges, counting beats a binary search.
 constexpr std::size_t few_edges = 16;
 
+// common::saturating_cast, inlined: negative and NaN give 0, values from
+// 2^64 up the largest count.
+inline std::uint64_t truncated(double v) {
+    if (!(v > 0.0)) return 0;
+    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(v);
+}
+
 bool ascending_without_nan(Series edges) {
     for (std::size_t j = 0; j < edges.size(); ++j) {
         if (std::isnan(edges[j])) return false;
@@ -25,11 +33,34 @@ bool ascending_without_nan(Series edges) {
 }  // namespace
 
 Range histcounts_range(Series y) {
-    Range r{1.7976931348623157e308, -1.7976931348623157e308};
-    for (double v : y) {
-        if (v < r.min || (v == r.min && std::signbit(v))) r.min = v;
-        if (v > r.max || (v == r.max && !std::signbit(v))) r.max = v;
+    // The extremes in the order where -0 is below +0, NaN taking no part:
+    // they do not depend on the scan order, so even and odd positions are
+    // scanned in two lanes and the lanes then combined by the same rule.
+    using common::Lanes;
+    using common::LaneMask;
+    constexpr double largest = 1.7976931348623157e308;
+    const auto below = [](Lanes v, Lanes m) {
+        const LaneMask negative = reinterpret_cast<LaneMask>(v) < 0;
+        return (v < m) | ((v == m) & negative);
+    };
+    const auto above = [](Lanes v, Lanes m) {
+        const LaneMask negative = reinterpret_cast<LaneMask>(v) < 0;
+        return (v > m) | ((v == m) & ~negative);
+    };
+    Lanes lo = {largest, largest}, hi = {-largest, -largest};
+    std::size_t i = 0;
+    for (; i + common::lanes <= y.size(); i += common::lanes) {
+        const Lanes v = common::load_lanes(y.data() + i);
+        lo = below(v, lo) ? v : lo;
+        hi = above(v, hi) ? v : hi;
     }
+    Range r{lo[0], hi[0]};
+    const auto take = [&r](double low, double high) {
+        if (low < r.min || (low == r.min && std::signbit(low))) r.min = low;
+        if (high > r.max || (high == r.max && !std::signbit(high))) r.max = high;
+    };
+    take(lo[1], hi[1]);
+    for (; i < y.size(); ++i) take(y[i], y[i]);
     return r;
 }
 
@@ -41,10 +72,19 @@ Histogram histcounts(Series y, std::size_t n_bins, Range range) {
     const double bins = static_cast<double>(n_bins);
     const double bin_step = (range.max - range.min) / bins;
     Histogram h{std::vector<std::uint32_t>(n_bins, 0), std::vector<double>(n_bins + 1)};
-    for (double v : y) {
-        const std::size_t k = std::min<std::size_t>(common::saturating_cast((v - range.min) / bin_step), n_bins - 1);
-        ++h.counts[k];
+    // Two values per vector division (each lane the scalar quotient); the
+    // two lanes count into separate tables, added at the end, so that runs
+    // of values in one bin do not wait on each other's increments.
+    const auto bin = [n_bins](double q) { return std::min<std::size_t>(truncated(q), n_bins - 1); };
+    std::vector<std::uint32_t> odd(n_bins, 0);
+    std::size_t i = 0;
+    for (; i + common::lanes <= y.size(); i += common::lanes) {
+        const common::Lanes q = (common::load_lanes(y.data() + i) - range.min) / bin_step;
+        ++h.counts[bin(q[0])];
+        ++odd[bin(q[1])];
     }
+    if (i < y.size()) ++h.counts[bin((y[i] - range.min) / bin_step)];
+    for (std::size_t k = 0; k < n_bins; ++k) h.counts[k] += odd[k];
     for (std::size_t i = 0; i <= n_bins; ++i) {
         h.edges[i] = bin_step * static_cast<double>(i) + range.min;
     }

@@ -14,10 +14,20 @@ double in_automutualinfostats_fmmi(Series series, bool normalize, Shared* shared
 
     constexpr std::size_t max_lag = 40;
     const auto tau = std::min(static_cast<std::size_t>(std::ceil(static_cast<double>(n) * 0.5)), max_lag);
+    // ami[i] is the information at lag i + 1. The scan stops at the first
+    // local minimum, and deciding on position i needs ami[0 .. i+1] only, so
+    // the lags are computed in blocks as the scan reaches them.
+    constexpr std::size_t block = 8;
+    const common::LagCorrelations correlations(y.view());
     std::array<double, max_lag> ami{};
-    common::autocorr_lags(y.view(), 1, std::span(ami).first(tau));
-    for (std::size_t i = 0; i < tau; ++i) ami[i] = std::log(1.0 - ami[i] * ami[i]) * -0.5;
+    std::size_t ready = 0;
     for (std::size_t i = 1; i + 1 < tau; ++i) {
+        if (i + 1 >= ready) {
+            const std::size_t upto = std::min(tau, ready + block);
+            correlations.compute(ready + 1, std::span(ami).subspan(ready, upto - ready));
+            for (std::size_t k = ready; k < upto; ++k) ami[k] = std::log(1.0 - ami[k] * ami[k]) * -0.5;
+            ready = upto;
+        }
         if (ami[i] < ami[i - 1] && ami[i] < ami[i + 1]) return static_cast<double>(i);
     }
     return static_cast<double>(tau);

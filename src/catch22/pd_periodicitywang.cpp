@@ -26,13 +26,16 @@ LagPair load_pair(const double* p) {
 
 // acf[k-1] = (sum over i < n-k of r[i] * r[i+k]) / (n - k) for k = first .. last,
 // with last below n. Every sum runs in index order from -0.0; a block of lags
-// is accumulated side by side only to overlap their additions.
+// is accumulated side by side only to overlap their additions. A last block
+// with fewer lags left still runs eight lanes (while all eight lags exist) and
+// keeps the ones asked for: each lane's sum is the same whatever its
+// neighbours hold.
 void autocovariances(Series r, std::span<double> acf, std::size_t first, std::size_t last) {
     constexpr std::size_t block = 8;
     const std::size_t n = r.size();
     const std::size_t lags = last;
     std::size_t k = first;
-    for (; k + block - 1 <= lags; k += block) {
+    for (; k <= lags && k + block - 1 < n; k += block) {
         // Named accumulators stay in registers.
         const LagPair zero{-0.0, -0.0};
         LagPair a0 = zero, a1 = zero, a2 = zero, a3 = zero;
@@ -47,7 +50,7 @@ void autocovariances(Series r, std::span<double> acf, std::size_t first, std::si
             a3 += v * load_pair(ahead + 6);
         }
         const double partial[block] = {a0[0], a0[1], a1[0], a1[1], a2[0], a2[1], a3[0], a3[1]};
-        for (std::size_t b = 0; b < block; ++b) {
+        for (std::size_t b = 0; b < std::min(block, lags - k + 1); ++b) {
             const std::size_t lag = k + b;
             double total = partial[b];
             for (std::size_t i = shared; i < n - lag; ++i) total += r[i] * r[i + lag];

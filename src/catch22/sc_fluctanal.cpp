@@ -54,6 +54,10 @@ public:
         if (det_ == 0.0) return {0.0, 0.0};
         return {(sxy * n_ - sx_ * sy) / det_, (sxx_ * sy - sx_ * sxy) / det_};
     }
+    // The lines of `windows` windows from their sums, written over them
+    // (slopes over sxy, intercepts over sy): two windows to a vector, each
+    // lane the scalar `fit`.
+    void fit_all(std::size_t windows, double* sxy, double* sy) const;
 
 private:
     double n_;
@@ -75,9 +79,41 @@ using PairMask = std::int64_t __attribute__((vector_size(2 * sizeof(double))));
 // Element k of two consecutive windows of length s starting at w.
 inline Pair pair_at(const double* w, std::size_t s, std::size_t k) { return Pair{w[k], w[s + k]}; }
 
-// The least-squares sums Sxy and Sy of every window of length s of cs against
-// x = 1 .. s, each summed in index order from zero.
-void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
+void WindowLine::fit_all(std::size_t windows, double* sxy, double* sy) const {
+    if (det_ == 0.0) {
+        std::fill(sxy, sxy + windows, 0.0);
+        std::fill(sy, sy + windows, 0.0);
+        return;
+    }
+    std::size_t j = 0;
+    for (; j + 2 <= windows; j += 2) {
+        const Pair p = pair_at(sxy, 1, j), q = pair_at(sy, 1, j);
+        const Pair slope = (p * n_ - sx_ * q) / det_;
+        const Pair intercept = (sxx_ * q - sx_ * p) / det_;
+        for (std::size_t l = 0; l < 2; ++l) {
+            sxy[j + l] = slope[l];
+            sy[j + l] = intercept[l];
+        }
+    }
+    if (j < windows) {
+        const auto [slope, intercept] = fit(sxy[j], sy[j]);
+        sxy[j] = slope;
+        sy[j] = intercept;
+    }
+}
+
+// A window after the last full group of four of its scale; sums and lines
+// are stored by place (scale after scale, window after window).
+struct Leftover {
+    const double* w;
+    std::size_t length;
+    std::size_t place;
+};
+
+// The least-squares sums Sxy and Sy of the windows of length s of cs against
+// x = 1 .. s in full groups of four, each summed in index order from zero;
+// returns how many windows that covers.
+std::size_t window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
     const std::size_t s = xs.size();
     std::size_t j = 0;
     for (; j + lanes <= windows; j += lanes) {
@@ -98,103 +134,253 @@ void window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double*
             sy[j + 2 + l] = q1[l];
         }
     }
-    if (j + 2 <= windows) {
-        const double* w = cs.data() + j * s;
-        Pair p = {}, q = {};
-        for (std::size_t k = 0; k < s; ++k) {
-            const Pair v = pair_at(w, s, k);
-            p += xs[k] * v;
-            q += v;
+    return j;
+}
+
+// The same sums for the leftover windows of all scales. Few scales have many
+// windows, so most leftovers are long, and one at a time their sums would wait
+// on each addition; grouped four at a time across scales, they overlap. The
+// leftovers come in rising length, so groups are taken from the end and a
+// group's lanes differ little: they share the shortest lane's length, and
+// each longer lane then finishes its own terms, in index order throughout.
+void leftover_window_sums(std::span<const Leftover> rest, Series x, double* sxy, double* sy) {
+    std::size_t left = rest.size();
+    for (; left >= lanes; left -= lanes) {
+        const Leftover* g = rest.data() + left - lanes;  // g[0] is the shortest
+        const double *w0 = g[0].w, *w1 = g[1].w, *w2 = g[2].w, *w3 = g[3].w;
+        const std::size_t common = g[0].length;
+        Pair p0 = {}, p1 = {}, q0 = {}, q1 = {};
+        for (std::size_t k = 0; k < common; ++k) {
+            const Pair v0 = {w0[k], w1[k]}, v1 = {w2[k], w3[k]};
+            p0 += x[k] * v0;
+            q0 += v0;
+            p1 += x[k] * v1;
+            q1 += v1;
         }
-        for (std::size_t l = 0; l < 2; ++l) {
-            sxy[j + l] = p[l];
-            sy[j + l] = q[l];
+        const double ps[lanes] = {p0[0], p0[1], p1[0], p1[1]};
+        const double qs[lanes] = {q0[0], q0[1], q1[0], q1[1]};
+        for (std::size_t l = 0; l < lanes; ++l) {
+            double p = ps[l], q = qs[l];
+            for (std::size_t k = common; k < g[l].length; ++k) {
+                p += x[k] * g[l].w[k];
+                q += g[l].w[k];
+            }
+            sxy[g[l].place] = p;
+            sy[g[l].place] = q;
         }
-        j += 2;
     }
-    for (; j < windows; ++j) {
-        const double* w = cs.data() + j * s;
+    for (std::size_t j = 0; j < left; ++j) {
         double p = 0.0, q = 0.0;
-        for (std::size_t k = 0; k < s; ++k) {
-            p += xs[k] * w[k];
-            q += w[k];
+        for (std::size_t k = 0; k < rest[j].length; ++k) {
+            p += x[k] * rest[j].w[k];
+            q += rest[j].w[k];
         }
-        sxy[j] = p;
-        sy[j] = q;
+        sxy[rest[j].place] = p;
+        sy[rest[j].place] = q;
     }
 }
+
+// Scales whose "dfa" totals run side by side: four pairs.
+constexpr std::size_t scale_lanes = 8;
 
 // Working memory of one analysis, sized once for all its scales and left
 // uninitialised: every entry is written before it is read.
 struct Scratch {
     std::unique_ptr<double[]> memory;
-    double* sxy;
+    double* sxy;      // every window's sums (then lines), by place
     double* sy;
-    double* squares;  // lanes rows of squared residuals ("dfa" only)
-    Scratch(std::size_t m, bool dfa)
-        : memory(std::make_unique_for_overwrite<double[]>((dfa ? 2 + lanes : 2) * m)),
+    // "dfa": scale_lanes interleaved rows of squared residuals;
+    // "rsrangefit": every window's squared range, by place.
+    double* squares;
+    std::vector<Leftover> rest;
+    Scratch(std::size_t windows, std::size_t m, bool dfa)
+        : memory(std::make_unique_for_overwrite<double[]>(2 * windows + (dfa ? scale_lanes * m : windows))),
           sxy(memory.get()),
-          sy(sxy + m),
-          squares(sy + m) {}
+          sy(sxy + windows),
+          squares(sy + windows) {}
 };
 
-// "rsrangefit" at window length s: the root mean squared range of the
-// residuals of each window from its least-squares line over x = 1 .. s, NaN
-// as soon as a residual is NaN. The squared ranges are added in window order.
-// Within a window the residuals are scanned two at a time: the extremes of a
-// set do not depend on the scan order except for which zero (+0 or -0) wins
-// a tie, and a range of such extremes squares to the same +0 or the same
-// value either way; NaN is tracked apart. So the squared range keeps its bits.
-double range_fluctuation(Series cs, Series x, std::size_t s, Scratch& scratch) {
-    const std::size_t windows = cs.size() / s;
-    const Series xs = x.first(s);
-    const WindowLine line(xs);
-    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
-    double total = 0.0;
-    for (std::size_t j = 0; j < windows; ++j) {
-        const double* w = cs.data() + j * s;
-        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
-        // The first residual fills both lanes, the rest follow in pairs.
-        const double first = w[0] - (b + a * xs[0]);
-        Pair hi = {first, first};
-        Pair lo = hi;
-        PairMask any_nan = hi != hi;
-        std::size_t k = 1;
-        for (; k + 2 <= s; k += 2) {
-            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
-            any_nan |= r != r;
-            hi = hi < r ? r : hi;
-            lo = r < lo ? r : lo;
-        }
-        double top = std::max(hi[0], hi[1]);
-        double bottom = std::min(lo[0], lo[1]);
-        bool nan_seen = any_nan[0] != 0 || any_nan[1] != 0;
-        if (k < s) {
-            const double r = w[k] - (b + a * xs[k]);
+// The window sums of every scale: full groups scale by scale, then the
+// leftovers together.
+void all_window_sums(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch) {
+    const std::size_t m = cs.size();
+    scratch.rest.clear();
+    scratch.rest.reserve((lanes - 1) * tau.size());
+    std::size_t place = 0;
+    for (std::uint64_t s : tau) {
+        const std::size_t windows = m / s;
+        const std::size_t done = window_sums(cs, x.first(s), windows, scratch.sxy + place, scratch.sy + place);
+        for (std::size_t j = done; j < windows; ++j) scratch.rest.push_back({cs.data() + j * s, s, place + j});
+        place += windows;
+    }
+    leftover_window_sums(scratch.rest, x, scratch.sxy, scratch.sy);
+}
+
+// The squared residual range of one window with line (a, b): the residuals
+// are scanned two at a time (the first fills both lanes), NaN tracked apart.
+double squared_range(const double* w, Series xs, double a, double b) {
+    const std::size_t s = xs.size();
+    const double first = w[0] - (b + a * xs[0]);
+    Pair hi = {first, first};
+    Pair lo = hi;
+    PairMask any_nan = hi != hi;
+    std::size_t k = 1;
+    for (; k + 2 <= s; k += 2) {
+        const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+        any_nan |= r != r;
+        hi = hi < r ? r : hi;
+        lo = r < lo ? r : lo;
+    }
+    double top = std::max(hi[0], hi[1]);
+    double bottom = std::min(lo[0], lo[1]);
+    bool nan_seen = any_nan[0] != 0 || any_nan[1] != 0;
+    if (k < s) {
+        const double r = w[k] - (b + a * xs[k]);
+        nan_seen = nan_seen || std::isnan(r);
+        top = std::max(top, r);
+        bottom = std::min(bottom, r);
+    }
+    const double range = nan_seen ? common::nan : top - bottom;
+    return range * range;
+}
+
+// Four leftover windows' squared residual ranges, one window per lane: w[l]
+// with line (a[l], b[l]) over its first `common` residuals, then each lane's
+// remaining residuals (up to length[l]) one at a time; written to out[l].
+void four_squared_ranges(const double* const w[lanes], const std::size_t length[lanes], Pair a0, Pair b0, Pair a1,
+                         Pair b1, std::size_t common, Series x, double out[lanes]) {
+    Pair hi0 = Pair{w[0][0], w[1][0]} - (b0 + a0 * x[0]);
+    Pair hi1 = Pair{w[2][0], w[3][0]} - (b1 + a1 * x[0]);
+    Pair lo0 = hi0, lo1 = hi1;
+    PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+    const double *w0 = w[0], *w1 = w[1], *w2 = w[2], *w3 = w[3];
+    for (std::size_t k = 1; k < common; ++k) {
+        const Pair r0 = Pair{w0[k], w1[k]} - (b0 + a0 * x[k]);
+        const Pair r1 = Pair{w2[k], w3[k]} - (b1 + a1 * x[k]);
+        nan0 |= r0 != r0;
+        nan1 |= r1 != r1;
+        hi0 = hi0 < r0 ? r0 : hi0;
+        lo0 = r0 < lo0 ? r0 : lo0;
+        hi1 = hi1 < r1 ? r1 : hi1;
+        lo1 = r1 < lo1 ? r1 : lo1;
+    }
+    const double his[lanes] = {hi0[0], hi0[1], hi1[0], hi1[1]};
+    const double los[lanes] = {lo0[0], lo0[1], lo1[0], lo1[1]};
+    const bool nans[lanes] = {nan0[0] != 0, nan0[1] != 0, nan1[0] != 0, nan1[1] != 0};
+    const double as[lanes] = {a0[0], a0[1], a1[0], a1[1]};
+    const double bs[lanes] = {b0[0], b0[1], b1[0], b1[1]};
+    for (std::size_t l = 0; l < lanes; ++l) {
+        double top = his[l], bottom = los[l];
+        bool nan_seen = nans[l];
+        for (std::size_t k = common; k < length[l]; ++k) {
+            const double r = w[l][k] - (bs[l] + as[l] * x[k]);
             nan_seen = nan_seen || std::isnan(r);
             top = std::max(top, r);
             bottom = std::min(bottom, r);
         }
         const double range = nan_seen ? common::nan : top - bottom;
-        total += range * range;
+        out[l] = range * range;
     }
-    return std::sqrt(total / static_cast<double>(windows));
+}
+
+// "rsrangefit" at every window length of `tau`: the root mean squared range
+// of the residuals of each window from its least-squares line over
+// x = 1 .. s, NaN as soon as a residual is NaN, the squared ranges added in
+// window order. The extremes of a set do not depend on the scan order except
+// for which zero (+0 or -0) wins a tie, and a range of such extremes squares
+// to the same +0 or the same value either way; NaN is tracked apart. So the
+// squared range keeps its bits however the residuals are visited: four
+// windows of a scale at a time, one per lane, and the leftover windows of all
+// scales four at a time too, as their sums were.
+void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
+                        std::span<double> out) {
+    const std::size_t m = cs.size();
+    all_window_sums(cs, x, tau, scratch);
+    const double* slope = scratch.sxy;
+    const double* intercept = scratch.sy;
+    double* squared = scratch.squares;
+    std::size_t place = 0;
+    for (std::uint64_t s : tau) {
+        const std::size_t windows = m / s;
+        WindowLine(x.first(s)).fit_all(windows, scratch.sxy + place, scratch.sy + place);
+        for (std::size_t j = 0; j + lanes <= windows; j += lanes) {
+            const double* w = cs.data() + j * s;
+            const double* w2 = w + 2 * s;
+            const std::size_t at = place + j;
+            const Pair a0 = pair_at(slope, 1, at), b0 = pair_at(intercept, 1, at);
+            const Pair a1 = pair_at(slope, 1, at + 2), b1 = pair_at(intercept, 1, at + 2);
+            Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * x[0]);
+            Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * x[0]);
+            Pair lo0 = hi0, lo1 = hi1;
+            PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+            for (std::size_t k = 1; k < s; ++k) {
+                const Pair r0 = pair_at(w, s, k) - (b0 + a0 * x[k]);
+                const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * x[k]);
+                nan0 |= r0 != r0;
+                nan1 |= r1 != r1;
+                hi0 = hi0 < r0 ? r0 : hi0;
+                lo0 = r0 < lo0 ? r0 : lo0;
+                hi1 = hi1 < r1 ? r1 : hi1;
+                lo1 = r1 < lo1 ? r1 : lo1;
+            }
+            const Pair range0 = hi0 - lo0, range1 = hi1 - lo1;
+            const double ranges[lanes] = {nan0[0] != 0 ? common::nan : range0[0], nan0[1] != 0 ? common::nan : range0[1],
+                                          nan1[0] != 0 ? common::nan : range1[0], nan1[1] != 0 ? common::nan : range1[1]};
+            for (std::size_t l = 0; l < lanes; ++l) squared[at + l] = ranges[l] * ranges[l];
+        }
+        place += windows;
+    }
+    const std::span<const Leftover> rest = scratch.rest;
+    std::size_t left = rest.size();
+    for (; left >= lanes; left -= lanes) {
+        const Leftover* g = rest.data() + left - lanes;  // g[0] is the shortest
+        const double* const group[lanes] = {g[0].w, g[1].w, g[2].w, g[3].w};
+        const std::size_t length[lanes] = {g[0].length, g[1].length, g[2].length, g[3].length};
+        double four[lanes];
+        four_squared_ranges(group, length, Pair{slope[g[0].place], slope[g[1].place]},
+                            Pair{intercept[g[0].place], intercept[g[1].place]},
+                            Pair{slope[g[2].place], slope[g[3].place]},
+                            Pair{intercept[g[2].place], intercept[g[3].place]}, g[0].length, x, four);
+        for (std::size_t l = 0; l < lanes; ++l) squared[g[l].place] = four[l];
+    }
+    for (std::size_t j = 0; j < left; ++j) {
+        const Leftover& r = rest[j];
+        squared[r.place] = squared_range(r.w, x.first(r.length), slope[r.place], intercept[r.place]);
+    }
+    place = 0;
+    for (std::size_t i = 0; i < tau.size(); ++i) {
+        const std::size_t windows = m / tau[i];
+        double total = 0.0;
+        for (std::size_t j = 0; j < windows; ++j) total += squared[place + j];
+        out[i] = std::sqrt(total / static_cast<double>(windows));
+        place += windows;
+    }
 }
 
 // The squared residuals of every window of length s from its least-squares
-// line over x = 1 .. s, in index order; returns how many there are.
-std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scratch, double* out) {
+// line over x = 1 .. s (sums given, replaced by the lines), in index order,
+// written to out[t * scale_lanes]; returns how many there are. Within a
+// window two residuals are formed per vector, each lane the scalar
+// arithmetic.
+std::size_t squared_residuals(Series cs, Series x, std::size_t s, double* sxy, double* sy, double* out) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
     const WindowLine line(xs);
-    window_sums(cs, xs, windows, scratch.sxy, scratch.sy);
+    line.fit_all(windows, sxy, sy);
     for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
-        double* o = out + j * s;
-        const auto [a, b] = line.fit(scratch.sxy[j], scratch.sy[j]);
-        for (std::size_t k = 0; k < s; ++k) {
+        double* o = out + j * s * scale_lanes;
+        const double a = sxy[j], b = sy[j];
+        std::size_t k = 0;
+        for (; k + 2 <= s; k += 2) {
+            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+            const Pair square = r * r;
+            o[k * scale_lanes] = square[0];
+            o[(k + 1) * scale_lanes] = square[1];
+        }
+        if (k < s) {
             const double r = w[k] - (b + a * xs[k]);
-            o[k] = r * r;
+            o[k * scale_lanes] = r * r;
         }
     }
     return windows * s;
@@ -202,34 +388,40 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, Scratch& scrat
 
 // "dfa" at each window length of `tau`: the root mean squared residual of
 // each window from its least-squares line over x = 1 .. s. Each scale's
-// squares are added one at a time in index order; up to `lanes` scales keep
-// their running totals side by side, so the additions of different scales
+// squares are added one at a time in index order; up to `scale_lanes` scales
+// keep their running totals side by side (their squares interleaved, so one
+// load fetches a pair of scales), and the additions of different scales
 // overlap while each total still sees its own terms in the same order.
 void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
                       std::span<double> out) {
     const std::size_t m = cs.size();
-    for (std::size_t g = 0; g < tau.size(); g += lanes) {
-        const std::size_t group = std::min(lanes, tau.size() - g);
-        const double* rows[lanes];
-        std::size_t counts[lanes];
+    all_window_sums(cs, x, tau, scratch);
+    double* const squares = scratch.squares;
+    std::size_t place = 0;
+    for (std::size_t g = 0; g < tau.size(); g += scale_lanes) {
+        const std::size_t group = std::min(scale_lanes, tau.size() - g);
+        std::size_t counts[scale_lanes];
         std::size_t common_count = m;
-        for (std::size_t l = 0; l < lanes; ++l) {
-            // Missing lanes of the last group repeat its first scale, unused.
-            const std::size_t i = l < group ? l : 0;
-            double* row = scratch.squares + i * m;
-            if (l < group) counts[l] = squared_residuals(cs, x, tau[g + l], scratch, row);
-            else counts[l] = counts[0];
-            rows[l] = row;
+        for (std::size_t l = 0; l < group; ++l) {
+            counts[l] = squared_residuals(cs, x, tau[g + l], scratch.sxy + place, scratch.sy + place, squares + l);
+            place += m / tau[g + l];
             common_count = std::min(common_count, counts[l]);
         }
-        Pair t0 = {}, t1 = {};
-        for (std::size_t t = 0; t < common_count; ++t) {
-            t0 += Pair{rows[0][t], rows[1][t]};
-            t1 += Pair{rows[2][t], rows[3][t]};
+        // Lanes without a scale in the last group add zeros, unused.
+        for (std::size_t l = group; l < scale_lanes; ++l) {
+            for (std::size_t t = 0; t < common_count; ++t) squares[t * scale_lanes + l] = 0.0;
         }
-        double total[lanes] = {t0[0], t0[1], t1[0], t1[1]};
+        Pair t0 = {}, t1 = {}, t2 = {}, t3 = {};
+        for (std::size_t t = 0; t < common_count; ++t) {
+            const double* row = squares + t * scale_lanes;
+            t0 += pair_at(row, 1, 0);
+            t1 += pair_at(row, 1, 2);
+            t2 += pair_at(row, 1, 4);
+            t3 += pair_at(row, 1, 6);
+        }
+        double total[scale_lanes] = {t0[0], t0[1], t1[0], t1[1], t2[0], t2[1], t3[0], t3[1]};
         for (std::size_t l = 0; l < group; ++l) {
-            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += rows[l][t];
+            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += squares[t * scale_lanes + l];
             out[g + l] = std::sqrt(total[l] / static_cast<double>(counts[l]));
         }
     }
@@ -259,6 +451,131 @@ double line_error(Series x, Series y) {
     return std::sqrt(sse);
 }
 
+namespace {
+
+// The least-squares line of common::linear_fit from its four sums over n
+// points, for two point sets at once (each lane the scalar arithmetic); a
+// singular lane gets the zero line, as line_error takes it.
+struct PairLine {
+    Pair slope, intercept;
+};
+PairLine pair_line(Pair n, Pair sx, Pair sxx, Pair sxy, Pair sy) {
+    const Pair det = sxx * n - sx * sx;
+    const Pair slope = (sxy * n - sx * sy) / det;
+    const Pair intercept = (sxx * sy - sx * sxy) / det;
+    const PairMask singular = det == 0.0;
+    return {singular ? Pair{} : slope, singular ? Pair{} : intercept};
+}
+
+// Squared residual of (x, y) from the line of each lane.
+inline Pair squared_error(const PairLine& line, Pair x, Pair y) {
+    const Pair e = (line.intercept + line.slope * x) - y;
+    return e * e;
+}
+
+inline double squared_error(const PairLine& line, std::size_t lane, double x, double y) {
+    const double e = (line.intercept[lane] + line.slope[lane] * x) - y;
+    return e * e;
+}
+
+}  // namespace
+
+void two_line_errors(Series x, Series y, std::size_t first, std::span<double> err) {
+    const std::size_t n = x.size();
+    // Sums over the points 0 .. b-1 for every b: the running sums in index
+    // order, which are the first line's sums for breakpoint b.
+    const std::size_t last = first + err.size();  // one past the last breakpoint
+    std::vector<double> prefix(4 * (last + 1));
+    double* const psx = prefix.data();
+    double* const psxx = psx + last + 1;
+    double* const psxy = psxx + last + 1;
+    double* const psy = psxy + last + 1;
+    {
+        double sx = 0.0, sxx = 0.0, sxy = 0.0, sy = 0.0;
+        for (std::size_t k = 0;; ++k) {
+            psx[k] = sx;
+            psxx[k] = sxx;
+            psxy[k] = sxy;
+            psy[k] = sy;
+            if (k == last) break;
+            sx += x[k];
+            sxx += x[k] * x[k];
+            sxy += x[k] * y[k];
+            sy += y[k];
+        }
+    }
+    // Breakpoints b and b + 1 side by side, one per lane. The first lines
+    // share the points 0 .. b-1, lane 1 then takes point b; the second lines
+    // start at b - 1 and b, so their points are consecutive pairs, lane 0
+    // then takes the last point. Each lane adds its own terms in index order.
+    std::size_t i = 0;
+    for (; i + 2 <= err.size(); i += 2) {
+        const std::size_t b = first + i;
+        const PairLine head = pair_line(Pair{static_cast<double>(b), static_cast<double>(b + 1)},
+                                        pair_at(psx, 1, b), pair_at(psxx, 1, b), pair_at(psxy, 1, b), pair_at(psy, 1, b));
+        Pair head_sse = {};
+        for (std::size_t k = 0; k < b; ++k) head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
+        const double head1 = head_sse[1] + squared_error(head, 1, x[b], y[b]);
+
+        const std::size_t common = n - b;  // lane 1's count; lane 0 has one more
+        const double* tx = x.data() + (b - 1);
+        const double* ty = y.data() + (b - 1);
+        Pair sx = {}, sxx = {}, sxy = {}, sy = {};
+        for (std::size_t k = 0; k < common; ++k) {
+            const Pair xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
+            sx += xv;
+            sxx += xv * xv;
+            sxy += xv * yv;
+            sy += yv;
+        }
+        const double xl = x[n - 1], yl = y[n - 1];
+        sx[0] += xl;
+        sxx[0] += xl * xl;
+        sxy[0] += xl * yl;
+        sy[0] += yl;
+        const PairLine tail = pair_line(Pair{static_cast<double>(common + 1), static_cast<double>(common)}, sx, sxx, sxy, sy);
+        Pair tail_sse = {};
+        for (std::size_t k = 0; k < common; ++k) tail_sse += squared_error(tail, pair_at(tx, 1, k), pair_at(ty, 1, k));
+        const double tail0 = tail_sse[0] + squared_error(tail, 0, xl, yl);
+
+        err[i] = std::sqrt(head_sse[0]) + std::sqrt(tail0);
+        err[i + 1] = std::sqrt(head1) + std::sqrt(tail_sse[1]);
+    }
+    for (; i < err.size(); ++i) {
+        const std::size_t b = first + i;
+        err[i] = line_error(x.first(b), y.first(b)) + line_error(x.subspan(b - 1), y.subspan(b - 1));
+    }
+}
+
+namespace {
+
+// The scales of one series length with what depends on them alone: their
+// logarithms and the regressor x = 1 .. largest scale.
+struct ScaleSet {
+    std::size_t n;
+    std::vector<std::uint64_t> tau;
+    std::vector<double> log_tau;
+    std::vector<double> x;
+};
+
+// The series of a batch share a length, so each thread keeps the set of the
+// last length it met. The result stays valid until the thread's next call.
+const ScaleSet& scale_set(std::size_t n) {
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    thread_local ScaleSet last{none, {}, {}, {}};
+    if (last.n == n) return last;
+    last.n = none;  // until every part belongs to n
+    last.tau = fluctuation_scales(n);
+    last.log_tau.resize(last.tau.size());
+    for (std::size_t i = 0; i < last.tau.size(); ++i) last.log_tau[i] = std::log(static_cast<double>(last.tau[i]));
+    last.x.resize(last.tau.back());
+    for (std::size_t k = 0; k < last.x.size(); ++k) last.x[k] = static_cast<double>(k + 1);
+    last.n = n;
+    return last;
+}
+
+}  // namespace
+
 double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared) {
     if (!common::all_finite(y) || y.size() < 2) return common::nan;
     if (lag == 0) return common::nan;
@@ -267,7 +584,8 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
     const Series v = prepared.view();
     const std::size_t n = v.size();
 
-    const std::vector<std::uint64_t> tau = fluctuation_scales(n);
+    const ScaleSet& scales = scale_set(n);
+    const std::span<const std::uint64_t> tau = scales.tau;
     const std::size_t ntau = tau.size();
     if (ntau < 2 * min_segment) return 0.0;
     if (kind == Method::unknown) return 0.0;
@@ -279,35 +597,31 @@ double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, boo
         cs[0] = v[0];
         for (std::size_t k = 1; k < m; ++k) cs[k] = cs[k - 1] + v[k * lag];
     }
-    std::vector<double> x(tau[ntau - 1]);
-    for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<double>(k + 1);
+    const Series x = scales.x;
 
-    std::vector<double> logtt(ntau);
     std::vector<double> logf(ntau);
-    Scratch scratch(m, kind == Method::dfa);
+    std::size_t windows = 0;
+    for (std::uint64_t s : tau) windows += m / s;
+    Scratch scratch(windows, m, kind == Method::dfa);
     if (kind == Method::dfa) {
         dfa_fluctuations(cs, x, tau, scratch, logf);
     } else {
-        for (std::size_t i = 0; i < ntau; ++i) logf[i] = range_fluctuation(cs, x, tau[i], scratch);
+        range_fluctuations(cs, x, tau, scratch, logf);
     }
-    for (std::size_t i = 0; i < ntau; ++i) {
-        logtt[i] = std::log(static_cast<double>(tau[i]));
-        logf[i] = std::log(logf[i]);
-    }
+    for (double& f : logf) f = std::log(f);
 
     // Two lines sharing the point b - 1, each at least six points long; the
     // first breakpoint with the smallest total error wins, and any NaN error
     // makes the answer 1 / ntau.
-    const Series lt = logtt;
-    const Series lf = logf;
+    std::vector<double> errors(ntau - 2 * min_segment + 1);
+    two_line_errors(scales.log_tau, logf, min_segment, errors);
     double best = std::numeric_limits<double>::infinity();
     std::size_t best_break = min_segment;
-    for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
-        const double err = line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1));
-        if (std::isnan(err)) return 1.0 / static_cast<double>(ntau);
-        if (err < best) {
-            best = err;
-            best_break = b;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        if (std::isnan(errors[i])) return 1.0 / static_cast<double>(ntau);
+        if (errors[i] < best) {
+            best = errors[i];
+            best_break = min_segment + i;
         }
     }
     return static_cast<double>(best_break) / static_cast<double>(ntau);

@@ -9,6 +9,7 @@
 #include "helpers/common.hpp"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quorlex::catch22 {
@@ -21,6 +22,11 @@ std::vector<std::uint64_t> fluctuation_scales(std::size_t n);
 // Root of the summed squared residuals of the least-squares line through
 // (x, y), summed in index order; a singular fit counts as the zero line.
 double line_error(Series x, Series y);
+
+// The two-line errors of breakpoints b = first .. first + err.size() - 1:
+// err[b - first] = line_error(x.first(b), y.first(b)) + line_error(x.subspan(b - 1), y.subspan(b - 1)),
+// bit for bit (first >= 1 and first + err.size() <= x.size()).
+void two_line_errors(Series x, Series y, std::size_t first, std::span<double> err);
 
 // Breakpoint position (breakpoint / number of scales) of the best two-line
 // fit. NaN for non-finite input or fewer than two values, 0.0 when fewer than

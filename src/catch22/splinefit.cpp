@@ -69,6 +69,55 @@ PieceBasis piece_basis(const std::array<double, 9>& t, std::size_t q) {
 
 double horner(const Poly& p, double u) { return ((p[3] * u + p[2]) * u + p[1]) * u + p[0]; }
 
+// Two values side by side; each lane does exactly the scalar arithmetic.
+using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+
+// Adds the points from .. to - 1 (all on one piece, whose B-splines are
+// `basis` in the local coordinate u = i - origin) to the normal equations:
+// m points at the piece's first diagonal entry of the 5 x 5 matrix (rows are
+// basis_count apart), rhs at its first right-hand-side entry. Each of the ten
+// upper entries and four right-hand sides is its own sum, continued in index
+// order in a register; pairs of them share a vector.
+void add_piece_points(const PieceBasis& basis, double origin, Series y, std::size_t from, std::size_t to, double* m,
+                      double* rhs) {
+    const auto at = [m](std::size_t r, std::size_t c) -> double& { return m[r * basis_count + c]; };
+    const Pair p01[order] = {{basis[0][0], basis[1][0]}, {basis[0][1], basis[1][1]}, {basis[0][2], basis[1][2]},
+                             {basis[0][3], basis[1][3]}};
+    const Pair p23[order] = {{basis[2][0], basis[3][0]}, {basis[2][1], basis[3][1]}, {basis[2][2], basis[3][2]},
+                             {basis[2][3], basis[3][3]}};
+    // Entries (0,0) (0,1) | (0,2) (0,3) | (1,1) (1,2) | (1,3) (2,2) | (2,3) (3,3)
+    Pair s0 = {at(0, 0), at(0, 1)}, s1 = {at(0, 2), at(0, 3)}, s2 = {at(1, 1), at(1, 2)};
+    Pair s3 = {at(1, 3), at(2, 2)}, s4 = {at(2, 3), at(3, 3)};
+    Pair r01 = {rhs[0], rhs[1]}, r23 = {rhs[2], rhs[3]};
+    for (std::size_t i = from; i < to; ++i) {
+        const double u = static_cast<double>(i) - origin;
+        const Pair v01 = ((p01[3] * u + p01[2]) * u + p01[1]) * u + p01[0];
+        const Pair v23 = ((p23[3] * u + p23[2]) * u + p23[1]) * u + p23[0];
+        const double v0 = v01[0], v1 = v01[1], v2 = v23[0], v3 = v23[1];
+        s0 += Pair{v0, v0} * v01;
+        s1 += Pair{v0, v0} * v23;
+        s2 += Pair{v1, v1} * Pair{v1, v2};
+        s3 += Pair{v1, v2} * Pair{v3, v2};
+        s4 += Pair{v2, v3} * Pair{v3, v3};
+        r01 += v01 * y[i];
+        r23 += v23 * y[i];
+    }
+    at(0, 0) = s0[0];
+    at(0, 1) = s0[1];
+    at(0, 2) = s1[0];
+    at(0, 3) = s1[1];
+    at(1, 1) = s2[0];
+    at(1, 2) = s2[1];
+    at(1, 3) = s3[0];
+    at(2, 2) = s3[1];
+    at(2, 3) = s4[0];
+    at(3, 3) = s4[1];
+    rhs[0] = r01[0];
+    rhs[1] = r01[1];
+    rhs[2] = r23[0];
+    rhs[3] = r23[1];
+}
+
 }  // namespace
 
 void splinefit(Series y, std::span<double> out) {
@@ -83,20 +132,15 @@ void splinefit(Series y, std::span<double> out) {
     const std::array<PieceBasis, 2> pieces{piece_basis(t, 3), piece_basis(t, 4)};
 
     // Normal equations (A^T A) c = A^T y, each entry summed over the points in
-    // index order; a point only touches the four B-splines of its piece.
+    // index order; a point only touches the four B-splines of its piece. The
+    // points of piece 0 all come before those of piece 1, so each piece's
+    // points are added in turn, continuing the sums the earlier piece left.
     double m[basis_count][basis_count] = {};
     double rhs[basis_count] = {};
-    for (std::size_t i = 0; i < n; ++i) {
-        const double x = static_cast<double>(i);
-        const std::size_t p = x < b1 ? 0 : 1;
-        const double u = x - t[3 + p];
-        double v[order];
-        for (std::size_t s = 0; s < order; ++s) v[s] = horner(pieces[p][s], u);
-        for (std::size_t r = 0; r < order; ++r) {
-            for (std::size_t c = r; c < order; ++c) m[p + r][p + c] += v[r] * v[c];
-            rhs[p + r] += v[r] * y[i];
-        }
-    }
+    std::size_t split = 0;
+    while (split < n && static_cast<double>(split) < b1) ++split;
+    add_piece_points(pieces[0], t[3], y, 0, split, &m[0][0], &rhs[0]);
+    add_piece_points(pieces[1], t[4], y, split, n, &m[1][1], &rhs[1]);
     for (std::size_t r = 0; r < basis_count; ++r) {
         for (std::size_t c = 0; c < r; ++c) m[r][c] = m[c][r];
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <tuple>
 #include <unordered_map>
 
 #include <unistd.h>
@@ -21,14 +22,45 @@ double sum_of_squared_deviations(Series y, double m) {
     for (double v : y) s += (v - m) * (v - m);
     return s;
 }
+
+// Eight values, two per vector, without a branch among them: whether every
+// one passes `ok_pair` (a lane mask per pair).
+template <class Test>
+bool block_passes(const double* p, Test ok_pair) {
+    LaneMask ok = ok_pair(load_lanes(p)) & ok_pair(load_lanes(p + 2)) & ok_pair(load_lanes(p + 4)) &
+                  ok_pair(load_lanes(p + 6));
+    return ok[0] != 0 && ok[1] != 0;
+}
+
 }  // namespace
 
 bool has_nan(Series y) {
-    return std::any_of(y.begin(), y.end(), [](double v) { return std::isnan(v); });
+    // v == v fails only for NaN.
+    const auto no_nan = [](Lanes v) { return v == v; };
+    std::size_t i = 0;
+    for (; i + 8 <= y.size(); i += 8) {
+        if (!block_passes(y.data() + i, no_nan)) return true;
+    }
+    for (; i < y.size(); ++i) {
+        if (std::isnan(y[i])) return true;
+    }
+    return false;
 }
 
 bool all_finite(Series y) {
-    return std::all_of(y.begin(), y.end(), [](double v) { return std::isfinite(v); });
+    // v - v is 0 for a finite v and NaN for an infinity or NaN.
+    const auto finite = [](Lanes v) {
+        const Lanes d = v - v;
+        return d == d;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= y.size(); i += 8) {
+        if (!block_passes(y.data() + i, finite)) return false;
+    }
+    for (; i < y.size(); ++i) {
+        if (!std::isfinite(y[i])) return false;
+    }
+    return true;
 }
 
 std::size_t table_size(std::size_t rows, std::size_t cols) {
@@ -70,12 +102,19 @@ std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions) 
     std::vector<double> s(y.begin(), y.end());
     std::sort(positions.begin(), positions.end());
     // Each selection leaves only larger values to the right of its position,
-    // so the next one needs only that part.
+    // so the next one needs only that part; the smallest or the largest of
+    // that part is one scan rather than a partition.
     auto from = s.begin();
     for (std::size_t p : positions) {
         if (p >= s.size() || s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
         const auto at_p = s.begin() + static_cast<std::ptrdiff_t>(p);
-        std::nth_element(from, at_p, s.end());
+        if (at_p == from) {
+            std::iter_swap(at_p, std::min_element(from, s.end()));
+        } else if (at_p + 1 == s.end()) {
+            std::iter_swap(at_p, std::max_element(from, s.end()));
+        } else {
+            std::nth_element(from, at_p, s.end());
+        }
         from = at_p + 1;
     }
     return s;
@@ -192,14 +231,17 @@ double mad(Series y, Deviation type) {
     return type == Deviation::mean ? mean(d) : median(d);
 }
 
-std::vector<double> zscore(Series y) {
-    if (has_nan(y)) return {nan};
-    if (y.empty()) return {};
+std::vector<double> zscore(Series y) { return standardize(y).z; }
+
+Standardized standardize(Series y) {
+    if (has_nan(y)) return {{nan}, {nan, nan}};
     // mean and std_dev without their repeated NaN scans and mean passes.
     const double m = sum(y) / static_cast<double>(y.size());
+    if (y.empty()) return {{}, {m, nan}};
     const double s = y.size() < 2 ? nan
                                   : std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
-    std::vector<double> z(y.size());
+    Standardized out{std::vector<double>(y.size()), {m, s}};
+    std::vector<double>& z = out.z;
     // Two values per vector division: each lane is the scalar (y - m) / s
     // (the same IEEE operations, a different instruction), so z keeps its bits.
     std::size_t i = 0;
@@ -209,7 +251,7 @@ std::vector<double> zscore(Series y) {
         z[i + 1] = q[1];
     }
     if (i < y.size()) z[i] = (y[i] - m) / s;
-    return z;
+    return out;
 }
 
 Prepared::Prepared(Series y, bool normalize) : view_(y) {
@@ -287,6 +329,38 @@ double correlation_from_sums(std::size_t m, double cov, double ssa, double ssb) 
     return cov / d;
 }
 
+// The sums of y[lag .. n) for lag = first_lag + k, each in index order from
+// 0.0 (0.0 where lag >= n). Eight lags run side by side as four vectors, so
+// the additions of different lags overlap; each lane still adds its own
+// values one at a time in index order, its tail beyond the shortest part last.
+void trailing_sums(Series y, std::size_t first_lag, std::span<double> out) {
+    const std::size_t n = y.size();
+    constexpr std::size_t block = 8;
+    std::size_t k = 0;
+    for (; k + block <= out.size() && first_lag + k + block <= n; k += block) {
+        const double* p = y.data() + first_lag + k;
+        const std::size_t common_m = n - (first_lag + k + block - 1);
+        Lanes s0 = {}, s1 = {}, s2 = {}, s3 = {};
+        for (std::size_t i = 0; i < common_m; ++i) {
+            s0 += load_lanes(p + i);
+            s1 += load_lanes(p + i + 2);
+            s2 += load_lanes(p + i + 4);
+            s3 += load_lanes(p + i + 6);
+        }
+        const double sums[block] = {s0[0], s0[1], s1[0], s1[1], s2[0], s2[1], s3[0], s3[1]};
+        for (std::size_t l = 0; l < block; ++l) {
+            double total = sums[l];
+            for (std::size_t i = common_m; i < n - (first_lag + k + l); ++i) total += p[l + i];
+            out[k + l] = total;
+        }
+    }
+    for (; k < out.size(); ++k) {
+        double total = 0.0;
+        for (std::size_t i = first_lag + k; i < n; ++i) total += y[i];
+        out[k] = total;
+    }
+}
+
 }  // namespace
 
 double autocorr_lag(Series y, std::size_t lag) {
@@ -295,23 +369,38 @@ double autocorr_lag(Series y, std::size_t lag) {
     return r;
 }
 
-void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
-    const std::size_t n = y.size();
-    // A lag sees a NaN when its leading part y[0 .. n - lag) or its trailing
-    // part y[lag .. n) holds one: the first and last NaN positions decide.
-    std::size_t first_nan = n;
+namespace {
+
+// The first and last NaN positions of y (n and 0 when it has none).
+std::pair<std::size_t, std::size_t> nan_span(Series y) {
+    std::size_t first_nan = y.size();
     std::size_t last_nan = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < y.size(); ++i) {
         if (std::isnan(y[i])) {
             first_nan = std::min(first_nan, i);
             last_nan = i;
         }
     }
+    return {first_nan, last_nan};
+}
+
+// out[k] = autocorr_lag(y, first_lag + k). `leading` is empty for a single
+// lag, otherwise the running sum of y (leading[i] = y[0] + ... + y[i-1]).
+void correlations_at(Series y, std::size_t first_nan, std::size_t last_nan, std::span<const double> leading,
+                     std::size_t first_lag, std::span<double> out) {
+    const std::size_t n = y.size();
     // Up to four lags at a time, one accumulator per sum and lag: each sum
     // still runs over its own values in index order from 0.0, exactly as the
     // one-lag passes (mean of each part, then the cross and squared deviation
-    // sums) add them; the lanes only interleave independent chains. The sums
-    // of the leading parts are the running sum of y read at each lag's length.
+    // sums) add them; the lanes only interleave independent chains. With more
+    // than one lag, the sums of the leading parts are the running sum of y
+    // read at each lag's length, and those of the trailing parts come from
+    // one pass over all lags.
+    std::vector<double> trailing;
+    if (!leading.empty()) {
+        trailing.resize(out.size());
+        trailing_sums(y, first_lag, trailing);
+    }
     constexpr std::size_t lanes = 4;
     for (std::size_t g = 0; g < out.size(); g += lanes) {
         const std::size_t count = std::min(lanes, out.size() - g);
@@ -332,7 +421,7 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
         // common length on values that stay in bounds and are then ignored.
         const std::size_t common_m = m[live - 1];
         const double* lagged = y.data() + lag0;
-        if (live == 1) {
+        if (leading.empty()) {
             // A single lag: the sums of both parts side by side, each still
             // in index order.
             double ta = 0.0, tb = 0.0;
@@ -343,31 +432,12 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             sa[0] = ta;
             sb[0] = tb;
         } else {
-            // Lane k has m[k] values, fewer for a larger lag.
-            double running = 0.0;
-            std::size_t i = 0;
-            for (std::size_t k = live; k-- > 0;) {
-                for (; i < m[k]; ++i) running += y[i];
-                sa[k] = running;
-            }
-            if (live == lanes) {
-                // A full group with a fixed lane count keeps every sum in a register.
-                double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
-                for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                    t0 += lagged[i2];
-                    t1 += lagged[i2 + 1];
-                    t2 += lagged[i2 + 2];
-                    t3 += lagged[i2 + 3];
-                }
-                sb = {t0, t1, t2, t3};
-            } else {
-                for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                    for (std::size_t k = 0; k < live; ++k) sb[k] += lagged[i2 + k];
-                }
+            for (std::size_t k = 0; k < live; ++k) {
+                sa[k] = leading[m[k]];
+                sb[k] = trailing[g + k];
             }
         }
         for (std::size_t k = 0; k < live; ++k) {
-            for (std::size_t i2 = common_m; i2 < m[k]; ++i2) sb[k] += lagged[i2 + k];
             ma[k] = sa[k] / static_cast<double>(m[k]);
             mb[k] = sb[k] / static_cast<double>(m[k]);
         }
@@ -385,31 +455,24 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             ssa[0] = a0;
             ssb[0] = b0;
         } else if (live == lanes) {
-            double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
-            double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
-            double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;
+            // Lags two to a vector: each lane is one lag's scalar chain.
+            const Lanes ma01 = {ma[0], ma[1]}, ma23 = {ma[2], ma[3]};
+            const Lanes mb01 = {mb[0], mb[1]}, mb23 = {mb[2], mb[3]};
+            Lanes c01 = {}, c23 = {}, a01 = {}, a23 = {}, b01 = {}, b23 = {};
             for (std::size_t i2 = 0; i2 < common_m; ++i2) {
-                const double v = y[i2];
-                const double da0 = v - ma[0], db0 = lagged[i2] - mb[0];
-                const double da1 = v - ma[1], db1 = lagged[i2 + 1] - mb[1];
-                const double da2 = v - ma[2], db2 = lagged[i2 + 2] - mb[2];
-                const double da3 = v - ma[3], db3 = lagged[i2 + 3] - mb[3];
-                c0 += da0 * db0;
-                a0 += da0 * da0;
-                b0 += db0 * db0;
-                c1 += da1 * db1;
-                a1 += da1 * da1;
-                b1 += db1 * db1;
-                c2 += da2 * db2;
-                a2 += da2 * da2;
-                b2 += db2 * db2;
-                c3 += da3 * db3;
-                a3 += da3 * da3;
-                b3 += db3 * db3;
+                const Lanes v = {y[i2], y[i2]};
+                const Lanes da01 = v - ma01, db01 = load_lanes(lagged + i2) - mb01;
+                const Lanes da23 = v - ma23, db23 = load_lanes(lagged + i2 + 2) - mb23;
+                c01 += da01 * db01;
+                a01 += da01 * da01;
+                b01 += db01 * db01;
+                c23 += da23 * db23;
+                a23 += da23 * da23;
+                b23 += db23 * db23;
             }
-            cov = {c0, c1, c2, c3};
-            ssa = {a0, a1, a2, a3};
-            ssb = {b0, b1, b2, b3};
+            cov = {c01[0], c01[1], c23[0], c23[1]};
+            ssa = {a01[0], a01[1], a23[0], a23[1]};
+            ssb = {b01[0], b01[1], b23[0], b23[1]};
         } else {
             for (std::size_t i2 = 0; i2 < common_m; ++i2) {
                 for (std::size_t k = 0; k < live; ++k) {
@@ -433,6 +496,31 @@ void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
             out[g + k] = correlation_from_sums(m[k], cov[k], ssa[k], ssb[k]);
         }
     }
+}
+
+}  // namespace
+
+void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out) {
+    if (out.size() > 1) {
+        LagCorrelations(y).compute(first_lag, out);
+        return;
+    }
+    const auto [first_nan, last_nan] = nan_span(y);
+    correlations_at(y, first_nan, last_nan, {}, first_lag, out);
+}
+
+LagCorrelations::LagCorrelations(Series y) : y_(y), leading_(y.size() + 1) {
+    std::tie(first_nan_, last_nan_) = nan_span(y);
+    double running = 0.0;
+    leading_[0] = running;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        running += y[i];
+        leading_[i + 1] = running;
+    }
+}
+
+void LagCorrelations::compute(std::size_t first_lag, std::span<double> out) const {
+    correlations_at(y_, first_nan_, last_nan_, leading_, first_lag, out);
 }
 
 std::optional<LinearFit> linear_fit(Series x, Series y) {

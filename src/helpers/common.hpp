@@ -51,6 +51,19 @@ double mad(Series y, Deviation type = Deviation::mean);
 // standard deviation.
 std::vector<double> zscore(Series y);
 
+// The mean and sample standard deviation a z-score divides by: the mean is
+// sum / n as `mean` gives it (NaN when a value is NaN), the standard
+// deviation NaN also for fewer than two values.
+struct Moments {
+    double mean;
+    double std_dev;
+};
+struct Standardized {
+    std::vector<double> z;  // zscore(y)
+    Moments moments;
+};
+Standardized standardize(Series y);
+
 // The z-score when `normalize` is set, otherwise a view of the input itself:
 // callers that only read avoid a copy.
 class Prepared {
@@ -91,6 +104,21 @@ std::uint32_t int_mode(std::span<const std::uint32_t> v);
 double autocorr_lag(Series y, std::size_t lag);
 // out[k] = autocorr_lag(y, first_lag + k) for every k, bit for bit.
 void autocorr_lags(Series y, std::size_t first_lag, std::span<double> out);
+
+// autocorr_lags of one series asked for a few lags at a time (by a scan that
+// may stop early): what all lags share, the NaN positions and the running sum
+// of y, is computed once. Keeps a view of y.
+class LagCorrelations {
+public:
+    explicit LagCorrelations(Series y);
+    // out[k] = autocorr_lag(y, first_lag + k) for every k, bit for bit.
+    void compute(std::size_t first_lag, std::span<double> out) const;
+
+private:
+    Series y_;
+    std::size_t first_nan_ = 0, last_nan_ = 0;
+    std::vector<double> leading_;
+};
 
 struct LinearFit {
     double slope;

@@ -15,4 +15,11 @@ using Lanes = double __attribute__((vector_size(lanes * sizeof(double))));
 // The result of comparing two Lanes: all ones in a lane where it holds.
 using LaneMask = std::int64_t __attribute__((vector_size(lanes * sizeof(std::int64_t))));
 
+// p[0] and p[1] as one value (an unaligned load).
+inline Lanes load_lanes(const double* p) {
+    Lanes v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
 }  // namespace quorlex::common

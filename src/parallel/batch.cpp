@@ -1,5 +1,6 @@
 #include "parallel/batch.hpp"
 
+#include <cmath>
 #include <map>
 #include <optional>
 #include <utility>
@@ -44,6 +45,21 @@ std::optional<std::uint64_t> freq_or(const Options& o, std::optional<std::uint64
 // histogram modes on the z-scored series, as the hctsa run computes them; the
 // catch22 run's 20 features, each z-scoring for itself; catch24 adds the mean
 // and the sample standard deviation of the raw series.
+// DN_Mean and DN_Spread_Std of the raw series, from the moments of its
+// z-score when a normalising run took one: the mean is the same sum / n; the
+// spread's squared deviations from it are the same terms in the same order
+// (its -0.0 start gives the same sum, as the first term is +0 or more), and it
+// is NaN where a NaN mean or fewer than two values make the feature NaN.
+double series_mean(Series y, bool, RunShared& shared) {
+    return shared.moments ? shared.moments->mean : hctsa::dn_mean_arithmetic(y);
+}
+
+double series_spread(Series y, bool, RunShared& shared) {
+    if (!shared.moments) return catch22::dn_spread_std(y);
+    if (std::isnan(shared.moments->mean) || y.size() < 2) return common::nan;
+    return shared.moments->std_dev;
+}
+
 Segments catch22_segments(const Options& o, bool catch24) {
     const bool z = o.normalize.value_or(true);
     Segments out{
@@ -53,8 +69,7 @@ Segments catch22_segments(const Options& o, bool catch24) {
         {catch22_tasks(false), {}, {}, false, z, {}},
     };
     if (catch24) {
-        out.push_back({{{"DN_Mean", routine<&hctsa::dn_mean_arithmetic>},
-                        {"DN_Spread_Std", routine<&catch22::dn_spread_std>}},
+        out.push_back({{{"DN_Mean", series_mean}, {"DN_Spread_Std", series_spread}},
                        {}, {}, false, false, {}});
     }
     return out;
@@ -192,15 +207,16 @@ void Plan::run_one(Series y, double* out) const {
     // One z-score of the series serves every segment that needs it: those on
     // the normalising executor and the catch22 intermediates of those that
     // z-score per feature (catch24's histogram modes and its catch22 part).
-    std::optional<std::vector<double>> z;
+    std::optional<common::Standardized> z;
     const auto zscore = [&]() -> Series {
-        if (!z) z = common::zscore(y);
-        return *z;
+        if (!z) z = common::standardize(y);
+        return z->z;
     };
     for (const Segment& segment : segments_) {
         const Series series = segment.zscore_first && segment.normalize ? zscore() : y;
         RunShared shared(series, segment.normalize);
         if (!segment.zscore_first && segment.normalize) shared.catch22.share_zscore(zscore());
+        if (!segment.normalize && z) shared.moments = z->moments;
         if (!segment.per_series) {
             for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, shared);
             continue;

@@ -68,6 +68,8 @@ struct RunShared {
     RunShared(Series y, bool normalize) : catch22(y, normalize) {}
     Catch22Shared catch22;
     TsfeaturesShared tsfeatures;
+    // The moments of the run's series, when its z-score was already taken.
+    std::optional<common::Moments> moments;
 };
 
 }  // namespace quorlex::parallel

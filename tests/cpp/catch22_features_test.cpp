@@ -129,3 +129,30 @@ TEST(features_test, fluctanal_overflowing_sums_match_one_window_at_a_time) {
         EXPECT_EQ(std::memcmp(&range, &range_expected, sizeof range), 0) << "range n=" << n;
     }
 }
+
+TEST(features_test, two_line_errors_match_line_error) {
+    // Even and odd breakpoint counts; repeated x values make some fits
+    // singular, and a NaN or an infinity reaches some lines but not others.
+    std::mt19937_64 gen(13);
+    std::normal_distribution<double> normal;
+    for (std::size_t n = 12; n < 60; n += 5) {
+        for (int shape = 0; shape < 4; ++shape) {
+            std::vector<double> x(n), y(n);
+            for (std::size_t k = 0; k < n; ++k) {
+                x[k] = shape == 1 ? std::floor(static_cast<double>(k) / 4) : std::log(static_cast<double>(k + 5));
+                y[k] = normal(gen);
+            }
+            if (shape == 2) y[n - 2] = nan_value;
+            if (shape == 3) y[2] = inf_value;
+            const std::size_t first = 1 + n % 3;
+            std::vector<double> errors(n - first - 2);
+            two_line_errors(x, y, first, errors);
+            for (std::size_t i = 0; i < errors.size(); ++i) {
+                const std::size_t b = first + i;
+                const double expected = line_error(Series(x).first(b), Series(y).first(b)) +
+                                        line_error(Series(x).subspan(b - 1), Series(y).subspan(b - 1));
+                EXPECT_EQ(std::memcmp(&errors[i], &expected, sizeof expected), 0) << "n=" << n << " b=" << b;
+            }
+        }
+    }
+}

@@ -14,6 +14,25 @@ TEST(common_test, zscore_shapes) {
     expect_same(c::zscore(V{2, 2}), {nan_value, nan_value});
 }
 
+TEST(common_test, value_checks_see_every_position) {
+    // Blocks of eight are checked together: a bad value in any place of a
+    // block or of the remainder, and the largest finite values, which pass.
+    for (std::size_t n : {1, 7, 8, 9, 16, 23}) {
+        EXPECT_TRUE(c::all_finite(V(n, 1.7976931348623157e308)));
+        EXPECT_FALSE(c::has_nan(V(n, -inf_value)));
+        for (std::size_t i = 0; i < n; ++i) {
+            for (double bad : {nan_value, inf_value, -inf_value}) {
+                V y(n, -0.0);
+                y[i] = bad;
+                EXPECT_FALSE(c::all_finite(y)) << n << " " << i;
+                EXPECT_EQ(c::has_nan(y), std::isnan(bad)) << n << " " << i;
+            }
+        }
+    }
+    EXPECT_TRUE(c::all_finite(V{}));
+    EXPECT_FALSE(c::has_nan(V{}));
+}
+
 // Each mean type's worked values and the geometric mean's overflow guard are
 // checked through the dn_*_mean functions of the module.
 TEST(common_test, mean_names) {
