@@ -97,10 +97,22 @@ def bits(value):
     return value
 
 
+def loaded_from(module_dir):
+    """Stops when the module or its core library was not loaded from module_dir: a
+    build directory copied elsewhere keeps the absolute run path of the tree it was
+    built in, and would compare that tree's core with itself."""
+    paths = {line.split()[-1] for line in open("/proc/self/maps") if "quorlex" in line and "/" in line}
+    root = os.path.realpath(module_dir) + os.sep
+    strays = sorted(p for p in paths if not os.path.realpath(p).startswith(root))
+    if strays:
+        sys.exit(f"{module_dir}: loaded {', '.join(strays)} from outside it")
+
+
 def worker(module_dir, count, seed, only):
     sys.path.insert(0, module_dir)
     import quorlex as q
 
+    loaded_from(module_dir)
     names = sorted(n for n in dir(q) if n.endswith("_f"))
     if only:
         names = [n for n in names if n in only]
@@ -139,7 +151,10 @@ def main():
         env = dict(os.environ)
         if directory == args.after and args.after_threads:
             env["RAYON_NUM_THREADS"] = str(args.after_threads)
-        runs.append(pickle.loads(subprocess.run(command, capture_output=True, check=True, env=env).stdout))
+        done = subprocess.run(command, stdout=subprocess.PIPE, env=env)  # the worker's errors show
+        if done.returncode != 0:
+            sys.exit(f"the worker for {directory} failed")
+        runs.append(pickle.loads(done.stdout))
     before, after = runs
     totals = {}
     for key in sorted(set(before) | set(after)):
