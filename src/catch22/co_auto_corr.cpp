@@ -19,7 +19,7 @@ namespace {
 
 // The centred, zero-padded series transformed and multiplied by its
 // conjugate: the unnormalised circular autocorrelation is its transform, read
-// whole or entry by entry.
+// whole or as far as the entries read need.
 class PowerSpectrum {
 public:
     explicit PowerSpectrum(Series y) : tw_(autocorr_length(y.size())) {
@@ -36,8 +36,6 @@ public:
         for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
     }
     std::size_t size() const { return n_fft_; }
-    // Entry k of the second transform alone.
-    Complex entry(std::size_t k) { return fft_entry(spectrum(), tw_, k); }
     // The whole second transform, in place of the spectrum.
     std::span<const Complex> transform() {
         fft(spectrum(), tw_, scratch());
@@ -96,27 +94,24 @@ double co_autocorr_lag2(Series y) {
     PowerSpectrum power(y);
     if (power.size() < 3) return common::nan;
     // Only entries 0 and 2 of the second transform are read.
-    return real_quotient(power.entry(2), power.entry(0));
+    LazyTransform second = power.lazy_transform();
+    const auto f = second.head(4);
+    return real_quotient(f[2], f[0]);
 }
 
 std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
     PowerSpectrum power(y);
     const std::size_t lim = std::min(maxtau, power.size());
-    // A single entry costs about n butterflies and the whole transform about
-    // (n/2) log2 n, so lag 1 is read on its own: the first zero of a
-    // differenced series of noise. Beyond it, the first 64 entries cost about
-    // 7 of the transform's log2 n levels, and most series cross zero among
-    // them; the rest of the transform continues from those levels.
-    constexpr std::size_t direct = 2;
-    const Complex d = power.entry(0);
-    for (std::size_t i = 0; i < std::min(lim, direct); ++i) {
-        if (!(real_quotient(i == 0 ? d : power.entry(i), d) > 0)) return i;
-    }
-    if (lim <= direct) return lim;
+    // The second transform runs only as far as the lags read need: lags 0 and
+    // 1 first (lag 1 is the first zero of a differenced series of noise), then
+    // the first 64, about 7 of its log2 n levels, among which most series
+    // cross zero; each step continues from the levels the one before did.
     LazyTransform second = power.lazy_transform();
-    std::size_t i = direct;
-    for (const std::size_t count : {std::size_t{64}, power.size()}) {
+    std::size_t i = 0;
+    Complex d{};
+    for (const std::size_t count : {std::size_t{2}, std::size_t{64}, power.size()}) {
         const auto f = second.head(count);
+        if (i == 0) d = f[0];
         for (; i < std::min(lim, f.size()); ++i) {
             if (!(real_quotient(f[i], d) > 0)) return i;
         }

@@ -33,8 +33,8 @@ double co_autocorr_lag2(Series y);
 // positive (NaN counts as not positive); the limit when there is none.
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau);
 
-// co_firstzero(co_autocorrs(y), maxtau), reading the first few lags as single
-// entries of the second transform and running it in full only past them.
+// co_firstzero(co_autocorrs(y), maxtau), running the second transform only as
+// far as the lags it reads.
 std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau);
 
 // Interpolated lag where the autocorrelation first drops below 1/e; n when it

@@ -141,34 +141,6 @@ void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> s
     transform(a.data(), scratch.data(), a.size(), tw.data());
 }
 
-Complex fft_entry(std::span<const Complex> a, std::span<const Complex> tw, std::size_t k) {
-    // Entry k of the transform needs, from the level with stride s (the s
-    // sub-transforms of x[r], x[r + s], ... of length L = n / s), only entry
-    // k mod L of each: that entry is the one butterfly of the recursion that
-    // writes it, with twiddle tw[2 s j] for j = (k mod L) mod L/2, applied to
-    // entry j of the two sub-transforms at offsets r and r + s one level down.
-    // Level by level from the input up, that is n - 1 of the transform's own
-    // butterflies, each with the same operations on the same values.
-    // The first level reads the input in place, so only its n/2 results are
-    // stored, not a copy of the input.
-    const std::size_t n = a.size();
-    if (n == 1) return a[0];
-    std::vector<Complex> v(n / 2);
-    for (std::size_t s = n / 2; s >= 1; s /= 2) {
-        const std::size_t len = n / s;
-        const std::size_t kl = k % len;
-        const std::size_t j = kl % (len / 2);
-        const Complex w = tw[2 * s * j];
-        const Complex* src = s == n / 2 ? a.data() : v.data();
-        if (kl < len / 2) {
-            for (std::size_t r = 0; r < s; ++r) v[r] = src[r] + w * src[r + s];
-        } else {
-            for (std::size_t r = 0; r < s; ++r) v[r] = src[r] - w * src[r + s];
-        }
-    }
-    return v[0];
-}
-
 void fft(std::span<Complex> a, std::span<const Complex> tw) {
     std::vector<Complex> scratch(a.size());
     fft(a, tw, scratch);

@@ -50,7 +50,8 @@ void fft(std::span<Complex> a, std::span<const Complex> tw);
 // doing in full only the levels whose sub-transforms are at most `count`
 // long; asking for more continues from those levels. head(n) completes the
 // transform in `a` (and returns it). `a` and `scratch` (n entries, like tw)
-// must outlive the object.
+// must outlive the object, and a head is read while the object lives: its
+// entries may be held by the object itself.
 class LazyTransform {
 public:
     LazyTransform(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch);
@@ -67,8 +68,5 @@ private:
     std::vector<Complex> tail_;
 };
 
-// Entry k of fft(a) alone, bit for bit, in about 2n operations instead of
-// n log n: for callers that read one or two entries of a transform.
-Complex fft_entry(std::span<const Complex> a, std::span<const Complex> tw, std::size_t k);
 
 }  // namespace quorlex::catch22

@@ -45,7 +45,7 @@ void reference_step(Complex* a, Complex* out, std::size_t n, std::size_t s, cons
 
 bool same_bits(Complex a, Complex b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-TEST(transform_test, transform_and_single_entries_match_the_recursion_bit_for_bit) {
+TEST(transform_test, transform_matches_the_recursion_bit_for_bit) {
     std::mt19937_64 gen(12);
     std::normal_distribution<double> dist;
     for (std::size_t n = 1; n <= 4096; n *= 2) {
@@ -59,9 +59,6 @@ TEST(transform_test, transform_and_single_entries_match_the_recursion_bit_for_bi
         fft(actual, tw);
         for (std::size_t k = 0; k < n; ++k) {
             EXPECT_TRUE(same_bits(actual[k], expected[k])) << "n " << n << " entry " << k;
-            if (n <= 64 || k % 97 == 0) {
-                EXPECT_TRUE(same_bits(fft_entry(input, tw, k), expected[k])) << "n " << n << " entry " << k;
-            }
         }
     }
 }
