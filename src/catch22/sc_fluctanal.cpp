@@ -189,7 +189,7 @@ struct Scratch {
     std::unique_ptr<double[]> memory;
     double* sxy;      // every window's sums (then lines), by place
     double* sy;
-    // "dfa": scale_lanes interleaved rows of squared residuals;
+    // "dfa": scale_lanes rows of squared residuals, m apart;
     // "rsrangefit": every window's squared range, by place.
     double* squares;
     std::vector<Leftover> rest;
@@ -216,8 +216,22 @@ void all_window_sums(Series cs, Series x, std::span<const std::uint64_t> tau, Sc
     leftover_window_sums(scratch.rest, x, scratch.sxy, scratch.sy);
 }
 
+// Whether a residual can be NaN: only where the window holds an infinity or
+// its line does (a finite line over x >= 1 gives a finite value or an
+// infinity, never NaN, and a finite value less either is not NaN). Where
+// none can be, the residual scans skip their NaN tracking: it would find
+// nothing, and their extremes are the same bits.
+bool residuals_may_be_nan(Series cs, const double* slope, const double* intercept, std::size_t windows) {
+    return !common::all_finite(cs) || !common::all_finite({slope, windows}) || !common::all_finite({intercept, windows});
+}
+
+// Pairs with the lanes that saw a NaN made NaN.
+inline Pair with_nan(Pair v, PairMask nan_seen) { return nan_seen != 0 ? Pair{common::nan, common::nan} : v; }
+
 // The squared residual range of one window with line (a, b): the residuals
-// are scanned two at a time (the first fills both lanes), NaN tracked apart.
+// are scanned two at a time (the first fills both lanes), NaN tracked apart
+// when it can occur.
+template <bool track_nan>
 double squared_range(const double* w, Series xs, double a, double b) {
     const std::size_t s = xs.size();
     const double first = w[0] - (b + a * xs[0]);
@@ -227,7 +241,7 @@ double squared_range(const double* w, Series xs, double a, double b) {
     std::size_t k = 1;
     for (; k + 2 <= s; k += 2) {
         const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
-        any_nan |= r != r;
+        if constexpr (track_nan) any_nan |= r != r;
         hi = hi < r ? r : hi;
         lo = r < lo ? r : lo;
     }
@@ -247,6 +261,7 @@ double squared_range(const double* w, Series xs, double a, double b) {
 // Four leftover windows' squared residual ranges, one window per lane: w[l]
 // with line (a[l], b[l]) over its first `common` residuals, then each lane's
 // remaining residuals (up to length[l]) one at a time; written to out[l].
+template <bool track_nan>
 void four_squared_ranges(const double* const w[lanes], const std::size_t length[lanes], Pair a0, Pair b0, Pair a1,
                          Pair b1, std::size_t common, Series x, double out[lanes]) {
     Pair hi0 = Pair{w[0][0], w[1][0]} - (b0 + a0 * x[0]);
@@ -257,8 +272,10 @@ void four_squared_ranges(const double* const w[lanes], const std::size_t length[
     for (std::size_t k = 1; k < common; ++k) {
         const Pair r0 = Pair{w0[k], w1[k]} - (b0 + a0 * x[k]);
         const Pair r1 = Pair{w2[k], w3[k]} - (b1 + a1 * x[k]);
-        nan0 |= r0 != r0;
-        nan1 |= r1 != r1;
+        if constexpr (track_nan) {
+            nan0 |= r0 != r0;
+            nan1 |= r1 != r1;
+        }
         hi0 = hi0 < r0 ? r0 : hi0;
         lo0 = r0 < lo0 ? r0 : lo0;
         hi1 = hi1 < r1 ? r1 : hi1;
@@ -283,26 +300,18 @@ void four_squared_ranges(const double* const w[lanes], const std::size_t length[
     }
 }
 
-// "rsrangefit" at every window length of `tau`: the root mean squared range
-// of the residuals of each window from its least-squares line over
-// x = 1 .. s, NaN as soon as a residual is NaN, the squared ranges added in
-// window order. The extremes of a set do not depend on the scan order except
-// for which zero (+0 or -0) wins a tie, and a range of such extremes squares
-// to the same +0 or the same value either way; NaN is tracked apart. So the
-// squared range keeps its bits however the residuals are visited: four
-// windows of a scale at a time, one per lane, and the leftover windows of all
-// scales four at a time too, as their sums were.
-void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
-                        std::span<double> out) {
+// The squared residual ranges of every window (lines given by place), four
+// windows of a scale at a time, one per lane, then the leftover windows of
+// all scales four at a time, as their sums were.
+template <bool track_nan>
+void all_squared_ranges(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch) {
     const std::size_t m = cs.size();
-    all_window_sums(cs, x, tau, scratch);
     const double* slope = scratch.sxy;
     const double* intercept = scratch.sy;
     double* squared = scratch.squares;
     std::size_t place = 0;
     for (std::uint64_t s : tau) {
         const std::size_t windows = m / s;
-        WindowLine(x.first(s)).fit_all(windows, scratch.sxy + place, scratch.sy + place);
         for (std::size_t j = 0; j + lanes <= windows; j += lanes) {
             const double* w = cs.data() + j * s;
             const double* w2 = w + 2 * s;
@@ -316,17 +325,19 @@ void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau,
             for (std::size_t k = 1; k < s; ++k) {
                 const Pair r0 = pair_at(w, s, k) - (b0 + a0 * x[k]);
                 const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * x[k]);
-                nan0 |= r0 != r0;
-                nan1 |= r1 != r1;
+                if constexpr (track_nan) {
+                    nan0 |= r0 != r0;
+                    nan1 |= r1 != r1;
+                }
                 hi0 = hi0 < r0 ? r0 : hi0;
                 lo0 = r0 < lo0 ? r0 : lo0;
                 hi1 = hi1 < r1 ? r1 : hi1;
                 lo1 = r1 < lo1 ? r1 : lo1;
             }
-            const Pair range0 = hi0 - lo0, range1 = hi1 - lo1;
-            const double ranges[lanes] = {nan0[0] != 0 ? common::nan : range0[0], nan0[1] != 0 ? common::nan : range0[1],
-                                          nan1[0] != 0 ? common::nan : range1[0], nan1[1] != 0 ? common::nan : range1[1]};
-            for (std::size_t l = 0; l < lanes; ++l) squared[at + l] = ranges[l] * ranges[l];
+            const Pair range0 = with_nan(hi0 - lo0, nan0), range1 = with_nan(hi1 - lo1, nan1);
+            const Pair square0 = range0 * range0, square1 = range1 * range1;
+            __builtin_memcpy(squared + at, &square0, sizeof square0);
+            __builtin_memcpy(squared + at + 2, &square1, sizeof square1);
         }
         place += windows;
     }
@@ -337,31 +348,54 @@ void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau,
         const double* const group[lanes] = {g[0].w, g[1].w, g[2].w, g[3].w};
         const std::size_t length[lanes] = {g[0].length, g[1].length, g[2].length, g[3].length};
         double four[lanes];
-        four_squared_ranges(group, length, Pair{slope[g[0].place], slope[g[1].place]},
-                            Pair{intercept[g[0].place], intercept[g[1].place]},
-                            Pair{slope[g[2].place], slope[g[3].place]},
-                            Pair{intercept[g[2].place], intercept[g[3].place]}, g[0].length, x, four);
+        four_squared_ranges<track_nan>(group, length, Pair{slope[g[0].place], slope[g[1].place]},
+                                       Pair{intercept[g[0].place], intercept[g[1].place]},
+                                       Pair{slope[g[2].place], slope[g[3].place]},
+                                       Pair{intercept[g[2].place], intercept[g[3].place]}, g[0].length, x, four);
         for (std::size_t l = 0; l < lanes; ++l) squared[g[l].place] = four[l];
     }
     for (std::size_t j = 0; j < left; ++j) {
         const Leftover& r = rest[j];
-        squared[r.place] = squared_range(r.w, x.first(r.length), slope[r.place], intercept[r.place]);
+        squared[r.place] = squared_range<track_nan>(r.w, x.first(r.length), slope[r.place], intercept[r.place]);
     }
-    place = 0;
+}
+
+// "rsrangefit" at every window length of `tau`: the root mean squared range
+// of the residuals of each window from its least-squares line over
+// x = 1 .. s, NaN as soon as a residual is NaN, the squared ranges added in
+// window order. The extremes of a set do not depend on the scan order except
+// for which zero (+0 or -0) wins a tie, and a range of such extremes squares
+// to the same +0 or the same value either way; NaN is tracked apart. So the
+// squared range keeps its bits however the residuals are visited.
+void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
+                        std::span<double> out) {
+    const std::size_t m = cs.size();
+    all_window_sums(cs, x, tau, scratch);
+    std::size_t windows = 0;
+    for (std::uint64_t s : tau) {
+        WindowLine(x.first(s)).fit_all(m / s, scratch.sxy + windows, scratch.sy + windows);
+        windows += m / s;
+    }
+    if (residuals_may_be_nan(cs, scratch.sxy, scratch.sy, windows)) {
+        all_squared_ranges<true>(cs, x, tau, scratch);
+    } else {
+        all_squared_ranges<false>(cs, x, tau, scratch);
+    }
+    const double* squared = scratch.squares;
+    std::size_t place = 0;
     for (std::size_t i = 0; i < tau.size(); ++i) {
-        const std::size_t windows = m / tau[i];
+        const std::size_t count = m / tau[i];
         double total = 0.0;
-        for (std::size_t j = 0; j < windows; ++j) total += squared[place + j];
-        out[i] = std::sqrt(total / static_cast<double>(windows));
-        place += windows;
+        for (std::size_t j = 0; j < count; ++j) total += squared[place + j];
+        out[i] = std::sqrt(total / static_cast<double>(count));
+        place += count;
     }
 }
 
 // The squared residuals of every window of length s from its least-squares
 // line over x = 1 .. s (sums given, replaced by the lines), in index order,
-// written to out[t * scale_lanes]; returns how many there are. Within a
-// window two residuals are formed per vector, each lane the scalar
-// arithmetic.
+// written to out; returns how many there are. Within a window two residuals
+// are formed per vector, each lane the scalar arithmetic.
 std::size_t squared_residuals(Series cs, Series x, std::size_t s, double* sxy, double* sy, double* out) {
     const std::size_t windows = cs.size() / s;
     const Series xs = x.first(s);
@@ -369,18 +403,17 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, double* sxy, d
     line.fit_all(windows, sxy, sy);
     for (std::size_t j = 0; j < windows; ++j) {
         const double* w = cs.data() + j * s;
-        double* o = out + j * s * scale_lanes;
+        double* o = out + j * s;
         const double a = sxy[j], b = sy[j];
         std::size_t k = 0;
         for (; k + 2 <= s; k += 2) {
             const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
             const Pair square = r * r;
-            o[k * scale_lanes] = square[0];
-            o[(k + 1) * scale_lanes] = square[1];
+            __builtin_memcpy(o + k, &square, sizeof square);
         }
         if (k < s) {
             const double r = w[k] - (b + a * xs[k]);
-            o[k * scale_lanes] = r * r;
+            o[k] = r * r;
         }
     }
     return windows * s;
@@ -389,39 +422,38 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, double* sxy, d
 // "dfa" at each window length of `tau`: the root mean squared residual of
 // each window from its least-squares line over x = 1 .. s. Each scale's
 // squares are added one at a time in index order; up to `scale_lanes` scales
-// keep their running totals side by side (their squares interleaved, so one
-// load fetches a pair of scales), and the additions of different scales
-// overlap while each total still sees its own terms in the same order.
+// keep their running totals side by side (each scale's squares in a row of
+// their own, a pair of rows read per vector), and the additions of different
+// scales overlap while each total still sees its own terms in the same order.
 void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
                       std::span<double> out) {
     const std::size_t m = cs.size();
     all_window_sums(cs, x, tau, scratch);
     double* const squares = scratch.squares;
+    const double* row[scale_lanes];
+    for (std::size_t l = 0; l < scale_lanes; ++l) row[l] = squares + l * m;
     std::size_t place = 0;
     for (std::size_t g = 0; g < tau.size(); g += scale_lanes) {
         const std::size_t group = std::min(scale_lanes, tau.size() - g);
         std::size_t counts[scale_lanes];
         std::size_t common_count = m;
         for (std::size_t l = 0; l < group; ++l) {
-            counts[l] = squared_residuals(cs, x, tau[g + l], scratch.sxy + place, scratch.sy + place, squares + l);
+            counts[l] = squared_residuals(cs, x, tau[g + l], scratch.sxy + place, scratch.sy + place, squares + l * m);
             place += m / tau[g + l];
             common_count = std::min(common_count, counts[l]);
         }
         // Lanes without a scale in the last group add zeros, unused.
-        for (std::size_t l = group; l < scale_lanes; ++l) {
-            for (std::size_t t = 0; t < common_count; ++t) squares[t * scale_lanes + l] = 0.0;
-        }
+        for (std::size_t l = group; l < scale_lanes; ++l) std::fill(squares + l * m, squares + l * m + common_count, 0.0);
         Pair t0 = {}, t1 = {}, t2 = {}, t3 = {};
         for (std::size_t t = 0; t < common_count; ++t) {
-            const double* row = squares + t * scale_lanes;
-            t0 += pair_at(row, 1, 0);
-            t1 += pair_at(row, 1, 2);
-            t2 += pair_at(row, 1, 4);
-            t3 += pair_at(row, 1, 6);
+            t0 += Pair{row[0][t], row[1][t]};
+            t1 += Pair{row[2][t], row[3][t]};
+            t2 += Pair{row[4][t], row[5][t]};
+            t3 += Pair{row[6][t], row[7][t]};
         }
         double total[scale_lanes] = {t0[0], t0[1], t1[0], t1[1], t2[0], t2[1], t3[0], t3[1]};
         for (std::size_t l = 0; l < group; ++l) {
-            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += squares[t * scale_lanes + l];
+            for (std::size_t t = common_count; t < counts[l]; ++t) total[l] += row[l][t];
             out[g + l] = std::sqrt(total[l] / static_cast<double>(counts[l]));
         }
     }
