@@ -112,10 +112,33 @@ struct Leftover {
 
 // The least-squares sums Sxy and Sy of the windows of length s of cs against
 // x = 1 .. s in full groups of four, each summed in index order from zero;
-// returns how many windows that covers.
+// returns how many windows that covers. Eight windows run together while
+// there are: twice the independent chains hide more of each addition's wait.
 std::size_t window_sums(Series cs, Series xs, std::size_t windows, double* sxy, double* sy) {
     const std::size_t s = xs.size();
     std::size_t j = 0;
+    for (; j + 2 * lanes <= windows; j += 2 * lanes) {
+        const double* w = cs.data() + j * s;
+        const double *w2 = w + 2 * s, *w4 = w + 4 * s, *w6 = w + 6 * s;
+        Pair p0 = {}, p1 = {}, p2 = {}, p3 = {}, q0 = {}, q1 = {}, q2 = {}, q3 = {};
+        for (std::size_t k = 0; k < s; ++k) {
+            const Pair v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
+            const Pair v2 = pair_at(w4, s, k), v3 = pair_at(w6, s, k);
+            p0 += xs[k] * v0;
+            q0 += v0;
+            p1 += xs[k] * v1;
+            q1 += v1;
+            p2 += xs[k] * v2;
+            q2 += v2;
+            p3 += xs[k] * v3;
+            q3 += v3;
+        }
+        const Pair ps[lanes] = {p0, p1, p2, p3}, qs[lanes] = {q0, q1, q2, q3};
+        for (std::size_t h = 0; h < lanes; ++h) {
+            __builtin_memcpy(sxy + j + 2 * h, &ps[h], sizeof(Pair));
+            __builtin_memcpy(sy + j + 2 * h, &qs[h], sizeof(Pair));
+        }
+    }
     for (; j + lanes <= windows; j += lanes) {
         const double* w = cs.data() + j * s;
         const double* w2 = w + 2 * s;
@@ -127,12 +150,10 @@ std::size_t window_sums(Series cs, Series xs, std::size_t windows, double* sxy, 
             p1 += xs[k] * v1;
             q1 += v1;
         }
-        for (std::size_t l = 0; l < 2; ++l) {
-            sxy[j + l] = p0[l];
-            sy[j + l] = q0[l];
-            sxy[j + 2 + l] = p1[l];
-            sy[j + 2 + l] = q1[l];
-        }
+        __builtin_memcpy(sxy + j, &p0, sizeof p0);
+        __builtin_memcpy(sxy + j + 2, &p1, sizeof p1);
+        __builtin_memcpy(sy + j, &q0, sizeof q0);
+        __builtin_memcpy(sy + j + 2, &q1, sizeof q1);
     }
     return j;
 }
@@ -242,8 +263,8 @@ double squared_range(const double* w, Series xs, double a, double b) {
     for (; k + 2 <= s; k += 2) {
         const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
         if constexpr (track_nan) any_nan |= r != r;
-        hi = hi < r ? r : hi;
-        lo = r < lo ? r : lo;
+        hi = hi > r ? hi : r;
+        lo = lo < r ? lo : r;
     }
     double top = std::max(hi[0], hi[1]);
     double bottom = std::min(lo[0], lo[1]);
@@ -276,10 +297,10 @@ void four_squared_ranges(const double* const w[lanes], const std::size_t length[
             nan0 |= r0 != r0;
             nan1 |= r1 != r1;
         }
-        hi0 = hi0 < r0 ? r0 : hi0;
-        lo0 = r0 < lo0 ? r0 : lo0;
-        hi1 = hi1 < r1 ? r1 : hi1;
-        lo1 = r1 < lo1 ? r1 : lo1;
+        hi0 = hi0 > r0 ? hi0 : r0;
+        lo0 = lo0 < r0 ? lo0 : r0;
+        hi1 = hi1 > r1 ? hi1 : r1;
+        lo1 = lo1 < r1 ? lo1 : r1;
     }
     const double his[lanes] = {hi0[0], hi0[1], hi1[0], hi1[1]};
     const double los[lanes] = {lo0[0], lo0[1], lo1[0], lo1[1]};
@@ -329,10 +350,10 @@ void all_squared_ranges(Series cs, Series x, std::span<const std::uint64_t> tau,
                     nan0 |= r0 != r0;
                     nan1 |= r1 != r1;
                 }
-                hi0 = hi0 < r0 ? r0 : hi0;
-                lo0 = r0 < lo0 ? r0 : lo0;
-                hi1 = hi1 < r1 ? r1 : hi1;
-                lo1 = r1 < lo1 ? r1 : lo1;
+                hi0 = hi0 > r0 ? hi0 : r0;
+                lo0 = lo0 < r0 ? lo0 : r0;
+                hi1 = hi1 > r1 ? hi1 : r1;
+                lo1 = lo1 < r1 ? lo1 : r1;
             }
             const Pair range0 = with_nan(hi0 - lo0, nan0), range1 = with_nan(hi1 - lo1, nan1);
             const Pair square0 = range0 * range0, square1 = range1 * range1;
@@ -366,7 +387,11 @@ void all_squared_ranges(Series cs, Series x, std::span<const std::uint64_t> tau,
 // window order. The extremes of a set do not depend on the scan order except
 // for which zero (+0 or -0) wins a tie, and a range of such extremes squares
 // to the same +0 or the same value either way; NaN is tracked apart. So the
-// squared range keeps its bits however the residuals are visited.
+// squared range keeps its bits however the residuals are visited. For the
+// same reason each running extreme is kept in place (hi > r ? hi : r, one
+// instruction that overwrites hi) and a tie may leave either zero; a NaN
+// residual may pass into an extreme, but it is tracked apart and makes the
+// range NaN in any case.
 void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, Scratch& scratch,
                         std::span<double> out) {
     const std::size_t m = cs.size();
