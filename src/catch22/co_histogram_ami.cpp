@@ -101,7 +101,7 @@ double JointHistogram::ami(std::span<const std::uint32_t> bins, std::uint32_t n_
 double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_t tau, bool normalize,
                              Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n <= tau) return common::nan;
+    if (!series_finite(series, shared) || n <= tau) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
 
     double max_value = y[0];

@@ -381,7 +381,7 @@ double by_sorted_values(Series x, double s, std::uint32_t tot, double max_val, I
 
 double dn_outlierinclude(Series y, bool normalize, int sign, Shared* shared) {
     const std::size_t n = y.size();
-    if (!common::all_finite(y) || n < 2) return nan;
+    if (!series_finite(y, shared) || n < 2) return nan;
     const common::Prepared prepared = prepare(y, normalize, shared);
     const Series x = prepared.view();
 

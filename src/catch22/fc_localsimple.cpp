@@ -28,7 +28,7 @@ std::vector<double> residuals(Series y, std::size_t w) {
 
 double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     const auto res = residuals(y.view(), 1);
     const std::size_t tau_res = co_autocorr_firstzero(res, n - 1);
@@ -40,7 +40,7 @@ double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
 double fc_localsimple_stderr(Series series, bool normalize, Shared* shared) {
     constexpr std::size_t window = 3;
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     if (n <= window) return 0.0;
     const auto res = residuals(y.view(), window);

@@ -9,7 +9,7 @@ namespace quorlex::catch22 {
 
 double in_automutualinfostats_fmmi(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
 
     constexpr std::size_t max_lag = 40;

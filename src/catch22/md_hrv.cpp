@@ -7,7 +7,7 @@
 namespace quorlex::catch22 {
 
 double md_hrv_classic_pnn40(Series y, bool normalize, Shared* shared) {
-    if (!common::all_finite(y)) return common::nan;
+    if (!series_finite(y, shared)) return common::nan;
     const common::Prepared prepared = prepare(y, normalize, shared);
     const Series x = prepared.view();
     std::size_t count = 0;

@@ -67,7 +67,7 @@ void autocovariances(Series r, std::span<double> acf, std::size_t first, std::si
 }  // namespace
 
 std::int32_t pd_periodicitywang(Series y, bool normalize, Shared* shared) {
-    if (!common::all_finite(y)) return 0;
+    if (!series_finite(y, shared)) return 0;
     const common::Prepared prepared = prepare(y, normalize, shared);
     const Series x = prepared.view();
     const std::size_t n = x.size();

@@ -28,7 +28,7 @@ double longest_run(std::size_t length, bool breaker, Bit bit) {
 
 double sb_binarystats_mean_longstretch1(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     const double mu = common::mean(y.view());
     // Written as a negated comparison so that NaN (a z-scored constant) counts
@@ -38,7 +38,7 @@ double sb_binarystats_mean_longstretch1(Series series, bool normalize, Shared* s
 
 double sb_binarystats_diff_longstretch0(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     return longest_run(n - 1, true, [&](std::size_t i) { return !(y[i + 1] < y[i]); });
 }

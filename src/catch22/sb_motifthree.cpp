@@ -12,7 +12,7 @@ namespace quorlex::catch22 {
 
 double sb_motifthree_quantile_hh(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     std::vector<std::uint64_t> labels(n, 0);
     sb_coarsegrain(y.view(), labels);

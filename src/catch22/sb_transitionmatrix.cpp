@@ -27,7 +27,7 @@ double column_variance(const std::array<std::array<double, 3>, 3>& t, std::size_
 
 double sb_transitionmatrix_3ac_sumdiagcov(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n == 0) return common::nan;
+    if (!series_finite(series, shared) || n == 0) return common::nan;
     if (std::all_of(series.begin(), series.end(), [&](double v) { return v == series[0]; })) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
 

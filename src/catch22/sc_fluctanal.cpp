@@ -634,7 +634,7 @@ const ScaleSet& scale_set(std::size_t n) {
 }  // namespace
 
 double sc_fluctanal_prop(Series y, std::size_t lag, std::string_view method, bool normalize, Shared* shared) {
-    if (!common::all_finite(y) || y.size() < 2) return common::nan;
+    if (!series_finite(y, shared) || y.size() < 2) return common::nan;
     if (lag == 0) return common::nan;
     const Method kind = parse_method(method);
     const common::Prepared prepared = prepare(y, normalize, shared);

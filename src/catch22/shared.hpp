@@ -15,6 +15,8 @@ struct Spectrum;
 
 class Shared {
 public:
+    // common::all_finite of the run's series (as the features receive it).
+    virtual bool series_finite() = 0;
     // The z-score of the run's series.
     virtual Series zscore() = 0;
     // co_autocorrs of the run's series as its features prepare it (its
@@ -33,6 +35,13 @@ protected:
 inline common::Prepared prepare(Series y, bool normalize, Shared* shared) {
     if (normalize && shared != nullptr) return common::Prepared::borrowed(shared->zscore());
     return common::Prepared(y, normalize);
+}
+
+// common::all_finite(y) of a feature's series, from `shared` (whose run
+// series y then is) when there is one: every feature of a run tests the same
+// series.
+inline bool series_finite(Series y, Shared* shared) {
+    return shared != nullptr ? shared->series_finite() : common::all_finite(y);
 }
 
 // co_autocorrs of a prepared series, from `shared` when there is one.

@@ -4,6 +4,15 @@
 
 namespace quorlex::parallel {
 
+bool Catch22Shared::series_finite() {
+    int known = finite_.load(std::memory_order_relaxed);
+    if (known < 0) {
+        known = common::all_finite(y_) ? 1 : 0;
+        finite_.store(known, std::memory_order_relaxed);
+    }
+    return known == 1;
+}
+
 Series Catch22Shared::zscore() {
     if (known_zscore_) return *known_zscore_;
     return zscore_.get([this] { return common::zscore(y_); });

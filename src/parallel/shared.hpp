@@ -4,6 +4,7 @@
 // read by the others; a run owns one RunShared, so nothing outlives the run.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -40,6 +41,7 @@ private:
 class Catch22Shared final : public catch22::Shared {
 public:
     Catch22Shared(Series y, bool normalize) : y_(y), normalize_(normalize) {}
+    bool series_finite() override;
     Series zscore() override;
     std::span<const double> autocorrs() override;
     const catch22::Spectrum& angular_welch_rect() override;
@@ -54,6 +56,9 @@ private:
     Series y_;
     bool normalize_;
     std::optional<Series> known_zscore_;
+    // -1 until tested, then 1 or 0. Two tasks may both test and store the
+    // same answer, so no lock is taken.
+    std::atomic<int> finite_{-1};
     Once<std::vector<double>> zscore_;
     Once<std::vector<double>> autocorrs_;
     Once<catch22::Spectrum> spectrum_;
