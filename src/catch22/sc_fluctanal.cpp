@@ -237,13 +237,17 @@ void all_window_sums(Series cs, Series x, std::span<const std::uint64_t> tau, Sc
     leftover_window_sums(scratch.rest, x, scratch.sxy, scratch.sy);
 }
 
-// Whether a residual can be NaN: only where the window holds an infinity or
-// its line does (a finite line over x >= 1 gives a finite value or an
-// infinity, never NaN, and a finite value less either is not NaN). Where
-// none can be, the residual scans skip their NaN tracking: it would find
-// nothing, and their extremes are the same bits.
-bool residuals_may_be_nan(Series cs, const double* slope, const double* intercept, std::size_t windows) {
-    return !common::all_finite(cs) || !common::all_finite({slope, windows}) || !common::all_finite({intercept, windows});
+// Whether a residual can be NaN. Where every |cs| is at most 1e100 (finite),
+// each window's sums, their products in the fit and the line's values over
+// x = 1 .. s (s far below 1e30) stay below 1e300 while the determinant of a
+// window of two or more points is at least 1: every line and residual is
+// finite. Otherwise (rare: values near the double range) the residual scans
+// track NaN, and where none can occur they skip it: it would find nothing,
+// and their extremes are the same bits.
+bool residuals_may_be_nan(Series cs) {
+    bool bounded = true;
+    for (double v : cs) bounded &= std::fabs(v) <= 1e100;
+    return !bounded;
 }
 
 // Pairs with the lanes that saw a NaN made NaN.
@@ -401,7 +405,7 @@ void range_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau,
         WindowLine(x.first(s)).fit_all(m / s, scratch.sxy + windows, scratch.sy + windows);
         windows += m / s;
     }
-    if (residuals_may_be_nan(cs, scratch.sxy, scratch.sy, windows)) {
+    if (residuals_may_be_nan(cs)) {
         all_squared_ranges<true>(cs, x, tau, scratch);
     } else {
         all_squared_ranges<false>(cs, x, tau, scratch);
