@@ -574,15 +574,25 @@ void two_line_errors(Series x, Series y, std::size_t first, std::span<double> er
         const std::size_t b = first + i;
         const PairLine head = pair_line(Pair{static_cast<double>(b), static_cast<double>(b + 1)},
                                         pair_at(psx, 1, b), pair_at(psxx, 1, b), pair_at(psxy, 1, b), pair_at(psy, 1, b));
-        Pair head_sse = {};
-        for (std::size_t k = 0; k < b; ++k) head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
-        const double head1 = head_sse[1] + squared_error(head, 1, x[b], y[b]);
-
         const std::size_t common = n - b;  // lane 1's count; lane 0 has one more
         const double* tx = x.data() + (b - 1);
         const double* ty = y.data() + (b - 1);
+        // The first lines' squared errors and the second lines' sums are
+        // independent chains: they advance in one loop while both last.
+        Pair head_sse = {};
         Pair sx = {}, sxx = {}, sxy = {}, sy = {};
-        for (std::size_t k = 0; k < common; ++k) {
+        const std::size_t both = std::min(b, common);
+        for (std::size_t k = 0; k < both; ++k) {
+            head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
+            const Pair xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
+            sx += xv;
+            sxx += xv * xv;
+            sxy += xv * yv;
+            sy += yv;
+        }
+        for (std::size_t k = both; k < b; ++k) head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
+        const double head1 = head_sse[1] + squared_error(head, 1, x[b], y[b]);
+        for (std::size_t k = both; k < common; ++k) {
             const Pair xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
             sx += xv;
             sxx += xv * xv;
