@@ -98,15 +98,102 @@ std::vector<double> sorted_copy(Series y) {
     return s;
 }
 
+namespace {
+
+// Writes the values a full sort of y puts at `ranks` (ascending, each below
+// y.size()) to values, from equal-width buckets over [min, max]: the bucket
+// of a value, floor((v - min) * scale) clamped to the last one, is a chain of
+// monotone roundings, so it never falls as the value rises, and each bucket
+// holds a consecutive stretch of the sorted order. A rank is then found by
+// sorting the few values of its bucket alone, rather than by partitioning
+// the whole series, whose branches on the values mispredict. Of equal values
+// only -0 and +0 can trade places. Returns false, writing nothing, where the
+// buckets are not usable: a constant series, or one whose range or scale is
+// not finite.
+// The smallest and largest of a NaN-free, non-empty y, two values per vector.
+std::pair<double, double> extremes(Series y) {
+    Lanes lo = {y[0], y[0]}, hi = lo;
+    std::size_t i = 0;
+    for (; i + lanes <= y.size(); i += lanes) {
+        const Lanes v = load_lanes(y.data() + i);
+        lo = lo < v ? lo : v;
+        hi = hi > v ? hi : v;
+    }
+    double low = std::min(lo[0], lo[1]), high = std::max(hi[0], hi[1]);
+    if (i < y.size()) {
+        low = std::min(low, y[i]);
+        high = std::max(high, y[i]);
+    }
+    return {low, high};
+}
+
+bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* values) {
+    const std::size_t n = y.size();
+    const auto [lo, hi] = extremes(y);
+    const std::size_t buckets = n / 4 + 1;
+    const double scale = static_cast<double>(buckets) / (hi - lo);
+    if (!(lo < hi) || !std::isfinite(hi - lo) || !std::isfinite(scale)) return false;
+    const auto bucket_of = [lo, scale, buckets](double v) {
+        const auto b = static_cast<std::size_t>((v - lo) * scale);
+        return b < buckets ? b : buckets - 1;
+    };
+    // Two count tables, alternate values to each, so that a run of values in
+    // one bucket does not wait on its own increments.
+    std::vector<std::uint32_t> counts(2 * buckets + 1, 0);
+    std::size_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        ++counts[bucket_of(y[i])];
+        ++counts[buckets + bucket_of(y[i + 1])];
+    }
+    if (i < n) ++counts[bucket_of(y[i])];
+    // Each rank's bucket and place within it; each needed bucket gets a
+    // stretch of `gathered`, starting at start[b].
+    constexpr std::uint32_t unused = UINT32_MAX;
+    std::vector<std::uint32_t> size(buckets), start(buckets, unused), fill(buckets, 0);
+    for (std::size_t c = 0; c < buckets; ++c) size[c] = counts[c] + counts[buckets + c];
+    std::vector<std::size_t> bucket(ranks.size()), within(ranks.size());
+    std::size_t before = 0, b = 0, needed = 0;
+    for (std::size_t k = 0; k < ranks.size(); ++k) {
+        while (before + size[b] <= ranks[k]) before += size[b++];
+        bucket[k] = b;
+        within[k] = ranks[k] - before;
+        if (start[b] == unused) {
+            start[b] = static_cast<std::uint32_t>(needed);
+            needed += size[b];
+        }
+    }
+    std::vector<double> gathered(needed);
+    for (double v : y) {
+        const std::size_t c = bucket_of(v);
+        if (start[c] != unused) gathered[start[c] + fill[c]++] = v;
+    }
+    for (std::size_t c = 0; c < buckets; ++c) {
+        if (start[c] != unused) std::sort(gathered.begin() + start[c], gathered.begin() + start[c] + size[c]);
+    }
+    for (std::size_t k = 0; k < ranks.size(); ++k) values[k] = gathered[start[bucket[k]] + within[k]];
+    return true;
+}
+
+}  // namespace
+
 std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions) {
     std::vector<double> s(y.begin(), y.end());
     std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    while (!positions.empty() && positions.back() >= s.size()) positions.pop_back();
+    if (s.size() >= 32 && !positions.empty()) {
+        std::vector<double> values(positions.size());
+        if (values_at_ranks(y, positions, values.data())) {
+            for (std::size_t k = 0; k < positions.size(); ++k) s[positions[k]] = values[k];
+            return s;
+        }
+    }
     // Each selection leaves only larger values to the right of its position,
     // so the next one needs only that part; the smallest or the largest of
     // that part is one scan rather than a partition.
     auto from = s.begin();
     for (std::size_t p : positions) {
-        if (p >= s.size() || s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
+        if (s.begin() + static_cast<std::ptrdiff_t>(p) < from) continue;
         const auto at_p = s.begin() + static_cast<std::ptrdiff_t>(p);
         if (at_p == from) {
             std::iter_swap(at_p, std::min_element(from, s.end()));

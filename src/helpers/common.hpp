@@ -83,9 +83,10 @@ private:
 };
 
 std::vector<double> sorted_copy(Series y);
-// A copy of a NaN-free series in which each of `positions` holds the value a
-// full sort puts there (of equal values, -0 and +0 may trade places); the
-// rest is in no particular order. For reading a few order statistics.
+// A series of y's length in which each of `positions` holds the value a full
+// sort of the NaN-free y puts there (of equal values, -0 and +0 may trade
+// places); the other entries hold no particular values (not necessarily a
+// permutation of y). For reading a few order statistics.
 std::vector<double> selected_copy(Series y, std::vector<std::size_t> positions);
 // Quantile of an already sorted, NaN-free series (the core of `quantile`).
 double quantile_sorted(Series sorted, double p);
