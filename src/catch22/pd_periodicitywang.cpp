@@ -83,8 +83,9 @@ std::int32_t pd_periodicitywang(Series y, bool normalize, Shared* shared) {
     std::vector<double> acf(acmax);
     // The scan stops at the first qualifying peak, and deciding on position i
     // needs only acf[0 .. i+1]: autocovariances (quadratic work in all) are
-    // computed in chunks as the scan reaches them.
-    constexpr std::size_t chunk = 64;
+    // computed in chunks as the scan reaches them, one block of eight lags
+    // at a time, so that at most a block's worth lies beyond the peak.
+    constexpr std::size_t chunk = 8;
     std::size_t ready = 0;
     const auto ensure = [&](std::size_t count) {
         if (count <= ready) return;
