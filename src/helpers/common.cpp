@@ -138,29 +138,35 @@ bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* value
         return b < buckets ? b : buckets - 1;
     };
     // Two count tables, alternate values to each, so that a run of values in
-    // one bucket does not wait on its own increments.
-    std::vector<std::uint32_t> counts(2 * buckets + 1, 0);
+    // one bucket does not wait on its own increments; then the first holds
+    // the bucket sizes, the second where each needed bucket's values start in
+    // `gathered`, a third how many have arrived there.
+    std::vector<std::uint32_t> table(3 * buckets, 0);
+    std::uint32_t* const size = table.data();
+    std::uint32_t* const start = size + buckets;
+    std::uint32_t* const fill = start + buckets;
     std::size_t i = 0;
     for (; i + 2 <= n; i += 2) {
-        ++counts[bucket_of(y[i])];
-        ++counts[buckets + bucket_of(y[i + 1])];
+        ++size[bucket_of(y[i])];
+        ++start[bucket_of(y[i + 1])];
     }
-    if (i < n) ++counts[bucket_of(y[i])];
-    // Each rank's bucket and place within it; each needed bucket gets a
-    // stretch of `gathered`, starting at start[b].
+    if (i < n) ++size[bucket_of(y[i])];
     constexpr std::uint32_t unused = UINT32_MAX;
-    std::vector<std::uint32_t> size(buckets), start(buckets, unused), fill(buckets, 0);
-    for (std::size_t c = 0; c < buckets; ++c) size[c] = counts[c] + counts[buckets + c];
-    std::vector<std::size_t> bucket(ranks.size()), within(ranks.size());
+    for (std::size_t c = 0; c < buckets; ++c) {
+        size[c] += start[c];
+        start[c] = unused;
+    }
+    // Each rank's place in `gathered`: its bucket's start and its place
+    // among the bucket's values.
+    std::vector<std::size_t> place(ranks.size());
     std::size_t before = 0, b = 0, needed = 0;
     for (std::size_t k = 0; k < ranks.size(); ++k) {
         while (before + size[b] <= ranks[k]) before += size[b++];
-        bucket[k] = b;
-        within[k] = ranks[k] - before;
         if (start[b] == unused) {
             start[b] = static_cast<std::uint32_t>(needed);
             needed += size[b];
         }
+        place[k] = start[b] + (ranks[k] - before);
     }
     std::vector<double> gathered(needed);
     for (double v : y) {
@@ -170,7 +176,7 @@ bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* value
     for (std::size_t c = 0; c < buckets; ++c) {
         if (start[c] != unused) std::sort(gathered.begin() + start[c], gathered.begin() + start[c] + size[c]);
     }
-    for (std::size_t k = 0; k < ranks.size(); ++k) values[k] = gathered[start[bucket[k]] + within[k]];
+    for (std::size_t k = 0; k < ranks.size(); ++k) values[k] = gathered[place[k]];
     return true;
 }
 
