@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace quorlex::catch22 {
@@ -19,6 +20,7 @@ void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {
         // selected instead of sorting everything. Of equal values only a zero's
         // sign can differ from a full sort, which no threshold test below sees.
         std::vector<std::size_t> positions;
+        positions.reserve(2 * probabilities.size() + 1);
         const std::size_t n = y.size();
         for (double p : probabilities) {
             const double pos = p * static_cast<double>(n) - 0.5;
@@ -27,7 +29,7 @@ void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {
             }
         }
         positions.push_back(n == 0 ? 0 : n - 1);
-        const auto selected = common::selected_copy(y, positions);
+        const auto selected = common::selected_copy(y, std::move(positions));
         for (std::size_t k = 0; k < 4; ++k) th[k] = common::quantile_sorted(selected, probabilities[k]);
     }
     th[0] = th[0] - 1.0;
