@@ -100,16 +100,6 @@ std::vector<double> sorted_copy(Series y) {
 
 namespace {
 
-// Writes the values a full sort of y puts at `ranks` (ascending, each below
-// y.size()) to values, from equal-width buckets over [min, max]: the bucket
-// of a value, floor((v - min) * scale) clamped to the last one, is a chain of
-// monotone roundings, so it never falls as the value rises, and each bucket
-// holds a consecutive stretch of the sorted order. A rank is then found by
-// sorting the few values of its bucket alone, rather than by partitioning
-// the whole series, whose branches on the values mispredict. Of equal values
-// only -0 and +0 can trade places. Returns false, writing nothing, where the
-// buckets are not usable: a constant series, or one whose range or scale is
-// not finite.
 // The smallest and largest of a NaN-free, non-empty y, two values per vector.
 std::pair<double, double> extremes(Series y) {
     Lanes lo = {y[0], y[0]}, hi = lo;
@@ -127,6 +117,17 @@ std::pair<double, double> extremes(Series y) {
     return {low, high};
 }
 
+// Writes the values a full sort of y puts at `ranks` (ascending, each below
+// y.size()) to values, from equal-width buckets over [min, max]: the bucket
+// of a value, floor((v - min) * scale) clamped to the last one, is a chain of
+// monotone roundings, so it never falls as the value rises, and each bucket
+// holds a consecutive stretch of the sorted order. A rank is then found by
+// sorting the few values of its bucket alone, rather than by partitioning
+// the whole series, whose branches on the values mispredict. Of equal values
+// only -0 and +0 can trade places. Returns false, writing nothing, where the
+// buckets do not help: a constant series, one whose range or scale is not
+// finite, or one so uneven (a few far outliers) that the ranks' buckets hold
+// a large part of it.
 bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* values) {
     const std::size_t n = y.size();
     const auto [lo, hi] = extremes(y);
@@ -168,6 +169,7 @@ bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* value
         }
         place[k] = start[b] + (ranks[k] - before);
     }
+    if (needed > n / 8 + 64) return false;
     std::vector<double> gathered(needed);
     for (double v : y) {
         const std::size_t c = bucket_of(v);
