@@ -250,6 +250,20 @@ bool residuals_may_be_nan(Series cs) {
     return !bounded;
 }
 
+// The running extremes of two lanes of residuals, from the first of each, with
+// NaN tracked apart when it can occur.
+template <bool track_nan>
+struct Extremes {
+    Pair hi, lo;
+    PairMask nan;
+    explicit Extremes(Pair first) : hi(first), lo(first), nan(first != first) {}
+    void add(Pair r) {
+        if constexpr (track_nan) nan |= r != r;
+        hi = hi > r ? hi : r;
+        lo = lo < r ? lo : r;
+    }
+};
+
 // Pairs with the lanes that saw a NaN made NaN.
 inline Pair with_nan(Pair v, PairMask nan_seen) { return nan_seen != 0 ? Pair{common::nan, common::nan} : v; }
 
@@ -289,26 +303,16 @@ double squared_range(const double* w, Series xs, double a, double b) {
 template <bool track_nan>
 void four_squared_ranges(const double* const w[lanes], const std::size_t length[lanes], Pair a0, Pair b0, Pair a1,
                          Pair b1, std::size_t common, Series x, double out[lanes]) {
-    Pair hi0 = Pair{w[0][0], w[1][0]} - (b0 + a0 * x[0]);
-    Pair hi1 = Pair{w[2][0], w[3][0]} - (b1 + a1 * x[0]);
-    Pair lo0 = hi0, lo1 = hi1;
-    PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+    Extremes<track_nan> e0(Pair{w[0][0], w[1][0]} - (b0 + a0 * x[0]));
+    Extremes<track_nan> e1(Pair{w[2][0], w[3][0]} - (b1 + a1 * x[0]));
     const double *w0 = w[0], *w1 = w[1], *w2 = w[2], *w3 = w[3];
     for (std::size_t k = 1; k < common; ++k) {
-        const Pair r0 = Pair{w0[k], w1[k]} - (b0 + a0 * x[k]);
-        const Pair r1 = Pair{w2[k], w3[k]} - (b1 + a1 * x[k]);
-        if constexpr (track_nan) {
-            nan0 |= r0 != r0;
-            nan1 |= r1 != r1;
-        }
-        hi0 = hi0 > r0 ? hi0 : r0;
-        lo0 = lo0 < r0 ? lo0 : r0;
-        hi1 = hi1 > r1 ? hi1 : r1;
-        lo1 = lo1 < r1 ? lo1 : r1;
+        e0.add(Pair{w0[k], w1[k]} - (b0 + a0 * x[k]));
+        e1.add(Pair{w2[k], w3[k]} - (b1 + a1 * x[k]));
     }
-    const double his[lanes] = {hi0[0], hi0[1], hi1[0], hi1[1]};
-    const double los[lanes] = {lo0[0], lo0[1], lo1[0], lo1[1]};
-    const bool nans[lanes] = {nan0[0] != 0, nan0[1] != 0, nan1[0] != 0, nan1[1] != 0};
+    const double his[lanes] = {e0.hi[0], e0.hi[1], e1.hi[0], e1.hi[1]};
+    const double los[lanes] = {e0.lo[0], e0.lo[1], e1.lo[0], e1.lo[1]};
+    const bool nans[lanes] = {e0.nan[0] != 0, e0.nan[1] != 0, e1.nan[0] != 0, e1.nan[1] != 0};
     const double as[lanes] = {a0[0], a0[1], a1[0], a1[1]};
     const double bs[lanes] = {b0[0], b0[1], b1[0], b1[1]};
     for (std::size_t l = 0; l < lanes; ++l) {
@@ -343,23 +347,13 @@ void all_squared_ranges(Series cs, Series x, std::span<const std::uint64_t> tau,
             const std::size_t at = place + j;
             const Pair a0 = pair_at(slope, 1, at), b0 = pair_at(intercept, 1, at);
             const Pair a1 = pair_at(slope, 1, at + 2), b1 = pair_at(intercept, 1, at + 2);
-            Pair hi0 = pair_at(w, s, 0) - (b0 + a0 * x[0]);
-            Pair hi1 = pair_at(w2, s, 0) - (b1 + a1 * x[0]);
-            Pair lo0 = hi0, lo1 = hi1;
-            PairMask nan0 = hi0 != hi0, nan1 = hi1 != hi1;
+            Extremes<track_nan> e0(pair_at(w, s, 0) - (b0 + a0 * x[0]));
+            Extremes<track_nan> e1(pair_at(w2, s, 0) - (b1 + a1 * x[0]));
             for (std::size_t k = 1; k < s; ++k) {
-                const Pair r0 = pair_at(w, s, k) - (b0 + a0 * x[k]);
-                const Pair r1 = pair_at(w2, s, k) - (b1 + a1 * x[k]);
-                if constexpr (track_nan) {
-                    nan0 |= r0 != r0;
-                    nan1 |= r1 != r1;
-                }
-                hi0 = hi0 > r0 ? hi0 : r0;
-                lo0 = lo0 < r0 ? lo0 : r0;
-                hi1 = hi1 > r1 ? hi1 : r1;
-                lo1 = lo1 < r1 ? lo1 : r1;
+                e0.add(pair_at(w, s, k) - (b0 + a0 * x[k]));
+                e1.add(pair_at(w2, s, k) - (b1 + a1 * x[k]));
             }
-            const Pair range0 = with_nan(hi0 - lo0, nan0), range1 = with_nan(hi1 - lo1, nan1);
+            const Pair range0 = with_nan(e0.hi - e0.lo, e0.nan), range1 = with_nan(e1.hi - e1.lo, e1.nan);
             const Pair square0 = range0 * range0, square1 = range1 * range1;
             __builtin_memcpy(squared + at, &square0, sizeof square0);
             __builtin_memcpy(squared + at + 2, &square1, sizeof square1);
