@@ -19,7 +19,7 @@ namespace {
 
 // The centred, zero-padded series transformed and multiplied by its
 // conjugate: the unnormalised circular autocorrelation is its transform, read
-// whole or as far as the entries read need.
+// as far as the entries read need.
 class PowerSpectrum {
 public:
     explicit PowerSpectrum(Series y) : tw_(autocorr_length(y.size())) {
@@ -36,11 +36,6 @@ public:
         for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
     }
     std::size_t size() const { return n_fft_; }
-    // The whole second transform, in place of the spectrum.
-    std::span<const Complex> transform() {
-        fft(spectrum(), tw_, scratch());
-        return spectrum();
-    }
     // The second transform, computed as far as the entries read need.
     LazyTransform lazy_transform() { return LazyTransform(spectrum(), tw_, scratch()); }
 
