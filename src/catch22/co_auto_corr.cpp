@@ -115,33 +115,72 @@ std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
     return lim;
 }
 
-std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
-    const std::size_t lim = std::min(maxtau, ac.size());
+namespace {
+
+template <class Lags>
+std::size_t first_not_positive(Lags& ac, std::size_t lim) {
     for (std::size_t i = 0; i < lim; ++i) {
         if (!(ac[i] > 0)) return i;
     }
     return lim;
 }
 
+}  // namespace
+
+std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
+    return first_not_positive(ac, std::min(maxtau, ac.size()));
+}
+
+std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau) {
+    return first_not_positive(ac, std::min(maxtau, ac.size()));
+}
+
+struct LazyAutocorrs::State {
+    explicit State(Series y)
+        : power(y), second(power.lazy_transform()), lags(std::make_unique_for_overwrite<double[]>(y.size())) {}
+    PowerSpectrum power;
+    LazyTransform second;
+    std::unique_ptr<double[]> lags;
+    std::size_t done = 0;
+    Complex d{};
+};
+
+LazyAutocorrs::LazyAutocorrs(Series y) : n_(y.size()), state_(std::make_unique<State>(y)) {}
+
+LazyAutocorrs::~LazyAutocorrs() = default;
+
+std::span<const double> LazyAutocorrs::first(std::size_t count) {
+    State& st = *state_;
+    count = std::min(count, n_);
+    if (count > st.done) {
+        constexpr std::size_t first_head = 128;
+        const auto f = st.second.head(count <= first_head ? first_head : st.power.size());
+        if (st.done == 0) st.d = f[0];
+        const std::size_t end = std::min(n_, f.size());
+        for (std::size_t i = st.done; i < end; ++i) st.lags[i] = real_quotient(f[i], st.d);
+        st.done = end;
+    }
+    return {st.lags.get(), st.done};
+}
+
+
 }  // namespace quorlex::catch22
 
 namespace quorlex::catch22 {
 
-PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, Shared* shared) {
-    if (shared != nullptr) {
-        view_ = shared->autocorrs();
-    } else {
-        own_ = co_autocorrs(y.view(), y.size());
-        view_ = own_;
-    }
+PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, Shared* shared) : shared_(shared), n_(y.size()) {
+    if (shared == nullptr) own_.emplace(y.view());
+}
+
+std::span<const double> PreparedAutocorrs::first(std::size_t count) {
+    return shared_ != nullptr ? shared_->autocorrs(count) : own_->first(count);
 }
 
 double co_f1ecac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
     const common::Prepared y = prepare(series, normalize, shared);
-    const PreparedAutocorrs autocorrs(y, shared);
-    const auto ac = autocorrs.view();
+    PreparedAutocorrs ac(y, shared);
     const double thresh = 0.36787944117144233;
     for (std::size_t i = 0; i + 2 < n; ++i) {
         if (ac[i + 1] < thresh) {
@@ -155,8 +194,7 @@ double co_firstmin_ac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return 0.0;
     const common::Prepared y = prepare(series, normalize, shared);
-    const PreparedAutocorrs autocorrs(y, shared);
-    const auto ac = autocorrs.view();
+    PreparedAutocorrs ac(y, shared);
     for (std::size_t i = 1; i + 1 < n; ++i) {
         if (ac[i] < ac[i - 1] && ac[i] < ac[i + 1]) return static_cast<double>(i);
     }
@@ -181,8 +219,7 @@ double co_embed2_dist_expfit_meandiff(Series series, bool normalize, Shared* sha
     const std::size_t n = series.size();
     if (!common::all_finite(series) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
-    const PreparedAutocorrs autocorrs(y, shared);
-    const auto ac = autocorrs.view();
+    PreparedAutocorrs ac(y, shared);
     const std::size_t tau = std::min(co_firstzero(ac, n), n / 10);
 
     const std::size_t m = n - tau - 1;

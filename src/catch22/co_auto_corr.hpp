@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -26,12 +28,54 @@ std::vector<double> co_autocorrs(Series y);
 // as those entries need.
 std::vector<double> co_autocorrs(Series y, std::size_t count);
 
+// co_autocorrs(y, y.size()) computed as far as it is read. The lags come from
+// heads of the second transform: the first 128, past the first zero and the
+// first minimum of most series, then all of them, continuing from the levels
+// already done. A lag once given keeps its place and is never written again,
+// so spans given earlier stay valid. Internal failure for an empty series.
+class LazyAutocorrs {
+public:
+    explicit LazyAutocorrs(Series y);
+    ~LazyAutocorrs();
+    std::size_t size() const { return n_; }
+    // Lags 0 .. k-1 for some k >= min(count, size()).
+    std::span<const double> first(std::size_t count);
+
+private:
+    struct State;
+    std::size_t n_;
+    std::unique_ptr<State> state_;
+};
+
+// The autocorrelations of a prepared series, lags 0 .. n-1, read lag by lag:
+// from `shared` when there is one, else computed here; either way only as far
+// as they are read.
+class PreparedAutocorrs {
+public:
+    PreparedAutocorrs(const common::Prepared& y, Shared* shared);
+    std::size_t size() const { return n_; }
+    // The autocorrelation at `lag` < size().
+    double operator[](std::size_t lag) {
+        if (lag >= lags_.size()) lags_ = first(lag + 1);
+        return lags_[lag];
+    }
+
+private:
+    std::span<const double> first(std::size_t count);
+
+    Shared* shared_;
+    std::optional<LazyAutocorrs> own_;
+    std::size_t n_;
+    std::span<const double> lags_;
+};
+
 // The lag-2 entry of co_autocorrs; NaN for a one-value series.
 double co_autocorr_lag2(Series y);
 
 // First lag below min(maxtau, ac.size()) whose autocorrelation is not
 // positive (NaN counts as not positive); the limit when there is none.
 std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau);
+std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau);
 
 // co_firstzero(co_autocorrs(y), maxtau), running the second transform only as
 // far as the lags it reads.

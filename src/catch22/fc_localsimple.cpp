@@ -32,7 +32,8 @@ double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     const common::Prepared y = prepare(series, normalize, shared);
     const auto res = residuals(y.view(), 1);
     const std::size_t tau_res = co_autocorr_firstzero(res, n - 1);
-    const std::size_t tau_y = co_firstzero(PreparedAutocorrs(y, shared).view(), n);
+    PreparedAutocorrs ac(y, shared);
+    const std::size_t tau_y = co_firstzero(ac, n);
     // Unguarded: a constant series gives 0/0.
     return static_cast<double>(tau_res) / static_cast<double>(tau_y);
 }

@@ -125,8 +125,10 @@ std::span<const Complex> LazyTransform::head(std::size_t count) {
     // Sub-transforms up to `count` long are needed whole; above them, only
     // their first `count` entries, which sit below index s * count <= n / 2.
     full_levels_down_to(n_ / count);
-    tail_.resize(n_);
-    Complex* const halves[2] = {tail_.data(), tail_.data() + n_ / 2};
+    // Each head level writes every entry it reads back, so the buffer needs no
+    // initialising.
+    if (!tail_) tail_ = std::make_unique_for_overwrite<Complex[]>(n_);
+    Complex* const halves[2] = {tail_.get(), tail_.get() + n_ / 2};
     const Complex* src = level_output(next_ + 1, a_, scratch_);
     int which = 0;
     for (std::size_t s = n_ / (2 * count); s >= 1; s /= 2) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -65,7 +66,7 @@ private:
     const Complex* tw_;
     std::size_t n_;
     int next_;  // log2 of the stride of the next level to complete; -1 when done
-    std::vector<Complex> tail_;
+    std::unique_ptr<Complex[]> tail_;  // the head levels, allocated by the first head needing them
 };
 
 

@@ -31,7 +31,8 @@ double sb_transitionmatrix_3ac_sumdiagcov(Series series, bool normalize, Shared*
     if (std::all_of(series.begin(), series.end(), [&](double v) { return v == series[0]; })) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
 
-    const std::size_t tau = co_firstzero(PreparedAutocorrs(y, shared).view(), n);
+    PreparedAutocorrs ac(y, shared);
+    const std::size_t tau = co_firstzero(ac, n);
     // A finite, non-constant series can still lose its autocorrelation to
     // overflow (values near the double limit): there is no lag to sample at.
     if (tau == 0) return common::nan;

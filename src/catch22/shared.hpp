@@ -4,8 +4,8 @@
 // it needs itself.
 #pragma once
 
+#include <cstddef>
 #include <span>
-#include <vector>
 
 #include "helpers/common.hpp"
 
@@ -20,9 +20,10 @@ public:
     // The z-score of the run's series.
     virtual Series zscore() = 0;
     // co_autocorrs of the run's series as its features prepare it (its
-    // z-score when the run normalises), lags 0 .. n-1: the lags the features
-    // search.
-    virtual std::span<const double> autocorrs() = 0;
+    // z-score when the run normalises), lags 0 .. k-1 for some k >=
+    // min(count, n): computed only as far as the features read, and valid
+    // for the whole run.
+    virtual std::span<const double> autocorrs(std::size_t count) = 0;
     // angular_welch_rect of the run's series as its features prepare it.
     virtual const Spectrum& angular_welch_rect() = 0;
 
@@ -43,16 +44,5 @@ inline common::Prepared prepare(Series y, bool normalize, Shared* shared) {
 inline bool series_finite(Series y, Shared* shared) {
     return shared != nullptr ? shared->series_finite() : common::all_finite(y);
 }
-
-// co_autocorrs of a prepared series, from `shared` when there is one.
-class PreparedAutocorrs {
-public:
-    PreparedAutocorrs(const common::Prepared& y, Shared* shared);
-    std::span<const double> view() const { return view_; }
-
-private:
-    std::vector<double> own_;
-    std::span<const double> view_;
-};
 
 }  // namespace quorlex::catch22

@@ -1,7 +1,5 @@
 #include "parallel/shared.hpp"
 
-#include "catch22/co_auto_corr.hpp"
-
 namespace quorlex::parallel {
 
 bool Catch22Shared::series_finite() {
@@ -18,10 +16,13 @@ Series Catch22Shared::zscore() {
     return zscore_.get([this] { return common::zscore(y_); });
 }
 
-std::span<const double> Catch22Shared::autocorrs() {
-    // These take the z-score's lock inside their own; nothing takes them the
-    // other way round.
-    return autocorrs_.get([this] { return catch22::co_autocorrs(prepared(), y_.size()); });
+std::span<const double> Catch22Shared::autocorrs(std::size_t count) {
+    // This takes the z-score's lock inside its own; nothing takes them the
+    // other way round. Extending the lags writes only past those already
+    // given, which other tasks may be reading.
+    const std::lock_guard lock(autocorrs_mutex_);
+    if (!autocorrs_) autocorrs_.emplace(prepared());
+    return autocorrs_->first(count);
 }
 
 const catch22::Spectrum& Catch22Shared::angular_welch_rect() {

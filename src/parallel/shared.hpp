@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "catch22/co_auto_corr.hpp"
 #include "catch22/shared.hpp"
 #include "catch22/sp_summaries.hpp"
 #include "helpers/common.hpp"
@@ -43,7 +44,7 @@ public:
     Catch22Shared(Series y, bool normalize) : y_(y), normalize_(normalize) {}
     bool series_finite() override;
     Series zscore() override;
-    std::span<const double> autocorrs() override;
+    std::span<const double> autocorrs(std::size_t count) override;
     const catch22::Spectrum& angular_welch_rect() override;
 
     // The same common::zscore of the series, already computed by the caller:
@@ -60,7 +61,8 @@ private:
     // same answer, so no lock is taken.
     std::atomic<int> finite_{-1};
     Once<std::vector<double>> zscore_;
-    Once<std::vector<double>> autocorrs_;
+    std::mutex autocorrs_mutex_;
+    std::optional<catch22::LazyAutocorrs> autocorrs_;
     Once<catch22::Spectrum> spectrum_;
 };
 
