@@ -32,7 +32,7 @@ public:
         buffer_ = std::make_unique_for_overwrite<Complex[]>(2 * n_fft_);
         for (std::size_t i = 0; i < y.size(); ++i) buffer_[i] = {y[i] - m, 0.0};
         std::fill(buffer_.get() + y.size(), buffer_.get() + n_fft_, Complex{0.0, 0.0});
-        fft(spectrum(), tw_, scratch());
+        fft(spectrum(), tw_, scratch(), y.size());
         for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
     }
     std::size_t size() const { return n_fft_; }

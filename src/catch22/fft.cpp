@@ -54,15 +54,38 @@ void level(const Complex* src, Complex* dst, std::size_t n, std::size_t s, const
     }
 }
 
+// The deepest level (s = n/2) when the entries of `src` from `filled` on are
+// {0.0, 0.0}: a butterfly whose odd input is such a zero adds and subtracts
+// the one product tw[0] * {0.0, 0.0}, computed once. Same operations on the
+// same values as level(); dst may be src.
+void deepest_level(const Complex* src, Complex* dst, std::size_t n, const Complex* tw, std::size_t filled) {
+    const std::size_t half = n / 2;
+    const Complex w = tw[0];
+    const std::size_t full = filled > half ? filled - half : 0;
+    for (std::size_t o = 0; o < full; ++o) {
+        const Complex e = src[o];
+        const Complex t = w * src[o + half];
+        dst[o] = e + t;
+        dst[o + half] = e - t;
+    }
+    const Complex t = w * Complex{0.0, 0.0};
+    for (std::size_t o = full; o < half; ++o) {
+        const Complex e = src[o];
+        dst[o] = e + t;
+        dst[o + half] = e - t;
+    }
+}
+
 // The buffer the level with stride 2^k writes: level s = 1 writes the
 // caller's array, and the roles alternate below it.
 Complex* level_output(int k, Complex* a, Complex* scratch) { return k % 2 == 0 ? a : scratch; }
 
-void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw) {
+void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw, std::size_t filled) {
     const int levels = std::countr_zero(n);
-    for (int k = levels - 1; k >= 0; --k) {
-        const Complex* src = k == levels - 1 ? a : level_output(k + 1, a, scratch);
-        level(src, level_output(k, a, scratch), n, std::size_t{1} << k, tw);
+    if (levels == 0) return;
+    deepest_level(a, level_output(levels - 1, a, scratch), n, tw, filled);
+    for (int k = levels - 2; k >= 0; --k) {
+        level(level_output(k + 1, a, scratch), level_output(k, a, scratch), n, std::size_t{1} << k, tw);
     }
 }
 
@@ -139,13 +162,13 @@ std::span<const Complex> LazyTransform::head(std::size_t count) {
     return {src, count};
 }
 
-void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch) {
-    transform(a.data(), scratch.data(), a.size(), tw.data());
+void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch, std::size_t filled) {
+    transform(a.data(), scratch.data(), a.size(), tw.data(), std::min(filled, a.size()));
 }
 
 void fft(std::span<Complex> a, std::span<const Complex> tw) {
     std::vector<Complex> scratch(a.size());
-    fft(a, tw, scratch);
+    fft(a, tw, scratch, a.size());
 }
 
 }  // namespace quorlex::catch22

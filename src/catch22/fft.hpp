@@ -43,7 +43,9 @@ private:
 // Unnormalised forward transform of `a` in place. The length must be a power
 // of two and equal to tw.size(); `scratch` needs as many entries and is
 // overwritten, so callers running several transforms can keep one buffer.
-void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch);
+// Entries from `filled` on must be {0.0, 0.0} (zero padding): the deepest
+// level then skips their products, with the same results.
+void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch, std::size_t filled);
 void fft(std::span<Complex> a, std::span<const Complex> tw);
 
 // fft(a) computed as far as the entries asked for need: head(count), count a

@@ -49,7 +49,7 @@ Spectrum welch(Series y, std::span<const double> window) {
         const auto offset = static_cast<std::size_t>(std::floor(static_cast<double>(width) * static_cast<double>(i) * 0.5));
         for (std::size_t j = 0; j < width; ++j) f[j] = {window[j] * y[j + offset] - m, 0.0};
         for (std::size_t j = width; j < nfft; ++j) f[j] = {0.0, 0.0};
-        fft(f, tw, scratch);
+        fft(f, tw, scratch, width);
         for (std::size_t l = 0; l < nout; ++l) {
             const double h = std::hypot(f[l].re, f[l].im);
             power[l] += h * h;
