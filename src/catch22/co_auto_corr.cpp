@@ -22,10 +22,10 @@ namespace {
 // as far as the entries read need.
 class PowerSpectrum {
 public:
-    explicit PowerSpectrum(Series y) : tw_(autocorr_length(y.size())) {
+    // `m` is common::mean(y).
+    PowerSpectrum(Series y, double m) : tw_(autocorr_length(y.size())) {
         const std::span<const Complex> tw = tw_;
         n_fft_ = tw.size();
-        const double m = common::mean(y);
         // The spectrum, then the transform's scratch, in one allocation; the
         // transform writes its scratch before reading it, so only the
         // spectrum is initialised.
@@ -75,7 +75,7 @@ std::size_t autocorr_length(std::size_t n) {
 std::vector<double> co_autocorrs(Series y) { return co_autocorrs(y, autocorr_length(y.size())); }
 
 std::vector<double> co_autocorrs(Series y, std::size_t count) {
-    PowerSpectrum power(y);
+    PowerSpectrum power(y, common::mean(y));
     count = std::min(count, power.size());
     LazyTransform second = power.lazy_transform();
     const auto f = second.head(std::bit_ceil(count));
@@ -86,7 +86,7 @@ std::vector<double> co_autocorrs(Series y, std::size_t count) {
 }
 
 double co_autocorr_lag2(Series y) {
-    PowerSpectrum power(y);
+    PowerSpectrum power(y, common::mean(y));
     if (power.size() < 3) return common::nan;
     // Only entries 0 and 2 of the second transform are read.
     LazyTransform second = power.lazy_transform();
@@ -95,7 +95,7 @@ double co_autocorr_lag2(Series y) {
 }
 
 std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
-    PowerSpectrum power(y);
+    PowerSpectrum power(y, common::mean(y));
     const std::size_t lim = std::min(maxtau, power.size());
     // The second transform runs only as far as the lags read need: lags 0 and
     // 1 first (lag 1 is the first zero of a differenced series of noise), then
@@ -136,8 +136,8 @@ std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau) {
 }
 
 struct LazyAutocorrs::State {
-    explicit State(Series y)
-        : power(y), second(power.lazy_transform()), lags(std::make_unique_for_overwrite<double[]>(y.size())) {}
+    State(Series y, double mean)
+        : power(y, mean), second(power.lazy_transform()), lags(std::make_unique_for_overwrite<double[]>(y.size())) {}
     PowerSpectrum power;
     LazyTransform second;
     std::unique_ptr<double[]> lags;
@@ -145,7 +145,9 @@ struct LazyAutocorrs::State {
     Complex d{};
 };
 
-LazyAutocorrs::LazyAutocorrs(Series y) : n_(y.size()), state_(std::make_unique<State>(y)) {}
+LazyAutocorrs::LazyAutocorrs(Series y) : LazyAutocorrs(y, common::mean(y)) {}
+
+LazyAutocorrs::LazyAutocorrs(Series y, double mean) : n_(y.size()), state_(std::make_unique<State>(y, mean)) {}
 
 LazyAutocorrs::~LazyAutocorrs() = default;
 

@@ -35,7 +35,9 @@ std::vector<double> co_autocorrs(Series y, std::size_t count);
 // so spans given earlier stay valid. Internal failure for an empty series.
 class LazyAutocorrs {
 public:
+    // `mean` is common::mean(y), when the caller has it.
     explicit LazyAutocorrs(Series y);
+    LazyAutocorrs(Series y, double mean);
     ~LazyAutocorrs();
     std::size_t size() const { return n_; }
     // Lags 0 .. k-1 for some k >= min(count, size()).

@@ -15,6 +15,12 @@ namespace {
 // the running sum from 0.0 divided by w. Needs y.size() > w.
 std::vector<double> residuals(Series y, std::size_t w) {
     std::vector<double> res(y.size() - w);
+    if (w == 1) {
+        // The one-value mean 0.0 + y[i] needs no division: dividing by 1.0
+        // gives back every double as it is.
+        for (std::size_t i = 0; i < res.size(); ++i) res[i] = y[i + 1] - (0.0 + y[i]);
+        return res;
+    }
     const auto width = static_cast<double>(w);
     for (std::size_t i = 0; i < res.size(); ++i) {
         double total = 0.0;

@@ -30,7 +30,7 @@ double sb_binarystats_mean_longstretch1(Series series, bool normalize, Shared* s
     const std::size_t n = series.size();
     if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
-    const double mu = common::mean(y.view());
+    const double mu = prepared_mean(y, shared);
     // Written as a negated comparison so that NaN (a z-scored constant) counts
     // as above the mean.
     return longest_run(n - 1, false, [&](std::size_t i) { return !(y[i] - mu <= 0.0); });

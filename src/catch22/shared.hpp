@@ -19,6 +19,8 @@ public:
     virtual bool series_finite() = 0;
     // The z-score of the run's series.
     virtual Series zscore() = 0;
+    // common::mean of the run's series as its features prepare it.
+    virtual double mean() = 0;
     // co_autocorrs of the run's series as its features prepare it (its
     // z-score when the run normalises), lags 0 .. k-1 for some k >=
     // min(count, n): computed only as far as the features read, and valid
@@ -36,6 +38,11 @@ protected:
 inline common::Prepared prepare(Series y, bool normalize, Shared* shared) {
     if (normalize && shared != nullptr) return common::Prepared::borrowed(shared->zscore());
     return common::Prepared(y, normalize);
+}
+
+// common::mean of a prepared series, from `shared` when there is one.
+inline double prepared_mean(const common::Prepared& y, Shared* shared) {
+    return shared != nullptr ? shared->mean() : common::mean(y.view());
 }
 
 // common::all_finite(y) of a feature's series, from `shared` (whose run

@@ -23,12 +23,11 @@ std::size_t spectrum_length(std::size_t n) {
     return std::bit_ceil(n);
 }
 
-}  // namespace
 
-Spectrum welch(Series y, std::span<const double> window) {
+// welch() with m = common::mean(y).
+Spectrum centred_welch(Series y, std::span<const double> window, double m) {
     const std::size_t n = y.size();
     const std::size_t width = window.size();
-    const double m = common::mean(y);
     const std::size_t nfft = spectrum_length(width);
     const double df = 1.0 / static_cast<double>(nfft);
     const auto segments = static_cast<std::int64_t>(std::floor(static_cast<double>(n) / (static_cast<double>(width) / 2.0))) - 1;
@@ -67,9 +66,15 @@ Spectrum welch(Series y, std::span<const double> window) {
     return out;
 }
 
-Spectrum angular_welch_rect(Series y) {
+}  // namespace
+
+Spectrum welch(Series y, std::span<const double> window) { return centred_welch(y, window, common::mean(y)); }
+
+Spectrum angular_welch_rect(Series y) { return angular_welch_rect(y, common::mean(y)); }
+
+Spectrum angular_welch_rect(Series y, double mean) {
     const std::vector<double> window(y.size(), 1.0);
-    Spectrum spectrum = welch(y, window);
+    Spectrum spectrum = centred_welch(y, window, mean);
     for (std::size_t i = 0; i < spectrum.pxx.size(); ++i) {
         spectrum.freq[i] = spectrum.freq[i] * two_pi;
         spectrum.pxx[i] = spectrum.pxx[i] / two_pi;

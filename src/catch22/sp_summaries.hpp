@@ -23,6 +23,8 @@ Spectrum welch(Series y, std::span<const double> window);
 // The estimate with a rectangular window as wide as the series, in angular
 // frequency (freq * 2 pi, pxx / 2 pi): what both summaries read.
 Spectrum angular_welch_rect(Series y);
+// The same with common::mean(y) given.
+Spectrum angular_welch_rect(Series y, double mean);
 
 // "area_5_1": power in the lowest fifth of the angular frequencies;
 // "centroid": angular frequency where the cumulative power passes one half.

@@ -16,17 +16,23 @@ Series Catch22Shared::zscore() {
     return zscore_.get([this] { return common::zscore(y_); });
 }
 
+double Catch22Shared::mean() {
+    return mean_.get([this] { return common::mean(prepared()); });
+}
+
+// These take the locks of the mean and the z-score inside their own, and the
+// mean the z-score's inside its own; nothing takes them the other way round.
+
 std::span<const double> Catch22Shared::autocorrs(std::size_t count) {
-    // This takes the z-score's lock inside its own; nothing takes them the
-    // other way round. Extending the lags writes only past those already
-    // given, which other tasks may be reading.
+    // Extending the lags writes only past those already given, which other
+    // tasks may be reading.
     const std::lock_guard lock(autocorrs_mutex_);
-    if (!autocorrs_) autocorrs_.emplace(prepared());
+    if (!autocorrs_) autocorrs_.emplace(prepared(), mean());
     return autocorrs_->first(count);
 }
 
 const catch22::Spectrum& Catch22Shared::angular_welch_rect() {
-    return spectrum_.get([this] { return catch22::angular_welch_rect(prepared()); });
+    return spectrum_.get([this] { return catch22::angular_welch_rect(prepared(), mean()); });
 }
 
 }  // namespace quorlex::parallel

@@ -44,6 +44,7 @@ public:
     Catch22Shared(Series y, bool normalize) : y_(y), normalize_(normalize) {}
     bool series_finite() override;
     Series zscore() override;
+    double mean() override;
     std::span<const double> autocorrs(std::size_t count) override;
     const catch22::Spectrum& angular_welch_rect() override;
 
@@ -61,6 +62,7 @@ private:
     // same answer, so no lock is taken.
     std::atomic<int> finite_{-1};
     Once<std::vector<double>> zscore_;
+    Once<double> mean_;
     std::mutex autocorrs_mutex_;
     std::optional<catch22::LazyAutocorrs> autocorrs_;
     Once<catch22::Spectrum> spectrum_;
