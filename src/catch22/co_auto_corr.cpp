@@ -180,7 +180,7 @@ std::span<const double> PreparedAutocorrs::first(std::size_t count) {
 
 double co_f1ecac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return 0.0;
+    if (!series_finite(series, shared) || n < 2) return 0.0;
     const common::Prepared y = prepare(series, normalize, shared);
     PreparedAutocorrs ac(y, shared);
     const double thresh = 0.36787944117144233;
@@ -194,7 +194,7 @@ double co_f1ecac(Series series, bool normalize, Shared* shared) {
 
 double co_firstmin_ac(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return 0.0;
+    if (!series_finite(series, shared) || n < 2) return 0.0;
     const common::Prepared y = prepare(series, normalize, shared);
     PreparedAutocorrs ac(y, shared);
     for (std::size_t i = 1; i + 1 < n; ++i) {
@@ -219,7 +219,7 @@ double co_trev_1_num(Series series, bool normalize, Shared* shared) {
 
 double co_embed2_dist_expfit_meandiff(Series series, bool normalize, Shared* shared) {
     const std::size_t n = series.size();
-    if (!common::all_finite(series) || n < 2) return common::nan;
+    if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     PreparedAutocorrs ac(y, shared);
     const std::size_t tau = std::min(co_firstzero(ac, n), n / 10);

@@ -23,17 +23,21 @@ std::size_t spectrum_length(std::size_t n) {
     return std::bit_ceil(n);
 }
 
+// The sum of the window's squares, in index order.
+double window_power(std::span<const double> window) {
+    double s = 0.0;
+    for (double w : window) s += w * w;
+    return s;
+}
 
-// welch() with m = common::mean(y).
-Spectrum centred_welch(Series y, std::span<const double> window, double m) {
+// welch() with m = common::mean(y) and s = window_power(window).
+Spectrum centred_welch(Series y, std::span<const double> window, double m, double s) {
     const std::size_t n = y.size();
     const std::size_t width = window.size();
     const std::size_t nfft = spectrum_length(width);
     const double df = 1.0 / static_cast<double>(nfft);
     const auto segments = static_cast<std::int64_t>(std::floor(static_cast<double>(n) / (static_cast<double>(width) / 2.0))) - 1;
 
-    double s = 0.0;
-    for (double w : window) s += w * w;
     // Rooted and squared again as published, which can move the last bit.
     const double kmu = std::sqrt(s) * std::sqrt(s) * static_cast<double>(segments);
 
@@ -68,13 +72,17 @@ Spectrum centred_welch(Series y, std::span<const double> window, double m) {
 
 }  // namespace
 
-Spectrum welch(Series y, std::span<const double> window) { return centred_welch(y, window, common::mean(y)); }
+Spectrum welch(Series y, std::span<const double> window) {
+    return centred_welch(y, window, common::mean(y), window_power(window));
+}
 
 Spectrum angular_welch_rect(Series y) { return angular_welch_rect(y, common::mean(y)); }
 
 Spectrum angular_welch_rect(Series y, double mean) {
     const std::vector<double> window(y.size(), 1.0);
-    Spectrum spectrum = centred_welch(y, window, mean);
+    // The squares of a window of ones sum to whole numbers, exact below 2^53
+    // (spectrum_length refuses longer series): window_power gives n.
+    Spectrum spectrum = centred_welch(y, window, mean, static_cast<double>(y.size()));
     for (std::size_t i = 0; i < spectrum.pxx.size(); ++i) {
         spectrum.freq[i] = spectrum.freq[i] * two_pi;
         spectrum.pxx[i] = spectrum.pxx[i] / two_pi;
@@ -83,7 +91,7 @@ Spectrum angular_welch_rect(Series y, double mean) {
 }
 
 double sp_summaries_welch_rect(Series series, std::string_view what, bool normalize, Shared* shared) {
-    if (!common::all_finite(series) || series.size() < 2) return common::nan;
+    if (!series_finite(series, shared) || series.size() < 2) return common::nan;
     const bool centroid = what == "centroid";
     if (!centroid && what != "area_5_1") return 0.0;
     Spectrum own;
