@@ -98,6 +98,25 @@ TEST(transform_test, lazy_heads_match_the_recursion_and_continue_to_the_whole_tr
     }
 }
 
+TEST(transform_test, lazy_autocorrelations_grow_to_the_whole_computation) {
+    std::mt19937_64 gen(14);
+    std::normal_distribution<double> dist;
+    for (std::size_t n : {1, 2, 5, 100, 129, 300, 1000}) {
+        std::vector<double> walk(n);
+        double level = 0.0;
+        for (double& v : walk) v = level += dist(gen);
+        const auto expected = co_autocorrs(walk, n);
+        LazyAutocorrs lazy(walk);
+        const auto early = lazy.first(3);
+        ASSERT_GE(early.size(), std::min<std::size_t>(3, n));
+        const auto all = lazy.first(n);
+        ASSERT_EQ(all.size(), n);
+        for (std::size_t k = 0; k < n; ++k) EXPECT_TRUE(same_value(all[k], expected[k])) << "n " << n << " lag " << k;
+        // Lags given earlier stay where they were.
+        for (std::size_t k = 0; k < early.size(); ++k) EXPECT_TRUE(same_value(early[k], expected[k])) << "n " << n;
+    }
+}
+
 TEST(transform_test, transform_length_doubles_the_next_power_of_two) {
     const std::vector<std::pair<std::size_t, std::size_t>> cases{
         {1, 2}, {2, 4}, {3, 8}, {4, 8}, {5, 16}, {8, 16}, {9, 32}, {1024, 2048}, {1025, 4096},
