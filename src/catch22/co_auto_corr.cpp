@@ -23,29 +23,38 @@ namespace {
 class PowerSpectrum {
 public:
     // `m` is common::mean(y).
-    PowerSpectrum(Series y, double m) : tw_(autocorr_length(y.size())) {
-        const std::span<const Complex> tw = tw_;
-        n_fft_ = tw.size();
-        // The spectrum, then the transform's scratch, in one allocation; the
-        // transform writes its scratch before reading it, so only the
-        // spectrum is initialised.
-        buffer_ = std::make_unique_for_overwrite<Complex[]>(2 * n_fft_);
-        for (std::size_t i = 0; i < y.size(); ++i) buffer_[i] = {y[i] - m, 0.0};
-        std::fill(buffer_.get() + y.size(), buffer_.get() + n_fft_, Complex{0.0, 0.0});
-        fft(spectrum(), tw_, scratch(), y.size());
-        for (auto& c : spectrum()) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
+    PowerSpectrum(Series y, double m)
+        : tw_(autocorr_length(y.size())),
+          n_fft_(tw_.size()),
+          // The spectrum, then the transform's scratch, in one allocation;
+          // the transform writes its scratch before reading it, so only the
+          // spectrum is initialised.
+          buffer_(std::make_unique_for_overwrite<double[]>(4 * n_fft_)) {
+        const Split s = spectrum();
+        for (std::size_t i = 0; i < y.size(); ++i) {
+            s.re[i] = y[i] - m;
+            s.im[i] = 0.0;
+        }
+        std::fill(s.re + y.size(), s.re + n_fft_, 0.0);
+        std::fill(s.im + y.size(), s.im + n_fft_, 0.0);
+        fft(s, scratch(), tw_, y.size());
+        for (std::size_t i = 0; i < n_fft_; ++i) {
+            const double re = s.re[i], im = s.im[i];
+            s.re[i] = re * re + im * im;
+            s.im[i] = im * re - re * im;
+        }
     }
     std::size_t size() const { return n_fft_; }
     // The second transform, computed as far as the entries read need.
-    LazyTransform lazy_transform() { return LazyTransform(spectrum(), tw_, scratch()); }
+    LazyTransform lazy_transform() { return LazyTransform(spectrum(), scratch(), tw_); }
 
 private:
-    std::span<Complex> spectrum() { return {buffer_.get(), n_fft_}; }
-    std::span<Complex> scratch() { return {buffer_.get() + n_fft_, n_fft_}; }
+    Split spectrum() { return {buffer_.get(), buffer_.get() + n_fft_}; }
+    Split scratch() { return {buffer_.get() + 2 * n_fft_, buffer_.get() + 3 * n_fft_}; }
 
     SharedTwiddles tw_;
-    std::size_t n_fft_ = 0;
-    std::unique_ptr<Complex[]> buffer_;
+    std::size_t n_fft_;
+    std::unique_ptr<double[]> buffer_;
 };
 
 // Real part of the complex quotient a / d.

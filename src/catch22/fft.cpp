@@ -17,89 +17,229 @@ namespace {
 // unrolled level by level. The s calls of one level (offsets o = 0 .. s-1) read
 // only the buffer the level below wrote and write only the other one, so they
 // can run in any order: here the offsets form the inner loop, which walks
-// memory contiguously. Every butterfly is the same arithmetic on the same
-// inputs as in the recursion, so the results are identical.
+// memory contiguously, two offsets (two butterflies with one twiddle) to a
+// vector. After the level with stride s, entry e of the sub-transform at
+// offset o (length n / s) sits at index s * e + o.
 //
-// After the level with stride s, entry e of the sub-transform at offset o
-// (length n / s) sits at index s * e + o.
+// Every butterfly is the same arithmetic on the same inputs as in the
+// recursion (each vector lane the scalar operation), so the results are
+// identical.
 //
 // The recursion starts from a copy of the input in the scratch array, but the
 // deepest level (s = n/2) is the only one that reads it, and its one group of
 // butterflies reads and writes the same two positions o and o + n/2: so it
-// reads the input in place and the copy is not needed.
-void level(const Complex* src, Complex* dst, std::size_t n, std::size_t s, const Complex* tw) {
+// can work in place and the copy is not needed.
+//
+// Two levels, strides 2s and s, run as one pass where they can: a group of
+// the lower level reads exactly the outputs of one group of the upper level,
+// so a pass reads four entries and writes four, and the arrays are walked
+// half as often, which is what the transform's time goes on.
+
+using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+
+Pair load_pair(const double* p) {
+    Pair v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void store_pair(double* p, Pair v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// Entries i and i + 1 of a split array.
+struct Pairs {
+    Pair re, im;
+};
+
+Pairs load(Split a, std::size_t i) { return {load_pair(a.re + i), load_pair(a.im + i)}; }
+
+void store(Split a, std::size_t i, Pairs v) {
+    store_pair(a.re + i, v.re);
+    store_pair(a.im + i, v.im);
+}
+
+void store(Split a, std::size_t i, Complex v) {
+    a.re[i] = v.re;
+    a.im[i] = v.im;
+}
+
+Pairs operator+(Pairs a, Pairs b) { return {a.re + b.re, a.im + b.im}; }
+Pairs operator-(Pairs a, Pairs b) { return {a.re - b.re, a.im - b.im}; }
+
+// w * b for both entries, as Complex's product.
+Pairs times(Complex w, Pairs b) { return {w.re * b.re - w.im * b.im, w.re * b.im + w.im * b.re}; }
+Pairs times(Pairs w, Pairs b) { return {w.re * b.re - w.im * b.im, w.re * b.im + w.im * b.re}; }
+
+Complex twiddle(const SharedTwiddles& tw, std::size_t k) { return {tw.re()[k], tw.im()[k]}; }
+
+// Where a group of butterflies reads and writes: butterfly o takes entries
+// even + o and odd + o and gives low + o and high + o.
+struct Group {
+    std::size_t even, odd, low, high;
+};
+
+// Butterflies o = from .. to-1 of a group with twiddle w. Each reads its two
+// entries before writing, so a group whose outputs are its inputs (the
+// deepest level) can work in place.
+void butterflies(Split src, Split dst, Group g, std::size_t from, std::size_t to, Complex w) {
+    std::size_t o = from;
+    for (; o + 2 <= to; o += 2) {
+        const Pairs e = load(src, g.even + o);
+        const Pairs t = times(w, load(src, g.odd + o));
+        store(dst, g.low + o, e + t);
+        store(dst, g.high + o, e - t);
+    }
+    for (; o < to; ++o) {
+        const Complex e = src[g.even + o];
+        const Complex t = w * src[g.odd + o];
+        store(dst, g.low + o, e + t);
+        store(dst, g.high + o, e - t);
+    }
+}
+
+// The same where every odd input is {0.0, 0.0}: t = w * {0.0, 0.0} once.
+void padding_butterflies(Split src, Split dst, Group g, std::size_t from, std::size_t to, Complex w) {
+    const Complex t = w * Complex{0.0, 0.0};
+    const Pairs tt{Pair{t.re, t.re}, Pair{t.im, t.im}};
+    std::size_t o = from;
+    for (; o < to && o % 2 != 0; ++o) {
+        const Complex e = src[g.even + o];
+        store(dst, g.low + o, e + t);
+        store(dst, g.high + o, e - t);
+    }
+    for (; o + 2 <= to; o += 2) {
+        const Pairs e = load(src, g.even + o);
+        store(dst, g.low + o, e + tt);
+        store(dst, g.high + o, e - tt);
+    }
+    for (; o < to; ++o) {
+        const Complex e = src[g.even + o];
+        store(dst, g.low + o, e + t);
+        store(dst, g.high + o, e - t);
+    }
+}
+
+// The level with stride 1: butterfly j takes entries 2j and 2j + 1 with
+// twiddle 2j; two butterflies to a vector, their entries taken apart from two
+// loads. Needs n >= 4.
+void unit_stride_level(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2;
+    const double* wr = tw.re();
+    const double* wi = tw.im();
+    for (std::size_t j = 0; j < half; j += 2) {
+        const Pair r0 = load_pair(src.re + 2 * j), r1 = load_pair(src.re + 2 * j + 2);
+        const Pair i0 = load_pair(src.im + 2 * j), i1 = load_pair(src.im + 2 * j + 2);
+        const Pairs even{__builtin_shufflevector(r0, r1, 0, 2), __builtin_shufflevector(i0, i1, 0, 2)};
+        const Pairs odd{__builtin_shufflevector(r0, r1, 1, 3), __builtin_shufflevector(i0, i1, 1, 3)};
+        const Pairs w{Pair{wr[2 * j], wr[2 * j + 2]}, Pair{wi[2 * j], wi[2 * j + 2]}};
+        const Pairs t = times(w, odd);
+        store(dst, j, even + t);
+        store(dst, j + half, even - t);
+    }
+}
+
+// One level, stride s.
+void level(Split src, Split dst, std::size_t n, std::size_t s, const SharedTwiddles& tw) {
     const std::size_t half = n / 2;
     if (s == 1) {
-        // One butterfly per twiddle: a flat loop without the offset loop.
-        for (std::size_t j = 0; j < half; ++j) {
-            const Complex even = src[2 * j];
-            const Complex t = tw[2 * j] * src[2 * j + 1];
-            dst[j] = even + t;
-            dst[j + half] = even - t;
+        if (half >= 2) {
+            unit_stride_level(src, dst, n, tw);
+        } else {
+            butterflies(src, dst, {0, 1, 0, 1}, 0, 1, twiddle(tw, 0));
         }
         return;
     }
     for (std::size_t j = 0; j < half / s; ++j) {
-        const Complex w = tw[2 * s * j];
-        const Complex* even = src + 2 * s * j;
-        const Complex* odd = even + s;
-        Complex* low = dst + s * j;
-        Complex* high = low + half;
-        for (std::size_t o = 0; o < s; ++o) {
-            const Complex e = even[o];  // read before the write: the deepest level works in place
-            const Complex t = w * odd[o];
-            low[o] = e + t;
-            high[o] = e - t;
+        const Complex w = twiddle(tw, 2 * s * j);
+        const std::size_t even = 2 * s * j, odd = even + s, low = s * j, high = low + half;
+        for (std::size_t o = 0; o < s; o += 2) {
+            const Pairs e = load(src, even + o);
+            const Pairs t = times(w, load(src, odd + o));
+            store(dst, low + o, e + t);
+            store(dst, high + o, e - t);
         }
     }
 }
 
-// The deepest level (s = n/2) when the entries of `src` from `filled` on are
-// {0.0, 0.0}: a butterfly whose odd input is such a zero adds and subtracts
-// the one product tw[0] * {0.0, 0.0}, computed once. Same operations on the
-// same values as level(); dst may be src.
-void deepest_level(const Complex* src, Complex* dst, std::size_t n, const Complex* tw, std::size_t filled) {
-    const std::size_t half = n / 2;
-    const Complex w = tw[0];
-    const std::size_t full = filled > half ? filled - half : 0;
-    for (std::size_t o = 0; o < full; ++o) {
-        const Complex e = src[o];
-        const Complex t = w * src[o + half];
-        dst[o] = e + t;
-        dst[o + half] = e - t;
-    }
-    const Complex t = w * Complex{0.0, 0.0};
-    for (std::size_t o = full; o < half; ++o) {
-        const Complex e = src[o];
-        dst[o] = e + t;
-        dst[o + half] = e - t;
+// The levels with strides 2s and s (s >= 2) in one pass. Upper group j turns
+// the sub-transforms at 4sj + {0, s, 2s, 3s} (a, b, c, d) into a low half
+// (a + w c, b + w d) and a high half (a - w c, b - w d), w = tw[4sj]; lower
+// group j then combines the low half with twiddle tw[2sj] and lower group
+// j + n/(4s) the high half with tw[2sj + n/2].
+void two_levels(Split src, Split dst, std::size_t n, std::size_t s, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2, quarter = n / 4;
+    for (std::size_t j = 0; j < half / (2 * s); ++j) {
+        const Complex upper = twiddle(tw, 4 * s * j);
+        const Complex low_w = twiddle(tw, 2 * s * j), high_w = twiddle(tw, 2 * s * j + half);
+        const std::size_t in = 4 * s * j, out = s * j;
+        for (std::size_t o = 0; o < s; o += 2) {
+            const Pairs a = load(src, in + o), b = load(src, in + s + o);
+            const Pairs tc = times(upper, load(src, in + 2 * s + o)), td = times(upper, load(src, in + 3 * s + o));
+            const Pairs low_even = a + tc, high_even = a - tc;
+            const Pairs tl = times(low_w, b + td), th = times(high_w, b - td);
+            store(dst, out + o, low_even + tl);
+            store(dst, out + half + o, low_even - tl);
+            store(dst, out + quarter + o, high_even + th);
+            store(dst, out + quarter + half + o, high_even - th);
+        }
     }
 }
 
-// The buffer the level with stride 2^k writes: level s = 1 writes the
-// caller's array, and the roles alternate below it.
-Complex* level_output(int k, Complex* a, Complex* scratch) { return k % 2 == 0 ? a : scratch; }
+// The deepest level (s = n/2) from src to dst (which may be src), when the
+// entries of src from `filled` on are {0.0, 0.0}.
+void deepest_level(Split src, Split dst, std::size_t n, std::size_t filled, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2;
+    const Group g{0, half, 0, half};
+    const std::size_t full = filled > half ? std::min(filled - half, half) : 0;
+    butterflies(src, dst, g, 0, full, twiddle(tw, 0));
+    padding_butterflies(src, dst, g, full, half, twiddle(tw, 0));
+}
 
-void transform(Complex* a, Complex* scratch, std::size_t n, const Complex* tw, std::size_t filled) {
-    const int levels = std::countr_zero(n);
-    if (levels == 0) return;
-    deepest_level(a, level_output(levels - 1, a, scratch), n, tw, filled);
-    for (int k = levels - 2; k >= 0; --k) {
-        level(level_output(k + 1, a, scratch), level_output(k, a, scratch), n, std::size_t{1} << k, tw);
+// Levels from stride 2^next down to `stride` (next below the deepest level),
+// from buffers[current], alternating buffers pass by pass; two levels share a
+// pass where both are due and the lower stride is at least 2.
+void levels_down_to(std::size_t stride, Split buffers[2], int& current, int& next, std::size_t n,
+                    const SharedTwiddles& tw) {
+    while (next >= 0 && (std::size_t{1} << next) >= stride) {
+        const Split src = buffers[current], dst = buffers[current ^ 1];
+        if (next >= 2 && (std::size_t{1} << (next - 1)) >= stride) {
+            two_levels(src, dst, n, std::size_t{1} << (next - 1), tw);
+            next -= 2;
+        } else {
+            level(src, dst, n, std::size_t{1} << next, tw);
+            next -= 1;
+        }
+        current ^= 1;
     }
+}
+
+// How many passes levels_down_to(1) makes from stride 2^next.
+int passes_to_the_end(int next) {
+    int count = 0;
+    for (; next >= 0; ++count) next -= next >= 2 ? 2 : 1;
+    return count;
 }
 
 // Entries e < count of every sub-transform of the level with stride s, when
 // they are all low outputs (count <= n / (2 s)): the low halves of the first
 // `count` butterfly groups, the same operations as in level().
-void head_level(const Complex* src, Complex* dst, std::size_t s, std::size_t count, const Complex* tw) {
+void head_level(Split src, Split dst, std::size_t s, std::size_t count, const SharedTwiddles& tw) {
     for (std::size_t j = 0; j < count; ++j) {
-        const Complex w = tw[2 * s * j];
-        const Complex* even = src + 2 * s * j;
-        const Complex* odd = even + s;
-        Complex* low = dst + s * j;
-        for (std::size_t o = 0; o < s; ++o) low[o] = even[o] + w * odd[o];
+        const Complex w = twiddle(tw, 2 * s * j);
+        const std::size_t even = 2 * s * j, odd = even + s, low = s * j;
+        std::size_t o = 0;
+        for (; o + 2 <= s; o += 2) store(dst, low + o, load(src, even + o) + times(w, load(src, odd + o)));
+        for (; o < s; ++o) store(dst, low + o, src[even + o] + w * src[odd + o]);
     }
+}
+
+SharedTwiddles::Table split_twiddles(std::size_t n) {
+    SharedTwiddles::Table table{std::vector<double>(n), std::vector<double>(n)};
+    const auto tw = twiddles(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        table.re[k] = tw[k].re;
+        table.im[k] = tw[k].im;
+    }
+    return table;
 }
 
 }  // namespace
@@ -117,58 +257,64 @@ SharedTwiddles::SharedTwiddles(std::size_t n) {
     // One slot per power of two up to 2^24 values (256 MiB of tables at most).
     constexpr std::size_t slots = 25;
     static std::array<std::once_flag, slots> once;
-    static std::array<std::vector<Complex>, slots> tables;
+    static std::array<Table, slots> tables;
     const auto slot = static_cast<std::size_t>(std::countr_zero(n));
     if (!std::has_single_bit(n) || slot >= slots) {
-        own_ = twiddles(n);
-        view_ = own_;
+        own_ = split_twiddles(n);
+        table_ = &own_;
         return;
     }
-    std::call_once(once[slot], [&] { tables[slot] = twiddles(n); });
-    view_ = tables[slot];
+    std::call_once(once[slot], [&] { tables[slot] = split_twiddles(n); });
+    table_ = &tables[slot];
 }
 
-LazyTransform::LazyTransform(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch)
-    : a_(a.data()), scratch_(scratch.data()), tw_(tw.data()), n_(a.size()), next_(std::countr_zero(a.size()) - 1) {}
+void fft(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled) {
+    const std::size_t n = tw.size();
+    const int levels = std::countr_zero(n);
+    if (levels == 0) return;
+    // The deepest level writes where the passes above it, alternating, end
+    // in `a`.
+    int current = passes_to_the_end(levels - 2) % 2;
+    Split buffers[2] = {a, scratch};
+    deepest_level(a, buffers[current], n, filled, tw);
+    int next = levels - 2;
+    levels_down_to(1, buffers, current, next, n, tw);
+}
+
+LazyTransform::LazyTransform(Split a, Split scratch, const SharedTwiddles& tw)
+    : buffers_{a, scratch}, tw_(&tw), n_(tw.size()), next_(std::countr_zero(tw.size()) - 1) {}
 
 void LazyTransform::full_levels_down_to(std::size_t stride) {
-    const int levels = std::countr_zero(n_);
-    for (; next_ >= 0 && (std::size_t{1} << next_) >= stride; --next_) {
-        const Complex* src = next_ == levels - 1 ? a_ : level_output(next_ + 1, a_, scratch_);
-        level(src, level_output(next_, a_, scratch_), n_, std::size_t{1} << next_, tw_);
+    if (next_ >= 0 && next_ == std::countr_zero(n_) - 1) {
+        deepest_level(buffers_[0], buffers_[0], n_, n_, *tw_);
+        --next_;
     }
+    levels_down_to(stride, buffers_, current_, next_, n_, *tw_);
 }
 
-std::span<const Complex> LazyTransform::head(std::size_t count) {
+SplitView LazyTransform::head(std::size_t count) {
     count = std::max<std::size_t>(count, 2);  // the deepest level is always whole
     if (count >= n_) {
         full_levels_down_to(1);
-        return {a_, n_};
+        const Split done = buffers_[current_];
+        return {done.re, done.im, n_};
     }
     // Sub-transforms up to `count` long are needed whole; above them, only
     // their first `count` entries, which sit below index s * count <= n / 2.
     full_levels_down_to(n_ / count);
     // Each head level writes every entry it reads back, so the buffer needs no
     // initialising.
-    if (!tail_) tail_ = std::make_unique_for_overwrite<Complex[]>(n_);
-    Complex* const halves[2] = {tail_.get(), tail_.get() + n_ / 2};
-    const Complex* src = level_output(next_ + 1, a_, scratch_);
+    if (!tail_) tail_ = std::make_unique_for_overwrite<double[]>(2 * n_);
+    const std::size_t half = n_ / 2;
+    const Split halves[2] = {{tail_.get(), tail_.get() + half}, {tail_.get() + n_, tail_.get() + n_ + half}};
+    Split src = buffers_[current_];
     int which = 0;
     for (std::size_t s = n_ / (2 * count); s >= 1; s /= 2) {
-        head_level(src, halves[which], s, count, tw_);
+        head_level(src, halves[which], s, count, *tw_);
         src = halves[which];
         which ^= 1;
     }
-    return {src, count};
-}
-
-void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch, std::size_t filled) {
-    transform(a.data(), scratch.data(), a.size(), tw.data(), std::min(filled, a.size()));
-}
-
-void fft(std::span<Complex> a, std::span<const Complex> tw) {
-    std::vector<Complex> scratch(a.size());
-    fft(a, tw, scratch, a.size());
+    return {src.re, src.im, count};
 }
 
 }  // namespace quorlex::catch22

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace quorlex::catch22 {
@@ -27,49 +26,73 @@ inline Complex operator*(Complex a, Complex b) {
 // the published recipe.
 std::vector<Complex> twiddles(std::size_t n);
 
-// The same table for a power-of-two n, computed once per process and shared
-// read-only between threads (the tables are pure functions of n); very long
-// tables are computed for the holder alone.
+// A complex array kept as its real parts and its imaginary parts apart, so
+// that one vector instruction does the same step for two entries.
+struct Split {
+    double* re;
+    double* im;
+    Complex operator[](std::size_t k) const { return {re[k], im[k]}; }
+};
+
+// Entries of a transform, read-only.
+struct SplitView {
+    const double* re;
+    const double* im;
+    std::size_t length;
+    std::size_t size() const { return length; }
+    Complex operator[](std::size_t k) const { return {re[k], im[k]}; }
+};
+
+// twiddles(n), split, for a power-of-two n: computed once per process and
+// shared read-only between threads (the tables are pure functions of n); very
+// long tables are computed for the holder alone.
 class SharedTwiddles {
 public:
     explicit SharedTwiddles(std::size_t n);
-    operator std::span<const Complex>() const { return view_; }
+    // Holders point at their table, which may be their own.
+    SharedTwiddles(const SharedTwiddles&) = delete;
+    SharedTwiddles& operator=(const SharedTwiddles&) = delete;
+    std::size_t size() const { return table_->re.size(); }
+    const double* re() const { return table_->re.data(); }
+    const double* im() const { return table_->im.data(); }
+
+    struct Table {
+        std::vector<double> re, im;
+    };
 
 private:
-    std::vector<Complex> own_;
-    std::span<const Complex> view_;
+    Table own_;
+    const Table* table_;
 };
 
-// Unnormalised forward transform of `a` in place. The length must be a power
-// of two and equal to tw.size(); `scratch` needs as many entries and is
-// overwritten, so callers running several transforms can keep one buffer.
-// Entries from `filled` on must be {0.0, 0.0} (zero padding): the deepest
-// level then skips their products, with the same results.
-void fft(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch, std::size_t filled);
-void fft(std::span<Complex> a, std::span<const Complex> tw);
+// Unnormalised forward transform of `a` (tw.size() entries, a power of two)
+// in place; `scratch` needs as many entries and is overwritten, so callers
+// running several transforms can keep one buffer. Entries from `filled` on
+// must be {0.0, 0.0} (zero padding): the deepest level then skips their
+// products, with the same results.
+void fft(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled);
 
-// fft(a) computed as far as the entries asked for need: head(count), count a
-// power of two, gives entries 0 .. count-1 with the transform's own bits,
-// doing in full only the levels whose sub-transforms are at most `count`
-// long; asking for more continues from those levels. head(n) completes the
-// transform in `a` (and returns it). `a` and `scratch` (n entries, like tw)
-// must outlive the object, and a head is read while the object lives: its
-// entries may be held by the object itself.
+// The forward transform of `a` computed as far as the entries asked for need:
+// head(count), count a power of two, gives entries 0 .. count-1 with the
+// transform's own bits, doing in full only the levels whose sub-transforms
+// are at most `count` long; asking for more continues from those levels, and
+// head(n) gives the whole transform. `a`, `scratch` (n entries each, like tw)
+// and tw must outlive the object; both arrays are overwritten, and a head is
+// read while the object lives: its entries may be held by the object itself.
 class LazyTransform {
 public:
-    LazyTransform(std::span<Complex> a, std::span<const Complex> tw, std::span<Complex> scratch);
-    std::span<const Complex> head(std::size_t count);
+    LazyTransform(Split a, Split scratch, const SharedTwiddles& tw);
+    SplitView head(std::size_t count);
 
 private:
     void full_levels_down_to(std::size_t stride);
 
-    Complex* a_;
-    Complex* scratch_;
-    const Complex* tw_;
+    Split buffers_[2];
+    int current_ = 0;  // the buffer holding the levels done
+    const SharedTwiddles* tw_;
     std::size_t n_;
     int next_;  // log2 of the stride of the next level to complete; -1 when done
-    std::unique_ptr<Complex[]> tail_;  // the head levels, allocated by the first head needing them
+    std::unique_ptr<double[]> tail_;  // the head levels, allocated by the first head needing them
 };
-
 
 }  // namespace quorlex::catch22

@@ -1,10 +1,12 @@
 #include "catch22/sp_summaries.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "catch22/fft.hpp"
 #include "helpers/failure.hpp"
@@ -42,19 +44,26 @@ Spectrum centred_welch(Series y, std::span<const double> window, double m, doubl
     const double kmu = std::sqrt(s) * std::sqrt(s) * static_cast<double>(segments);
 
     const SharedTwiddles tw(nfft);
-    std::vector<Complex> f(nfft);
-    std::vector<Complex> scratch(nfft);
+    // The transform's input, then its scratch; every entry of the input is
+    // written before each transform, which writes its scratch before reading.
+    const auto buffer = std::make_unique_for_overwrite<double[]>(4 * nfft);
+    const Split f{buffer.get(), buffer.get() + nfft};
+    const Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
     // Only the one-sided bins 0 .. nfft/2 are read below, so the power of the
     // mirrored half is never formed.
     const std::size_t nout = nfft / 2 + 1;
     std::vector<double> power(nout, 0.0);
     for (std::int64_t i = 0; i < segments; ++i) {
         const auto offset = static_cast<std::size_t>(std::floor(static_cast<double>(width) * static_cast<double>(i) * 0.5));
-        for (std::size_t j = 0; j < width; ++j) f[j] = {window[j] * y[j + offset] - m, 0.0};
-        for (std::size_t j = width; j < nfft; ++j) f[j] = {0.0, 0.0};
-        fft(f, tw, scratch, width);
+        for (std::size_t j = 0; j < width; ++j) {
+            f.re[j] = window[j] * y[j + offset] - m;
+            f.im[j] = 0.0;
+        }
+        std::fill(f.re + width, f.re + nfft, 0.0);
+        std::fill(f.im + width, f.im + nfft, 0.0);
+        fft(f, scratch, tw, width);
         for (std::size_t l = 0; l < nout; ++l) {
-            const double h = std::hypot(f[l].re, f[l].im);
+            const double h = std::hypot(f.re[l], f.im[l]);
             power[l] += h * h;
         }
     }

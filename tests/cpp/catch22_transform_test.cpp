@@ -48,6 +48,19 @@ void reference_step(Complex* a, Complex* out, std::size_t n, std::size_t s, cons
 bool same_value(double a, double b) { return std::isnan(a) ? std::isnan(b) : std::memcmp(&a, &b, sizeof a) == 0; }
 bool same_bits(Complex a, Complex b) { return same_value(a.re, b.re) && same_value(a.im, b.im); }
 
+// A complex array held split, as the transform takes it.
+struct SplitArray {
+    std::vector<double> re, im;
+    explicit SplitArray(const std::vector<Complex>& values) {
+        for (const Complex& c : values) {
+            re.push_back(c.re);
+            im.push_back(c.im);
+        }
+    }
+    Split view() { return {re.data(), im.data()}; }
+    Complex operator[](std::size_t k) const { return {re[k], im[k]}; }
+};
+
 TEST(transform_test, transform_matches_the_recursion_bit_for_bit) {
     std::mt19937_64 gen(12);
     std::normal_distribution<double> dist;
@@ -58,12 +71,12 @@ TEST(transform_test, transform_matches_the_recursion_bit_for_bit) {
             for (std::size_t k = 0; k < std::min(filled, n); ++k) input[k] = {dist(gen), n % 3 == 0 ? 0.0 : dist(gen)};
             if (filled >= 8) input[3] = {inf_value, -0.0};  // infinities and signed zeros travel too
             if (filled >= 8) input[5] = {-0.0, nan_value};
-            const auto tw = twiddles(n);
             std::vector<Complex> expected = input, out = input;
-            reference_step(expected.data(), out.data(), n, 1, tw);
-            std::vector<Complex> plain = input, padded = input, scratch(n);
-            fft(plain, tw);
-            fft(padded, tw, scratch, filled);
+            reference_step(expected.data(), out.data(), n, 1, twiddles(n));
+            const SharedTwiddles tw(n);
+            SplitArray plain(input), padded(input), scratch{std::vector<Complex>(n)};
+            fft(plain.view(), scratch.view(), tw, n);
+            fft(padded.view(), scratch.view(), tw, filled);
             for (std::size_t k = 0; k < n; ++k) {
                 EXPECT_TRUE(same_bits(plain[k], expected[k])) << "n " << n << " entry " << k;
                 EXPECT_TRUE(same_bits(padded[k], expected[k])) << "n " << n << " filled " << filled << " entry " << k;
@@ -75,16 +88,16 @@ TEST(transform_test, transform_matches_the_recursion_bit_for_bit) {
 TEST(transform_test, lazy_heads_match_the_recursion_and_continue_to_the_whole_transform) {
     std::mt19937_64 gen(13);
     std::normal_distribution<double> dist;
-    for (std::size_t n = 2; n <= 1024; n *= 4) {
+    for (std::size_t n = 1; n <= 1024; n *= 2) {
         std::vector<Complex> input(n);
         for (auto& c : input) c = {dist(gen), dist(gen)};
-        input[1] = {-0.0, inf_value};
-        const auto tw = twiddles(n);
+        if (n >= 2) input[1] = {-0.0, inf_value};
         std::vector<Complex> expected = input, out = input;
-        reference_step(expected.data(), out.data(), n, 1, tw);
+        reference_step(expected.data(), out.data(), n, 1, twiddles(n));
+        const SharedTwiddles tw(n);
         for (std::size_t count = 1; count <= n; count *= 2) {
-            std::vector<Complex> a = input, scratch(n);
-            LazyTransform lazy(a, tw, scratch);
+            SplitArray a(input), scratch{std::vector<Complex>(n)};
+            LazyTransform lazy(a.view(), scratch.view(), tw);
             // Heads of growing length from the same object, then the rest.
             for (std::size_t c : {count, 2 * count, n}) {
                 const auto head = lazy.head(c);
@@ -93,7 +106,6 @@ TEST(transform_test, lazy_heads_match_the_recursion_and_continue_to_the_whole_tr
                     EXPECT_TRUE(same_bits(head[k], expected[k])) << "n " << n << " head " << c << " entry " << k;
                 }
             }
-            for (std::size_t k = 0; k < n; ++k) EXPECT_TRUE(same_bits(a[k], expected[k])) << "n " << n << " entry " << k;
         }
     }
 }
