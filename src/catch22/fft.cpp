@@ -184,6 +184,58 @@ void two_levels(Split src, Split dst, std::size_t n, std::size_t s, const Shared
     }
 }
 
+// The levels with strides 2 and 1 in one pass (n >= 8): upper group j
+// (twiddle tw[4j]) turns entries 4j .. 4j+3 (a, b, c, d) into a low half
+// (a + w c, b + w d) and a high half (a - w c, b - w d); lower group j
+// combines the low half with tw[2j] into entries j and j + n/2, lower group
+// j + n/4 the high half with tw[2j + n/2] into j + n/4 and j + 3n/4. Two
+// values of j to a vector, their entries taken apart from four loads.
+void last_two_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2, quarter = n / 4;
+    const double* wr = tw.re();
+    const double* wi = tw.im();
+    const auto spread = [](const double* p) {
+        const Pair p0 = load_pair(p), p1 = load_pair(p + 2), p2 = load_pair(p + 4), p3 = load_pair(p + 6);
+        return std::array<Pair, 4>{__builtin_shufflevector(p0, p2, 0, 2), __builtin_shufflevector(p0, p2, 1, 3),
+                                   __builtin_shufflevector(p1, p3, 0, 2), __builtin_shufflevector(p1, p3, 1, 3)};
+    };
+    const auto twiddles_at = [&](std::size_t k, std::size_t step) {
+        return Pairs{Pair{wr[k], wr[k + step]}, Pair{wi[k], wi[k + step]}};
+    };
+    for (std::size_t j = 0; j < quarter; j += 2) {
+        const auto re = spread(src.re + 4 * j), im = spread(src.im + 4 * j);
+        const Pairs a{re[0], im[0]}, b{re[1], im[1]}, c{re[2], im[2]}, d{re[3], im[3]};
+        const Pairs upper = twiddles_at(4 * j, 4);
+        const Pairs tc = times(upper, c), td = times(upper, d);
+        const Pairs low_even = a + tc, high_even = a - tc;
+        const Pairs tl = times(twiddles_at(2 * j, 2), b + td), th = times(twiddles_at(2 * j + half, 2), b - td);
+        store(dst, j, low_even + tl);
+        store(dst, j + half, low_even - tl);
+        store(dst, j + quarter, high_even + th);
+        store(dst, j + quarter + half, high_even - th);
+    }
+}
+
+// The two deepest levels (strides n/2 and n/4, n >= 8) when the entries from
+// n/2 on are {0.0, 0.0}: two_levels() with c and d zeros, whose products
+// tw[0] * {0.0, 0.0} are formed once. Like the deepest level alone, the pass
+// writes the positions it reads, so dst may be src.
+void padded_top_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2, s = n / 4;
+    const Complex zero_product = twiddle(tw, 0) * Complex{0.0, 0.0};
+    const Pairs t{Pair{zero_product.re, zero_product.re}, Pair{zero_product.im, zero_product.im}};
+    const Complex low_w = twiddle(tw, 0), high_w = twiddle(tw, half);
+    for (std::size_t o = 0; o < s; o += 2) {
+        const Pairs a = load(src, o), b = load(src, s + o);
+        const Pairs low_even = a + t, high_even = a - t;
+        const Pairs tl = times(low_w, b + t), th = times(high_w, b - t);
+        store(dst, o, low_even + tl);
+        store(dst, half + o, low_even - tl);
+        store(dst, s + o, high_even + th);
+        store(dst, s + half + o, high_even - th);
+    }
+}
+
 // The deepest level (s = n/2) from src to dst (which may be src), when the
 // entries of src from `filled` on are {0.0, 0.0}.
 void deepest_level(Split src, Split dst, std::size_t n, std::size_t filled, const SharedTwiddles& tw) {
@@ -194,41 +246,91 @@ void deepest_level(Split src, Split dst, std::size_t n, std::size_t filled, cons
     padding_butterflies(src, dst, g, full, half, twiddle(tw, 0));
 }
 
-// Levels from stride 2^next down to `stride` (next below the deepest level),
-// from buffers[current], alternating buffers pass by pass; two levels share a
-// pass where both are due and the lower stride is at least 2.
-void levels_down_to(std::size_t stride, Split buffers[2], int& current, int& next, std::size_t n,
-                    const SharedTwiddles& tw) {
-    while (next >= 0 && (std::size_t{1} << next) >= stride) {
-        const Split src = buffers[current], dst = buffers[current ^ 1];
-        if (next >= 2 && (std::size_t{1} << (next - 1)) >= stride) {
-            two_levels(src, dst, n, std::size_t{1} << (next - 1), tw);
-            next -= 2;
-        } else {
-            level(src, dst, n, std::size_t{1} << next, tw);
-            next -= 1;
-        }
-        current ^= 1;
-    }
-}
+// The passes over the levels: from the top (stride n/2) down, two levels to
+// a pass while both are due.
+class Passes {
+public:
+    // `next` is log2 of the stride of the next level to do (-1 when done),
+    // kept by the caller and advanced here.
+    Passes(std::size_t n, const SharedTwiddles& tw, int& next) : n_(n), tw_(tw), next_(next) {}
 
-// How many passes levels_down_to(1) makes from stride 2^next.
-int passes_to_the_end(int next) {
-    int count = 0;
-    for (; next >= 0; ++count) next -= next >= 2 ? 2 : 1;
-    return count;
-}
+    // Whether the pass from stride 2^next, going down to `stride`, takes two
+    // levels (the strides 2 and 1 need two groups of two to a vector).
+    bool fuses(std::size_t stride) const {
+        if (next_ < 1 || (std::size_t{1} << (next_ - 1)) < stride) return false;
+        return next_ >= 2 || n_ >= 8;
+    }
+
+    // How many passes reach stride 1 from here.
+    int count_to_the_end() const {
+        int count = 0;
+        for (int k = next_; k >= 0; ++count) k -= k >= 1 && (k >= 2 || n_ >= 8) ? 2 : 1;
+        return count;
+    }
+
+    // The top pass, src to dst (which may be src), the entries of src from
+    // `filled` on being {0.0, 0.0}.
+    void top(Split src, Split dst, std::size_t stride, std::size_t filled) {
+        if (fuses(stride)) {
+            if (filled <= n_ / 2) {
+                padded_top_levels(src, dst, n_, tw_);
+            } else {
+                two_levels(src, dst, n_, n_ / 4, tw_);
+            }
+            next_ -= 2;
+        } else {
+            deepest_level(src, dst, n_, filled, tw_);
+            next_ -= 1;
+        }
+    }
+
+    // The passes below the top down to `stride`, from buffers[current],
+    // alternating buffers.
+    void down_to(std::size_t stride, const Split buffers[2], int& current) {
+        while (next_ >= 0 && (std::size_t{1} << next_) >= stride) {
+            const Split src = buffers[current], dst = buffers[current ^ 1];
+            if (!fuses(stride)) {
+                level(src, dst, n_, std::size_t{1} << next_, tw_);
+                next_ -= 1;
+            } else if (next_ >= 2) {
+                two_levels(src, dst, n_, std::size_t{1} << (next_ - 1), tw_);
+                next_ -= 2;
+            } else {
+                last_two_levels(src, dst, n_, tw_);
+                next_ -= 2;
+            }
+            current ^= 1;
+        }
+    }
+
+private:
+    std::size_t n_;
+    const SharedTwiddles& tw_;
+    int& next_;
+};
 
 // Entries e < count of every sub-transform of the level with stride s, when
 // they are all low outputs (count <= n / (2 s)): the low halves of the first
 // `count` butterfly groups, the same operations as in level().
 void head_level(Split src, Split dst, std::size_t s, std::size_t count, const SharedTwiddles& tw) {
+    if (s == 1) {
+        // As in unit_stride_level: two groups to a vector (count is even).
+        const double* wr = tw.re();
+        const double* wi = tw.im();
+        for (std::size_t j = 0; j < count; j += 2) {
+            const Pair r0 = load_pair(src.re + 2 * j), r1 = load_pair(src.re + 2 * j + 2);
+            const Pair i0 = load_pair(src.im + 2 * j), i1 = load_pair(src.im + 2 * j + 2);
+            const Pairs even{__builtin_shufflevector(r0, r1, 0, 2), __builtin_shufflevector(i0, i1, 0, 2)};
+            const Pairs odd{__builtin_shufflevector(r0, r1, 1, 3), __builtin_shufflevector(i0, i1, 1, 3)};
+            const Pairs w{Pair{wr[2 * j], wr[2 * j + 2]}, Pair{wi[2 * j], wi[2 * j + 2]}};
+            store(dst, j, even + times(w, odd));
+        }
+        return;
+    }
     for (std::size_t j = 0; j < count; ++j) {
         const Complex w = twiddle(tw, 2 * s * j);
         const std::size_t even = 2 * s * j, odd = even + s, low = s * j;
-        std::size_t o = 0;
-        for (; o + 2 <= s; o += 2) store(dst, low + o, load(src, even + o) + times(w, load(src, odd + o)));
-        for (; o < s; ++o) store(dst, low + o, src[even + o] + w * src[odd + o]);
+        for (std::size_t o = 0; o < s; o += 2) store(dst, low + o, load(src, even + o) + times(w, load(src, odd + o)));
     }
 }
 
@@ -270,26 +372,23 @@ SharedTwiddles::SharedTwiddles(std::size_t n) {
 
 void fft(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled) {
     const std::size_t n = tw.size();
-    const int levels = std::countr_zero(n);
-    if (levels == 0) return;
-    // The deepest level writes where the passes above it, alternating, end
-    // in `a`.
-    int current = passes_to_the_end(levels - 2) % 2;
-    Split buffers[2] = {a, scratch};
-    deepest_level(a, buffers[current], n, filled, tw);
-    int next = levels - 2;
-    levels_down_to(1, buffers, current, next, n, tw);
+    int next = std::countr_zero(n) - 1;
+    if (next < 0) return;
+    Passes passes(n, tw, next);
+    const Split buffers[2] = {a, scratch};
+    // The top pass writes where the passes after it, alternating, end in `a`.
+    int current = (passes.count_to_the_end() - 1) % 2;
+    passes.top(a, buffers[current], 1, filled);
+    passes.down_to(1, buffers, current);
 }
 
 LazyTransform::LazyTransform(Split a, Split scratch, const SharedTwiddles& tw)
     : buffers_{a, scratch}, tw_(&tw), n_(tw.size()), next_(std::countr_zero(tw.size()) - 1) {}
 
 void LazyTransform::full_levels_down_to(std::size_t stride) {
-    if (next_ >= 0 && next_ == std::countr_zero(n_) - 1) {
-        deepest_level(buffers_[0], buffers_[0], n_, n_, *tw_);
-        --next_;
-    }
-    levels_down_to(stride, buffers_, current_, next_, n_, *tw_);
+    Passes passes(n_, *tw_, next_);
+    if (next_ >= 0 && next_ == std::countr_zero(n_) - 1) passes.top(buffers_[0], buffers_[0], stride, n_);
+    passes.down_to(stride, buffers_, current_);
 }
 
 SplitView LazyTransform::head(std::size_t count) {
