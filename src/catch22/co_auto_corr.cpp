@@ -26,35 +26,32 @@ public:
     PowerSpectrum(Series y, double m)
         : tw_(autocorr_length(y.size())),
           n_fft_(tw_.size()),
-          // The spectrum, then the transform's scratch, in one allocation;
-          // the transform writes its scratch before reading it, so only the
-          // spectrum is initialised.
-          buffer_(std::make_unique_for_overwrite<double[]>(4 * n_fft_)) {
-        const Split s = spectrum();
+          // The spectrum, then the transforms' scratch, in one allocation; the
+          // transforms write their scratch before reading it, so only the
+          // series is written in.
+          buffer_(std::make_unique_for_overwrite<double[]>(4 * n_fft_)),
+          second_(transform(y, m)) {}
+    std::size_t size() const { return n_fft_; }
+    // The second transform, computed as far as the entries read need.
+    LazyTransform& second() { return second_; }
+
+private:
+    LazyTransform transform(Series y, double m) {
+        const Split s{buffer_.get(), buffer_.get() + n_fft_};
         for (std::size_t i = 0; i < y.size(); ++i) {
             s.re[i] = y[i] - m;
             s.im[i] = 0.0;
         }
         std::fill(s.re + y.size(), s.re + n_fft_, 0.0);
         std::fill(s.im + y.size(), s.im + n_fft_, 0.0);
-        fft(s, scratch(), tw_, y.size());
-        for (std::size_t i = 0; i < n_fft_; ++i) {
-            const double re = s.re[i], im = s.im[i];
-            s.re[i] = re * re + im * im;
-            s.im[i] = im * re - re * im;
-        }
+        const Split scratch{buffer_.get() + 2 * n_fft_, buffer_.get() + 3 * n_fft_};
+        return LazyTransform::of_power_spectrum(s, scratch, tw_, y.size());
     }
-    std::size_t size() const { return n_fft_; }
-    // The second transform, computed as far as the entries read need.
-    LazyTransform lazy_transform() { return LazyTransform(spectrum(), scratch(), tw_); }
-
-private:
-    Split spectrum() { return {buffer_.get(), buffer_.get() + n_fft_}; }
-    Split scratch() { return {buffer_.get() + 2 * n_fft_, buffer_.get() + 3 * n_fft_}; }
 
     SharedTwiddles tw_;
     std::size_t n_fft_;
     std::unique_ptr<double[]> buffer_;
+    LazyTransform second_;
 };
 
 // Real part of the complex quotient a / d.
@@ -86,7 +83,7 @@ std::vector<double> co_autocorrs(Series y) { return co_autocorrs(y, autocorr_len
 std::vector<double> co_autocorrs(Series y, std::size_t count) {
     PowerSpectrum power(y, common::mean(y));
     count = std::min(count, power.size());
-    LazyTransform second = power.lazy_transform();
+    LazyTransform& second = power.second();
     const auto f = second.head(std::bit_ceil(count));
     const Complex d = f[0];
     std::vector<double> ac(count);
@@ -98,7 +95,7 @@ double co_autocorr_lag2(Series y) {
     PowerSpectrum power(y, common::mean(y));
     if (power.size() < 3) return common::nan;
     // Only entries 0 and 2 of the second transform are read.
-    LazyTransform second = power.lazy_transform();
+    LazyTransform& second = power.second();
     const auto f = second.head(4);
     return real_quotient(f[2], f[0]);
 }
@@ -110,7 +107,7 @@ std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
     // 1 first (lag 1 is the first zero of a differenced series of noise), then
     // the first 64, about 7 of its log2 n levels, among which most series
     // cross zero; each step continues from the levels the one before did.
-    LazyTransform second = power.lazy_transform();
+    LazyTransform& second = power.second();
     std::size_t i = 0;
     Complex d{};
     for (const std::size_t count : {std::size_t{2}, std::size_t{64}, power.size()}) {
@@ -146,9 +143,8 @@ std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau) {
 
 struct LazyAutocorrs::State {
     State(Series y, double mean)
-        : power(y, mean), second(power.lazy_transform()), lags(std::make_unique_for_overwrite<double[]>(y.size())) {}
+        : power(y, mean), lags(std::make_unique_for_overwrite<double[]>(y.size())) {}
     PowerSpectrum power;
-    LazyTransform second;
     std::unique_ptr<double[]> lags;
     std::size_t done = 0;
     Complex d{};
@@ -165,7 +161,7 @@ std::span<const double> LazyAutocorrs::first(std::size_t count) {
     count = std::min(count, n_);
     if (count > st.done) {
         constexpr std::size_t first_head = 128;
-        const auto f = st.second.head(count <= first_head ? first_head : st.power.size());
+        const auto f = st.power.second().head(count <= first_head ? first_head : st.power.size());
         if (st.done == 0) st.d = f[0];
         const std::size_t end = std::min(n_, f.size());
         for (std::size_t i = st.done; i < end; ++i) st.lags[i] = real_quotient(f[i], st.d);

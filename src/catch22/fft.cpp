@@ -216,6 +216,46 @@ void last_two_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& 
     }
 }
 
+// The last two levels of a forward transform (as last_two_levels), each
+// entry x of the result then replaced by its power {x.re * x.re + x.im * x.im,
+// x.im * x.re - x.re * x.im}, and the top two levels of the transform of
+// those powers (as two_levels with s = n/4), in one pass: the four entries
+// j, j + n/4, j + n/2 and j + 3n/4 the last levels give are the four the top
+// levels take, and write back. Needs n >= 8.
+void last_levels_power_top_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2, quarter = n / 4;
+    const double* wr = tw.re();
+    const double* wi = tw.im();
+    const auto spread = [](const double* p) {
+        const Pair p0 = load_pair(p), p1 = load_pair(p + 2), p2 = load_pair(p + 4), p3 = load_pair(p + 6);
+        return std::array<Pair, 4>{__builtin_shufflevector(p0, p2, 0, 2), __builtin_shufflevector(p0, p2, 1, 3),
+                                   __builtin_shufflevector(p1, p3, 0, 2), __builtin_shufflevector(p1, p3, 1, 3)};
+    };
+    const auto twiddles_at = [&](std::size_t k, std::size_t step) {
+        return Pairs{Pair{wr[k], wr[k + step]}, Pair{wi[k], wi[k + step]}};
+    };
+    const auto power = [](Pairs x) { return Pairs{x.re * x.re + x.im * x.im, x.im * x.re - x.re * x.im}; };
+    const Complex top = twiddle(tw, 0), top_high = twiddle(tw, half);
+    for (std::size_t j = 0; j < quarter; j += 2) {
+        const auto re = spread(src.re + 4 * j), im = spread(src.im + 4 * j);
+        const Pairs a{re[0], im[0]}, b{re[1], im[1]}, c{re[2], im[2]}, d{re[3], im[3]};
+        const Pairs upper = twiddles_at(4 * j, 4);
+        const Pairs tc = times(upper, c), td = times(upper, d);
+        const Pairs low_even = a + tc, high_even = a - tc;
+        const Pairs tl = times(twiddles_at(2 * j, 2), b + td), th = times(twiddles_at(2 * j + half, 2), b - td);
+        // Entries j, j + n/4, j + n/2, j + 3n/4 of the transform, as powers.
+        const Pairs p0 = power(low_even + tl), p1 = power(high_even + th);
+        const Pairs p2 = power(low_even - tl), p3 = power(high_even - th);
+        const Pairs uc = times(top, p2), ud = times(top, p3);
+        const Pairs top_even = p0 + uc, top_high_even = p0 - uc;
+        const Pairs ul = times(top, p1 + ud), uh = times(top_high, p1 - ud);
+        store(dst, j, top_even + ul);
+        store(dst, j + half, top_even - ul);
+        store(dst, j + quarter, top_high_even + uh);
+        store(dst, j + quarter + half, top_high_even - uh);
+    }
+}
+
 // The two deepest levels (strides n/2 and n/4, n >= 8) when the entries from
 // n/2 on are {0.0, 0.0}: two_levels() with c and d zeros, whose products
 // tw[0] * {0.0, 0.0} are formed once. Like the deepest level alone, the pass
@@ -385,6 +425,34 @@ void fft(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled) {
 LazyTransform::LazyTransform(Split a, Split scratch, const SharedTwiddles& tw)
     : buffers_{a, scratch}, tw_(&tw), n_(tw.size()), next_(std::countr_zero(tw.size()) - 1) {}
 
+LazyTransform::LazyTransform(Split a, Split scratch, const SharedTwiddles& tw, int next)
+    : buffers_{a, scratch}, tw_(&tw), n_(tw.size()), next_(next) {}
+
+LazyTransform LazyTransform::of_power_spectrum(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled) {
+    const std::size_t n = tw.size();
+    const int levels = std::countr_zero(n);
+    if (n < 8) {
+        fft(a, scratch, tw, filled);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double re = a.re[i], im = a.im[i];
+            a.re[i] = re * re + im * im;
+            a.im[i] = im * re - re * im;
+        }
+        return LazyTransform(a, scratch, tw);
+    }
+    // The forward transform ends on the pass of strides 2 and 1, which hands
+    // its entries to the top pass of the second: its own top pass takes one
+    // level or two so that the levels between pair up.
+    int next = levels - 1;
+    Passes passes(n, tw, next);
+    const Split buffers[2] = {a, scratch};
+    int current = 0;
+    passes.top(a, a, levels % 2 == 0 ? 4 : n / 2, filled);
+    passes.down_to(4, buffers, current);
+    last_levels_power_top_levels(buffers[current], buffers[current ^ 1], n, tw);
+    return LazyTransform(buffers[current ^ 1], buffers[current], tw, levels - 3);
+}
+
 void LazyTransform::full_levels_down_to(std::size_t stride) {
     Passes passes(n_, *tw_, next_);
     if (next_ >= 0 && next_ == std::countr_zero(n_) - 1) passes.top(buffers_[0], buffers_[0], stride, n_);
@@ -400,6 +468,8 @@ SplitView LazyTransform::head(std::size_t count) {
     }
     // Sub-transforms up to `count` long are needed whole; above them, only
     // their first `count` entries, which sit below index s * count <= n / 2.
+    // (Levels done beyond those, as the power spectrum's top pass may be,
+    // leave fewer head levels.)
     full_levels_down_to(n_ / count);
     // Each head level writes every entry it reads back, so the buffer needs no
     // initialising.
@@ -408,7 +478,7 @@ SplitView LazyTransform::head(std::size_t count) {
     const Split halves[2] = {{tail_.get(), tail_.get() + half}, {tail_.get() + n_, tail_.get() + n_ + half}};
     Split src = buffers_[current_];
     int which = 0;
-    for (std::size_t s = n_ / (2 * count); s >= 1; s /= 2) {
+    for (std::size_t s = std::size_t{1} << next_; s >= 1; s /= 2) {
         head_level(src, halves[which], s, count, *tw_);
         src = halves[which];
         which ^= 1;

@@ -82,9 +82,17 @@ void fft(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled);
 class LazyTransform {
 public:
     LazyTransform(Split a, Split scratch, const SharedTwiddles& tw);
+    // The transform of the power spectrum of `a` (zero padded from `filled`,
+    // as for fft()): entry k of fft(a) becomes {re * re + im * im,
+    // im * re - re * im} and the object transforms those, with the same bits
+    // as fft() followed by that loop and a LazyTransform; the last levels of
+    // the first transform and the top levels of the second share a pass.
+    static LazyTransform of_power_spectrum(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled);
     SplitView head(std::size_t count);
 
 private:
+    // Levels above stride 2^next already done, their result in `a`.
+    LazyTransform(Split a, Split scratch, const SharedTwiddles& tw, int next);
     void full_levels_down_to(std::size_t stride);
 
     Split buffers_[2];

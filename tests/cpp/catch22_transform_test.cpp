@@ -110,6 +110,35 @@ TEST(transform_test, lazy_heads_match_the_recursion_and_continue_to_the_whole_tr
     }
 }
 
+TEST(transform_test, power_spectrum_transform_matches_the_recursion) {
+    std::mt19937_64 gen(15);
+    std::normal_distribution<double> dist;
+    for (std::size_t n = 1; n <= 2048; n *= 2) {
+        for (std::size_t filled : {n, n / 2 + 1, n / 2, std::size_t{1}}) {
+            std::vector<Complex> input(n);
+            for (std::size_t k = 0; k < std::min(filled, n); ++k) input[k] = {dist(gen), 0.0};
+            if (filled >= 8) input[2] = {-0.0, 0.0};
+            const auto tw_list = twiddles(n);
+            std::vector<Complex> expected = input, out = input;
+            reference_step(expected.data(), out.data(), n, 1, tw_list);
+            for (Complex& c : expected) c = {c.re * c.re + c.im * c.im, c.im * c.re - c.re * c.im};
+            out = expected;
+            reference_step(expected.data(), out.data(), n, 1, tw_list);
+            const SharedTwiddles tw(n);
+            for (std::size_t count : {std::size_t{2}, std::size_t{8}, n}) {
+                SplitArray a(input), scratch{std::vector<Complex>(n)};
+                LazyTransform second = LazyTransform::of_power_spectrum(a.view(), scratch.view(), tw, filled);
+                for (std::size_t c : {count, n}) {
+                    const auto head = second.head(c);
+                    for (std::size_t k = 0; k < std::min(c, n); ++k) {
+                        EXPECT_TRUE(same_bits(head[k], expected[k])) << "n " << n << " filled " << filled << " head " << c << " entry " << k;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(transform_test, lazy_autocorrelations_grow_to_the_whole_computation) {
     std::mt19937_64 gen(14);
     std::normal_distribution<double> dist;
