@@ -13,13 +13,14 @@ namespace {
 // length - 1.
 template <class Bit>
 double longest_run(std::size_t length, bool breaker, Bit bit) {
+    // Masks rather than branches, which would mispredict on the values.
     std::size_t best = 0;
     std::size_t last_break = 0;
     for (std::size_t i = 0; i < length; ++i) {
-        if (bit(i) == breaker || i + 1 == length) {
-            best = std::max(best, i - last_break);
-            last_break = i;
-        }
+        const auto is_break = static_cast<std::size_t>((bit(i) == breaker) | (i + 1 == length));
+        const std::size_t mask = 0 - is_break;  // all ones at a break
+        best = std::max(best, (i - last_break) & mask);
+        last_break = (i & mask) | (last_break & ~mask);
     }
     return static_cast<double>(best);
 }

@@ -33,15 +33,18 @@ void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {
         for (std::size_t k = 0; k < 4; ++k) th[k] = common::quantile_sorted(selected, probabilities[k]);
     }
     th[0] = th[0] - 1.0;
+    // The first interval holding the value, chosen by selects rather than
+    // branches (which mispredict on the values); a value in none keeps its
+    // label.
     for (std::size_t i = 0; i < y.size(); ++i) {
         const double v = y[i];
-        if (th[0] < v && v <= th[1]) {
-            labels[i] = 1;
-        } else if (th[1] < v && v <= th[2]) {
-            labels[i] = 2;
-        } else if (th[2] < v && v <= th[3]) {
-            labels[i] = 3;
-        }
+        const bool first = (th[0] < v) & (v <= th[1]);
+        const bool second = (th[1] < v) & (v <= th[2]);
+        const bool third = (th[2] < v) & (v <= th[3]);
+        std::uint64_t label = labels[i];
+        label = third ? 3 : label;
+        label = second ? 2 : label;
+        labels[i] = first ? 1 : label;
     }
 }
 
