@@ -32,8 +32,9 @@ namespace {
 //
 // Two levels, strides 2s and s, run as one pass where they can: a group of
 // the lower level reads exactly the outputs of one group of the upper level,
-// so a pass reads four entries and writes four, and the arrays are walked
-// half as often, which is what the transform's time goes on.
+// so a pass reads four entries and writes four where two levels apart would
+// read and write eight. The top pass of two levels, like the deepest level
+// alone, writes the very positions it reads, so it too can work in place.
 
 using Pair = double __attribute__((vector_size(2 * sizeof(double))));
 

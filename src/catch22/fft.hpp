@@ -68,8 +68,8 @@ private:
 // Unnormalised forward transform of `a` (tw.size() entries, a power of two)
 // in place; `scratch` needs as many entries and is overwritten, so callers
 // running several transforms can keep one buffer. Entries from `filled` on
-// must be {0.0, 0.0} (zero padding): the deepest level then skips their
-// products, with the same results.
+// must be {0.0, 0.0} (zero padding): the top pass then skips their products,
+// with the same results.
 void fft(Split a, Split scratch, const SharedTwiddles& tw, std::size_t filled);
 
 // The forward transform of `a` computed as far as the entries asked for need:
