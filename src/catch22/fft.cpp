@@ -72,6 +72,40 @@ Pairs times(Pairs w, Pairs b) { return {w.re * b.re - w.im * b.im, w.re * b.im +
 
 Complex twiddle(const SharedTwiddles& tw, std::size_t k) { return {tw.re()[k], tw.im()[k]}; }
 
+// The helpers of a pass are forced inline: left as calls, their Pairs travel
+// through memory and the transform takes about twice as long.
+//
+// A two-level unit (see two_levels): the upper level turns a, b, c, d into
+// the halves (a + w c, b + w d) and (a - w c, b - w d); the lower level turns
+// each half (even, odd) into (even + v odd, even - v odd).
+struct Halves {
+    Pairs low_even, low_odd, high_even, high_odd;
+};
+
+template <class W>
+[[gnu::always_inline]] inline Halves upper_level(Pairs a, Pairs b, Pairs c, Pairs d, W w) {
+    const Pairs tc = times(w, c), td = times(w, d);
+    return {a + tc, b + td, a - tc, b - td};
+}
+
+// The unit's outputs, for entries at, at + n/4, at + n/2 and at + 3n/4.
+struct Quad {
+    Pairs first, second, third, fourth;
+};
+
+template <class W>
+[[gnu::always_inline]] inline Quad lower_level(Halves h, W low_w, W high_w) {
+    const Pairs tl = times(low_w, h.low_odd), th = times(high_w, h.high_odd);
+    return {h.low_even + tl, h.high_even + th, h.low_even - tl, h.high_even - th};
+}
+
+[[gnu::always_inline]] inline void store(Split a, std::size_t at, std::size_t n, Quad q) {
+    store(a, at, q.first);
+    store(a, at + n / 4, q.second);
+    store(a, at + n / 2, q.third);
+    store(a, at + n / 4 + n / 2, q.fourth);
+}
+
 // Where a group of butterflies reads and writes: butterfly o takes entries
 // even + o and odd + o and gives low + o and high + o.
 struct Group {
@@ -119,23 +153,31 @@ void padding_butterflies(Split src, Split dst, Group g, std::size_t from, std::s
     }
 }
 
-// The level with stride 1: butterfly j takes entries 2j and 2j + 1 with
-// twiddle 2j; two butterflies to a vector, their entries taken apart from two
-// loads. Needs n >= 4.
-void unit_stride_level(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
-    const std::size_t half = n / 2;
+// Butterflies j < count of the level with stride 1, each taking entries 2j
+// and 2j + 1 with twiddle 2j, handed to put(j, even, w * odd); two
+// butterflies to a vector, their entries taken apart from two loads (count
+// is even).
+template <class Put>
+[[gnu::always_inline]] inline void unit_stride_butterflies(Split src, std::size_t count, const SharedTwiddles& tw, Put put) {
     const double* wr = tw.re();
     const double* wi = tw.im();
-    for (std::size_t j = 0; j < half; j += 2) {
+    for (std::size_t j = 0; j < count; j += 2) {
         const Pair r0 = load_pair(src.re + 2 * j), r1 = load_pair(src.re + 2 * j + 2);
         const Pair i0 = load_pair(src.im + 2 * j), i1 = load_pair(src.im + 2 * j + 2);
         const Pairs even{__builtin_shufflevector(r0, r1, 0, 2), __builtin_shufflevector(i0, i1, 0, 2)};
         const Pairs odd{__builtin_shufflevector(r0, r1, 1, 3), __builtin_shufflevector(i0, i1, 1, 3)};
         const Pairs w{Pair{wr[2 * j], wr[2 * j + 2]}, Pair{wi[2 * j], wi[2 * j + 2]}};
-        const Pairs t = times(w, odd);
+        put(j, even, times(w, odd));
+    }
+}
+
+// The level with stride 1 (n >= 4).
+void unit_stride_level(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+    const std::size_t half = n / 2;
+    unit_stride_butterflies(src, half, tw, [&](std::size_t j, Pairs even, Pairs t) {
         store(dst, j, even + t);
         store(dst, j + half, even - t);
-    }
+    });
 }
 
 // One level, stride s.
@@ -167,31 +209,27 @@ void level(Split src, Split dst, std::size_t n, std::size_t s, const SharedTwidd
 // group j then combines the low half with twiddle tw[2sj] and lower group
 // j + n/(4s) the high half with tw[2sj + n/2].
 void two_levels(Split src, Split dst, std::size_t n, std::size_t s, const SharedTwiddles& tw) {
-    const std::size_t half = n / 2, quarter = n / 4;
+    const std::size_t half = n / 2;
     for (std::size_t j = 0; j < half / (2 * s); ++j) {
         const Complex upper = twiddle(tw, 4 * s * j);
         const Complex low_w = twiddle(tw, 2 * s * j), high_w = twiddle(tw, 2 * s * j + half);
         const std::size_t in = 4 * s * j, out = s * j;
         for (std::size_t o = 0; o < s; o += 2) {
-            const Pairs a = load(src, in + o), b = load(src, in + s + o);
-            const Pairs tc = times(upper, load(src, in + 2 * s + o)), td = times(upper, load(src, in + 3 * s + o));
-            const Pairs low_even = a + tc, high_even = a - tc;
-            const Pairs tl = times(low_w, b + td), th = times(high_w, b - td);
-            store(dst, out + o, low_even + tl);
-            store(dst, out + half + o, low_even - tl);
-            store(dst, out + quarter + o, high_even + th);
-            store(dst, out + quarter + half + o, high_even - th);
+            const Halves h = upper_level(load(src, in + o), load(src, in + s + o), load(src, in + 2 * s + o),
+                                         load(src, in + 3 * s + o), upper);
+            store(dst, out + o, n, lower_level(h, low_w, high_w));
         }
     }
 }
 
-// The levels with strides 2 and 1 in one pass (n >= 8): upper group j
-// (twiddle tw[4j]) turns entries 4j .. 4j+3 (a, b, c, d) into a low half
-// (a + w c, b + w d) and a high half (a - w c, b - w d); lower group j
-// combines the low half with tw[2j] into entries j and j + n/2, lower group
-// j + n/4 the high half with tw[2j + n/2] into j + n/4 and j + 3n/4. Two
-// values of j to a vector, their entries taken apart from four loads.
-void last_two_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+// The levels with strides 2 and 1 in one pass (n >= 8), the unit's outputs
+// handed to put(j, quad): upper group j (twiddle tw[4j]) takes entries
+// 4j .. 4j+3; lower group j combines the low half with tw[2j] into entries j
+// and j + n/2, lower group j + n/4 the high half with tw[2j + n/2] into
+// j + n/4 and j + 3n/4. Two values of j to a vector, their entries taken
+// apart from four loads.
+template <class Put>
+[[gnu::always_inline]] inline void last_two_levels_to(Split src, std::size_t n, const SharedTwiddles& tw, Put put) {
     const std::size_t half = n / 2, quarter = n / 4;
     const double* wr = tw.re();
     const double* wi = tw.im();
@@ -205,56 +243,29 @@ void last_two_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& 
     };
     for (std::size_t j = 0; j < quarter; j += 2) {
         const auto re = spread(src.re + 4 * j), im = spread(src.im + 4 * j);
-        const Pairs a{re[0], im[0]}, b{re[1], im[1]}, c{re[2], im[2]}, d{re[3], im[3]};
-        const Pairs upper = twiddles_at(4 * j, 4);
-        const Pairs tc = times(upper, c), td = times(upper, d);
-        const Pairs low_even = a + tc, high_even = a - tc;
-        const Pairs tl = times(twiddles_at(2 * j, 2), b + td), th = times(twiddles_at(2 * j + half, 2), b - td);
-        store(dst, j, low_even + tl);
-        store(dst, j + half, low_even - tl);
-        store(dst, j + quarter, high_even + th);
-        store(dst, j + quarter + half, high_even - th);
+        const Halves h = upper_level(Pairs{re[0], im[0]}, Pairs{re[1], im[1]}, Pairs{re[2], im[2]},
+                                     Pairs{re[3], im[3]}, twiddles_at(4 * j, 4));
+        put(j, lower_level(h, twiddles_at(2 * j, 2), twiddles_at(2 * j + half, 2)));
     }
 }
 
-// The last two levels of a forward transform (as last_two_levels), each
-// entry x of the result then replaced by its power {x.re * x.re + x.im * x.im,
-// x.im * x.re - x.re * x.im}, and the top two levels of the transform of
-// those powers (as two_levels with s = n/4), in one pass: the four entries
-// j, j + n/4, j + n/2 and j + 3n/4 the last levels give are the four the top
-// levels take, and write back. Needs n >= 8.
+void last_two_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
+    last_two_levels_to(src, n, tw, [&](std::size_t j, Quad q) { store(dst, j, n, q); });
+}
+
+// The last two levels of a forward transform, each entry x of the result then
+// replaced by its power {x.re * x.re + x.im * x.im, x.im * x.re - x.re * x.im},
+// and the top two levels of the transform of those powers (as two_levels with
+// s = n/4), in one pass: the four entries j, j + n/4, j + n/2 and j + 3n/4 the
+// last levels give are the four the top levels take, and write back. Needs
+// n >= 8.
 void last_levels_power_top_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
-    const std::size_t half = n / 2, quarter = n / 4;
-    const double* wr = tw.re();
-    const double* wi = tw.im();
-    const auto spread = [](const double* p) {
-        const Pair p0 = load_pair(p), p1 = load_pair(p + 2), p2 = load_pair(p + 4), p3 = load_pair(p + 6);
-        return std::array<Pair, 4>{__builtin_shufflevector(p0, p2, 0, 2), __builtin_shufflevector(p0, p2, 1, 3),
-                                   __builtin_shufflevector(p1, p3, 0, 2), __builtin_shufflevector(p1, p3, 1, 3)};
-    };
-    const auto twiddles_at = [&](std::size_t k, std::size_t step) {
-        return Pairs{Pair{wr[k], wr[k + step]}, Pair{wi[k], wi[k + step]}};
-    };
     const auto power = [](Pairs x) { return Pairs{x.re * x.re + x.im * x.im, x.im * x.re - x.re * x.im}; };
-    const Complex top = twiddle(tw, 0), top_high = twiddle(tw, half);
-    for (std::size_t j = 0; j < quarter; j += 2) {
-        const auto re = spread(src.re + 4 * j), im = spread(src.im + 4 * j);
-        const Pairs a{re[0], im[0]}, b{re[1], im[1]}, c{re[2], im[2]}, d{re[3], im[3]};
-        const Pairs upper = twiddles_at(4 * j, 4);
-        const Pairs tc = times(upper, c), td = times(upper, d);
-        const Pairs low_even = a + tc, high_even = a - tc;
-        const Pairs tl = times(twiddles_at(2 * j, 2), b + td), th = times(twiddles_at(2 * j + half, 2), b - td);
-        // Entries j, j + n/4, j + n/2, j + 3n/4 of the transform, as powers.
-        const Pairs p0 = power(low_even + tl), p1 = power(high_even + th);
-        const Pairs p2 = power(low_even - tl), p3 = power(high_even - th);
-        const Pairs uc = times(top, p2), ud = times(top, p3);
-        const Pairs top_even = p0 + uc, top_high_even = p0 - uc;
-        const Pairs ul = times(top, p1 + ud), uh = times(top_high, p1 - ud);
-        store(dst, j, top_even + ul);
-        store(dst, j + half, top_even - ul);
-        store(dst, j + quarter, top_high_even + uh);
-        store(dst, j + quarter + half, top_high_even - uh);
-    }
+    const Complex top = twiddle(tw, 0), top_high = twiddle(tw, n / 2);
+    last_two_levels_to(src, n, tw, [&](std::size_t j, Quad q) {
+        const Halves h = upper_level(power(q.first), power(q.second), power(q.third), power(q.fourth), top);
+        store(dst, j, n, lower_level(h, top, top_high));
+    });
 }
 
 // The two deepest levels (strides n/2 and n/4, n >= 8) when the entries from
@@ -268,12 +279,7 @@ void padded_top_levels(Split src, Split dst, std::size_t n, const SharedTwiddles
     const Complex low_w = twiddle(tw, 0), high_w = twiddle(tw, half);
     for (std::size_t o = 0; o < s; o += 2) {
         const Pairs a = load(src, o), b = load(src, s + o);
-        const Pairs low_even = a + t, high_even = a - t;
-        const Pairs tl = times(low_w, b + t), th = times(high_w, b - t);
-        store(dst, o, low_even + tl);
-        store(dst, half + o, low_even - tl);
-        store(dst, s + o, high_even + th);
-        store(dst, s + half + o, high_even - th);
+        store(dst, o, n, lower_level(Halves{a + t, b + t, a - t, b - t}, low_w, high_w));
     }
 }
 
@@ -355,17 +361,7 @@ private:
 // `count` butterfly groups, the same operations as in level().
 void head_level(Split src, Split dst, std::size_t s, std::size_t count, const SharedTwiddles& tw) {
     if (s == 1) {
-        // As in unit_stride_level: two groups to a vector (count is even).
-        const double* wr = tw.re();
-        const double* wi = tw.im();
-        for (std::size_t j = 0; j < count; j += 2) {
-            const Pair r0 = load_pair(src.re + 2 * j), r1 = load_pair(src.re + 2 * j + 2);
-            const Pair i0 = load_pair(src.im + 2 * j), i1 = load_pair(src.im + 2 * j + 2);
-            const Pairs even{__builtin_shufflevector(r0, r1, 0, 2), __builtin_shufflevector(i0, i1, 0, 2)};
-            const Pairs odd{__builtin_shufflevector(r0, r1, 1, 3), __builtin_shufflevector(i0, i1, 1, 3)};
-            const Pairs w{Pair{wr[2 * j], wr[2 * j + 2]}, Pair{wi[2 * j], wi[2 * j + 2]}};
-            store(dst, j, even + times(w, odd));
-        }
+        unit_stride_butterflies(src, count, tw, [&](std::size_t j, Pairs even, Pairs t) { store(dst, j, even + t); });
         return;
     }
     for (std::size_t j = 0; j < count; ++j) {
