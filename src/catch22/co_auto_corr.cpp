@@ -1,7 +1,6 @@
 #include "catch22/co_auto_corr.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -78,16 +77,12 @@ std::size_t autocorr_length(std::size_t n) {
     return static_cast<std::size_t>(p + 1) * 2;
 }
 
-std::vector<double> co_autocorrs(Series y) { return co_autocorrs(y, autocorr_length(y.size())); }
-
-std::vector<double> co_autocorrs(Series y, std::size_t count) {
+std::vector<double> co_autocorrs(Series y) {
     PowerSpectrum power(y, common::mean(y));
-    count = std::min(count, power.size());
-    LazyTransform& second = power.second();
-    const auto f = second.head(std::bit_ceil(count));
+    const auto f = power.second().head(power.size());
     const Complex d = f[0];
-    std::vector<double> ac(count);
-    for (std::size_t i = 0; i < count; ++i) ac[i] = real_quotient(f[i], d);
+    std::vector<double> ac(f.size());
+    for (std::size_t i = 0; i < f.size(); ++i) ac[i] = real_quotient(f[i], d);
     return ac;
 }
 
@@ -169,7 +164,6 @@ std::span<const double> LazyAutocorrs::first(std::size_t count) {
     }
     return {st.lags.get(), st.done};
 }
-
 
 }  // namespace quorlex::catch22
 

@@ -23,11 +23,6 @@ std::size_t autocorr_length(std::size_t n);
 // that callers must not search. Internal failure for an empty series.
 std::vector<double> co_autocorrs(Series y);
 
-// The first `count` of them (count <= nFFT), with the same bits: the features
-// search lags below n only, and the second transform is then run only as far
-// as those entries need.
-std::vector<double> co_autocorrs(Series y, std::size_t count);
-
 // co_autocorrs(y, y.size()) computed as far as it is read. The lags come from
 // heads of the second transform: the first 128, past the first zero and the
 // first minimum of most series, then all of them, continuing from the levels

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "helpers/lanes.hpp"
+
 namespace quorlex::catch22 {
 
 namespace {
@@ -36,26 +38,20 @@ namespace {
 // read and write eight. The top pass of two levels, like the deepest level
 // alone, writes the very positions it reads, so it too can work in place.
 
-using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-
-Pair load_pair(const double* p) {
-    Pair v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-void store_pair(double* p, Pair v) { __builtin_memcpy(p, &v, sizeof v); }
+using common::Lanes;
+using common::load_lanes;
+using common::store_lanes;
 
 // Entries i and i + 1 of a split array.
 struct Pairs {
-    Pair re, im;
+    Lanes re, im;
 };
 
-Pairs load(Split a, std::size_t i) { return {load_pair(a.re + i), load_pair(a.im + i)}; }
+Pairs load(Split a, std::size_t i) { return {load_lanes(a.re + i), load_lanes(a.im + i)}; }
 
 void store(Split a, std::size_t i, Pairs v) {
-    store_pair(a.re + i, v.re);
-    store_pair(a.im + i, v.im);
+    store_lanes(a.re + i, v.re);
+    store_lanes(a.im + i, v.im);
 }
 
 void store(Split a, std::size_t i, Complex v) {
@@ -106,50 +102,40 @@ template <class W>
     store(a, at + n / 4 + n / 2, q.fourth);
 }
 
-// Where a group of butterflies reads and writes: butterfly o takes entries
-// even + o and odd + o and gives low + o and high + o.
-struct Group {
-    std::size_t even, odd, low, high;
-};
-
-// Butterflies o = from .. to-1 of a group with twiddle w. Each reads its two
-// entries before writing, so a group whose outputs are its inputs (the
-// deepest level) can work in place.
-void butterflies(Split src, Split dst, Group g, std::size_t from, std::size_t to, Complex w) {
+// Butterflies o = from .. to-1 of the deepest level (stride half = n/2, one
+// group, twiddle w): entries o and half + o in, the same two out. Each reads
+// its entries before writing, so dst may be src.
+void deepest_butterflies(Split src, Split dst, std::size_t half, std::size_t from, std::size_t to, Complex w) {
     std::size_t o = from;
     for (; o + 2 <= to; o += 2) {
-        const Pairs e = load(src, g.even + o);
-        const Pairs t = times(w, load(src, g.odd + o));
-        store(dst, g.low + o, e + t);
-        store(dst, g.high + o, e - t);
+        const Pairs e = load(src, o);
+        const Pairs t = times(w, load(src, half + o));
+        store(dst, o, e + t);
+        store(dst, half + o, e - t);
     }
     for (; o < to; ++o) {
-        const Complex e = src[g.even + o];
-        const Complex t = w * src[g.odd + o];
-        store(dst, g.low + o, e + t);
-        store(dst, g.high + o, e - t);
+        const Complex e = src[o];
+        const Complex t = w * src[half + o];
+        store(dst, o, e + t);
+        store(dst, half + o, e - t);
     }
 }
 
 // The same where every odd input is {0.0, 0.0}: t = w * {0.0, 0.0} once.
-void padding_butterflies(Split src, Split dst, Group g, std::size_t from, std::size_t to, Complex w) {
+void padded_deepest_butterflies(Split src, Split dst, std::size_t half, std::size_t from, std::size_t to,
+                                Complex w) {
     const Complex t = w * Complex{0.0, 0.0};
-    const Pairs tt{Pair{t.re, t.re}, Pair{t.im, t.im}};
+    const Pairs tt{Lanes{t.re, t.re}, Lanes{t.im, t.im}};
     std::size_t o = from;
-    for (; o < to && o % 2 != 0; ++o) {
-        const Complex e = src[g.even + o];
-        store(dst, g.low + o, e + t);
-        store(dst, g.high + o, e - t);
-    }
     for (; o + 2 <= to; o += 2) {
-        const Pairs e = load(src, g.even + o);
-        store(dst, g.low + o, e + tt);
-        store(dst, g.high + o, e - tt);
+        const Pairs e = load(src, o);
+        store(dst, o, e + tt);
+        store(dst, half + o, e - tt);
     }
     for (; o < to; ++o) {
-        const Complex e = src[g.even + o];
-        store(dst, g.low + o, e + t);
-        store(dst, g.high + o, e - t);
+        const Complex e = src[o];
+        store(dst, o, e + t);
+        store(dst, half + o, e - t);
     }
 }
 
@@ -162,11 +148,11 @@ template <class Put>
     const double* wr = tw.re();
     const double* wi = tw.im();
     for (std::size_t j = 0; j < count; j += 2) {
-        const Pair r0 = load_pair(src.re + 2 * j), r1 = load_pair(src.re + 2 * j + 2);
-        const Pair i0 = load_pair(src.im + 2 * j), i1 = load_pair(src.im + 2 * j + 2);
+        const Lanes r0 = load_lanes(src.re + 2 * j), r1 = load_lanes(src.re + 2 * j + 2);
+        const Lanes i0 = load_lanes(src.im + 2 * j), i1 = load_lanes(src.im + 2 * j + 2);
         const Pairs even{__builtin_shufflevector(r0, r1, 0, 2), __builtin_shufflevector(i0, i1, 0, 2)};
         const Pairs odd{__builtin_shufflevector(r0, r1, 1, 3), __builtin_shufflevector(i0, i1, 1, 3)};
-        const Pairs w{Pair{wr[2 * j], wr[2 * j + 2]}, Pair{wi[2 * j], wi[2 * j + 2]}};
+        const Pairs w{Lanes{wr[2 * j], wr[2 * j + 2]}, Lanes{wi[2 * j], wi[2 * j + 2]}};
         put(j, even, times(w, odd));
     }
 }
@@ -187,7 +173,7 @@ void level(Split src, Split dst, std::size_t n, std::size_t s, const SharedTwidd
         if (half >= 2) {
             unit_stride_level(src, dst, n, tw);
         } else {
-            butterflies(src, dst, {0, 1, 0, 1}, 0, 1, twiddle(tw, 0));
+            deepest_butterflies(src, dst, 1, 0, 1, twiddle(tw, 0));  // n = 2: the deepest level
         }
         return;
     }
@@ -234,12 +220,12 @@ template <class Put>
     const double* wr = tw.re();
     const double* wi = tw.im();
     const auto spread = [](const double* p) {
-        const Pair p0 = load_pair(p), p1 = load_pair(p + 2), p2 = load_pair(p + 4), p3 = load_pair(p + 6);
-        return std::array<Pair, 4>{__builtin_shufflevector(p0, p2, 0, 2), __builtin_shufflevector(p0, p2, 1, 3),
+        const Lanes p0 = load_lanes(p), p1 = load_lanes(p + 2), p2 = load_lanes(p + 4), p3 = load_lanes(p + 6);
+        return std::array<Lanes, 4>{__builtin_shufflevector(p0, p2, 0, 2), __builtin_shufflevector(p0, p2, 1, 3),
                                    __builtin_shufflevector(p1, p3, 0, 2), __builtin_shufflevector(p1, p3, 1, 3)};
     };
     const auto twiddles_at = [&](std::size_t k, std::size_t step) {
-        return Pairs{Pair{wr[k], wr[k + step]}, Pair{wi[k], wi[k + step]}};
+        return Pairs{Lanes{wr[k], wr[k + step]}, Lanes{wi[k], wi[k + step]}};
     };
     for (std::size_t j = 0; j < quarter; j += 2) {
         const auto re = spread(src.re + 4 * j), im = spread(src.im + 4 * j);
@@ -275,7 +261,7 @@ void last_levels_power_top_levels(Split src, Split dst, std::size_t n, const Sha
 void padded_top_levels(Split src, Split dst, std::size_t n, const SharedTwiddles& tw) {
     const std::size_t half = n / 2, s = n / 4;
     const Complex zero_product = twiddle(tw, 0) * Complex{0.0, 0.0};
-    const Pairs t{Pair{zero_product.re, zero_product.re}, Pair{zero_product.im, zero_product.im}};
+    const Pairs t{Lanes{zero_product.re, zero_product.re}, Lanes{zero_product.im, zero_product.im}};
     const Complex low_w = twiddle(tw, 0), high_w = twiddle(tw, half);
     for (std::size_t o = 0; o < s; o += 2) {
         const Pairs a = load(src, o), b = load(src, s + o);
@@ -287,10 +273,9 @@ void padded_top_levels(Split src, Split dst, std::size_t n, const SharedTwiddles
 // entries of src from `filled` on are {0.0, 0.0}.
 void deepest_level(Split src, Split dst, std::size_t n, std::size_t filled, const SharedTwiddles& tw) {
     const std::size_t half = n / 2;
-    const Group g{0, half, 0, half};
     const std::size_t full = filled > half ? std::min(filled - half, half) : 0;
-    butterflies(src, dst, g, 0, full, twiddle(tw, 0));
-    padding_butterflies(src, dst, g, full, half, twiddle(tw, 0));
+    deepest_butterflies(src, dst, half, 0, full, twiddle(tw, 0));
+    padded_deepest_butterflies(src, dst, half, full, half, twiddle(tw, 0));
 }
 
 // The passes over the levels: from the top (stride n/2) down, two levels to
@@ -301,17 +286,12 @@ public:
     // kept by the caller and advanced here.
     Passes(std::size_t n, const SharedTwiddles& tw, int& next) : n_(n), tw_(tw), next_(next) {}
 
-    // Whether the pass from stride 2^next, going down to `stride`, takes two
-    // levels (the strides 2 and 1 need two groups of two to a vector).
-    bool fuses(std::size_t stride) const {
-        if (next_ < 1 || (std::size_t{1} << (next_ - 1)) < stride) return false;
-        return next_ >= 2 || n_ >= 8;
-    }
+    bool fuses(std::size_t stride) const { return fuses_at(next_, stride); }
 
     // How many passes reach stride 1 from here.
     int count_to_the_end() const {
         int count = 0;
-        for (int k = next_; k >= 0; ++count) k -= k >= 1 && (k >= 2 || n_ >= 8) ? 2 : 1;
+        for (int k = next_; k >= 0; ++count) k -= fuses_at(k, 1) ? 2 : 1;
         return count;
     }
 
@@ -351,6 +331,13 @@ public:
     }
 
 private:
+    // Whether the pass from stride 2^next, going down to `stride`, takes two
+    // levels (the strides 2 and 1 need two groups of two to a vector).
+    bool fuses_at(int next, std::size_t stride) const {
+        if (next < 1 || (std::size_t{1} << (next - 1)) < stride) return false;
+        return next >= 2 || n_ >= 8;
+    }
+
     std::size_t n_;
     const SharedTwiddles& tw_;
     int& next_;

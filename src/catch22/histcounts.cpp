@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "helpers/lanes.hpp"
 
@@ -13,14 +12,6 @@ namespace {
 
 // Up to this many sorted edges, counting beats a binary search.
 constexpr std::size_t few_edges = 16;
-
-// common::saturating_cast, inlined: negative and NaN give 0, values from
-// 2^64 up the largest count.
-inline std::uint64_t truncated(double v) {
-    if (!(v > 0.0)) return 0;
-    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
-    return static_cast<std::uint64_t>(v);
-}
 
 bool ascending_without_nan(Series edges) {
     for (std::size_t j = 0; j < edges.size(); ++j) {
@@ -75,7 +66,7 @@ Histogram histcounts(Series y, std::size_t n_bins, Range range) {
     // Two values per vector division (each lane the scalar quotient); the
     // two lanes count into separate tables, added at the end, so that runs
     // of values in one bin do not wait on each other's increments.
-    const auto bin = [n_bins](double q) { return std::min<std::size_t>(truncated(q), n_bins - 1); };
+    const auto bin = [n_bins](double q) { return std::min<std::size_t>(common::saturating_cast(q), n_bins - 1); };
     std::vector<std::uint32_t> odd(n_bins, 0);
     std::size_t i = 0;
     for (; i + common::lanes <= y.size(); i += common::lanes) {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstring>
 #include <vector>
 
 #include "catch22/splinefit.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::catch22 {
 
@@ -16,13 +16,8 @@ constexpr double threshold = 0.01;
 
 // Two adjacent lags side by side in one SSE2 register; each lane is still a
 // plain sequential sum, so the result does not depend on the grouping.
-using LagPair = double __attribute__((vector_size(16)));
-
-LagPair load_pair(const double* p) {
-    LagPair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+using common::Lanes;
+using common::load_lanes;
 
 // acf[k-1] = (sum over i < n-k of r[i] * r[i+k]) / (n - k) for k = first .. last,
 // with last below n. Every sum runs in index order from -0.0; a block of lags
@@ -37,17 +32,17 @@ void autocovariances(Series r, std::span<double> acf, std::size_t first, std::si
     std::size_t k = first;
     for (; k <= lags && k + block - 1 < n; k += block) {
         // Named accumulators stay in registers.
-        const LagPair zero{-0.0, -0.0};
-        LagPair a0 = zero, a1 = zero, a2 = zero, a3 = zero;
+        const Lanes zero{-0.0, -0.0};
+        Lanes a0 = zero, a1 = zero, a2 = zero, a3 = zero;
         // Every lag of the block has at least this many terms.
         const std::size_t shared = n - (k + block - 1);
         for (std::size_t i = 0; i < shared; ++i) {
-            const LagPair v{r[i], r[i]};
+            const Lanes v{r[i], r[i]};
             const double* ahead = r.data() + i + k;
-            a0 += v * load_pair(ahead);
-            a1 += v * load_pair(ahead + 2);
-            a2 += v * load_pair(ahead + 4);
-            a3 += v * load_pair(ahead + 6);
+            a0 += v * load_lanes(ahead);
+            a1 += v * load_lanes(ahead + 2);
+            a2 += v * load_lanes(ahead + 4);
+            a3 += v * load_lanes(ahead + 6);
         }
         const double partial[block] = {a0[0], a0[1], a1[0], a1[1], a2[0], a2[1], a3[0], a3[1]};
         for (std::size_t b = 0; b < std::min(block, lags - k + 1); ++b) {

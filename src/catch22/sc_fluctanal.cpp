@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "helpers/lanes.hpp"
+
 namespace quorlex::catch22 {
 
 namespace {
@@ -73,11 +75,12 @@ private:
 // operation as the scalar one. Four lanes are two pairs, the width of the
 // baseline x86-64 registers.
 constexpr std::size_t lanes = 4;
-using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-using PairMask = std::int64_t __attribute__((vector_size(2 * sizeof(double))));
+using common::LaneMask;
+using common::Lanes;
+using common::store_lanes;
 
 // Element k of two consecutive windows of length s starting at w.
-inline Pair pair_at(const double* w, std::size_t s, std::size_t k) { return Pair{w[k], w[s + k]}; }
+inline Lanes pair_at(const double* w, std::size_t s, std::size_t k) { return Lanes{w[k], w[s + k]}; }
 
 void WindowLine::fit_all(std::size_t windows, double* sxy, double* sy) const {
     if (det_ == 0.0) {
@@ -87,9 +90,9 @@ void WindowLine::fit_all(std::size_t windows, double* sxy, double* sy) const {
     }
     std::size_t j = 0;
     for (; j + 2 <= windows; j += 2) {
-        const Pair p = pair_at(sxy, 1, j), q = pair_at(sy, 1, j);
-        const Pair slope = (p * n_ - sx_ * q) / det_;
-        const Pair intercept = (sxx_ * q - sx_ * p) / det_;
+        const Lanes p = pair_at(sxy, 1, j), q = pair_at(sy, 1, j);
+        const Lanes slope = (p * n_ - sx_ * q) / det_;
+        const Lanes intercept = (sxx_ * q - sx_ * p) / det_;
         for (std::size_t l = 0; l < 2; ++l) {
             sxy[j + l] = slope[l];
             sy[j + l] = intercept[l];
@@ -120,10 +123,10 @@ std::size_t window_sums(Series cs, Series xs, std::size_t windows, double* sxy, 
     for (; j + 2 * lanes <= windows; j += 2 * lanes) {
         const double* w = cs.data() + j * s;
         const double *w2 = w + 2 * s, *w4 = w + 4 * s, *w6 = w + 6 * s;
-        Pair p0 = {}, p1 = {}, p2 = {}, p3 = {}, q0 = {}, q1 = {}, q2 = {}, q3 = {};
+        Lanes p0 = {}, p1 = {}, p2 = {}, p3 = {}, q0 = {}, q1 = {}, q2 = {}, q3 = {};
         for (std::size_t k = 0; k < s; ++k) {
-            const Pair v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
-            const Pair v2 = pair_at(w4, s, k), v3 = pair_at(w6, s, k);
+            const Lanes v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
+            const Lanes v2 = pair_at(w4, s, k), v3 = pair_at(w6, s, k);
             p0 += xs[k] * v0;
             q0 += v0;
             p1 += xs[k] * v1;
@@ -133,27 +136,27 @@ std::size_t window_sums(Series cs, Series xs, std::size_t windows, double* sxy, 
             p3 += xs[k] * v3;
             q3 += v3;
         }
-        const Pair ps[lanes] = {p0, p1, p2, p3}, qs[lanes] = {q0, q1, q2, q3};
+        const Lanes ps[lanes] = {p0, p1, p2, p3}, qs[lanes] = {q0, q1, q2, q3};
         for (std::size_t h = 0; h < lanes; ++h) {
-            __builtin_memcpy(sxy + j + 2 * h, &ps[h], sizeof(Pair));
-            __builtin_memcpy(sy + j + 2 * h, &qs[h], sizeof(Pair));
+            store_lanes(sxy + j + 2 * h, ps[h]);
+            store_lanes(sy + j + 2 * h, qs[h]);
         }
     }
     for (; j + lanes <= windows; j += lanes) {
         const double* w = cs.data() + j * s;
         const double* w2 = w + 2 * s;
-        Pair p0 = {}, p1 = {}, q0 = {}, q1 = {};
+        Lanes p0 = {}, p1 = {}, q0 = {}, q1 = {};
         for (std::size_t k = 0; k < s; ++k) {
-            const Pair v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
+            const Lanes v0 = pair_at(w, s, k), v1 = pair_at(w2, s, k);
             p0 += xs[k] * v0;
             q0 += v0;
             p1 += xs[k] * v1;
             q1 += v1;
         }
-        __builtin_memcpy(sxy + j, &p0, sizeof p0);
-        __builtin_memcpy(sxy + j + 2, &p1, sizeof p1);
-        __builtin_memcpy(sy + j, &q0, sizeof q0);
-        __builtin_memcpy(sy + j + 2, &q1, sizeof q1);
+        store_lanes(sxy + j, p0);
+        store_lanes(sxy + j + 2, p1);
+        store_lanes(sy + j, q0);
+        store_lanes(sy + j + 2, q1);
     }
     return j;
 }
@@ -170,9 +173,9 @@ void leftover_window_sums(std::span<const Leftover> rest, Series x, double* sxy,
         const Leftover* g = rest.data() + left - lanes;  // g[0] is the shortest
         const double *w0 = g[0].w, *w1 = g[1].w, *w2 = g[2].w, *w3 = g[3].w;
         const std::size_t common = g[0].length;
-        Pair p0 = {}, p1 = {}, q0 = {}, q1 = {};
+        Lanes p0 = {}, p1 = {}, q0 = {}, q1 = {};
         for (std::size_t k = 0; k < common; ++k) {
-            const Pair v0 = {w0[k], w1[k]}, v1 = {w2[k], w3[k]};
+            const Lanes v0 = {w0[k], w1[k]}, v1 = {w2[k], w3[k]};
             p0 += x[k] * v0;
             q0 += v0;
             p1 += x[k] * v1;
@@ -254,10 +257,10 @@ bool residuals_may_be_nan(Series cs) {
 // NaN tracked apart when it can occur.
 template <bool track_nan>
 struct Extremes {
-    Pair hi, lo;
-    PairMask nan;
-    explicit Extremes(Pair first) : hi(first), lo(first), nan(first != first) {}
-    void add(Pair r) {
+    Lanes hi, lo;
+    LaneMask nan;
+    explicit Extremes(Lanes first) : hi(first), lo(first), nan(first != first) {}
+    void add(Lanes r) {
         if constexpr (track_nan) nan |= r != r;
         hi = hi > r ? hi : r;
         lo = lo < r ? lo : r;
@@ -265,7 +268,7 @@ struct Extremes {
 };
 
 // Pairs with the lanes that saw a NaN made NaN.
-inline Pair with_nan(Pair v, PairMask nan_seen) { return nan_seen != 0 ? Pair{common::nan, common::nan} : v; }
+inline Lanes with_nan(Lanes v, LaneMask nan_seen) { return nan_seen != 0 ? Lanes{common::nan, common::nan} : v; }
 
 // The squared residual range of one window with line (a, b): the residuals
 // are scanned two at a time (the first fills both lanes), NaN tracked apart
@@ -274,12 +277,12 @@ template <bool track_nan>
 double squared_range(const double* w, Series xs, double a, double b) {
     const std::size_t s = xs.size();
     const double first = w[0] - (b + a * xs[0]);
-    Pair hi = {first, first};
-    Pair lo = hi;
-    PairMask any_nan = hi != hi;
+    Lanes hi = {first, first};
+    Lanes lo = hi;
+    LaneMask any_nan = hi != hi;
     std::size_t k = 1;
     for (; k + 2 <= s; k += 2) {
-        const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+        const Lanes r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
         if constexpr (track_nan) any_nan |= r != r;
         hi = hi > r ? hi : r;
         lo = lo < r ? lo : r;
@@ -301,14 +304,14 @@ double squared_range(const double* w, Series xs, double a, double b) {
 // with line (a[l], b[l]) over its first `common` residuals, then each lane's
 // remaining residuals (up to length[l]) one at a time; written to out[l].
 template <bool track_nan>
-void four_squared_ranges(const double* const w[lanes], const std::size_t length[lanes], Pair a0, Pair b0, Pair a1,
-                         Pair b1, std::size_t common, Series x, double out[lanes]) {
-    Extremes<track_nan> e0(Pair{w[0][0], w[1][0]} - (b0 + a0 * x[0]));
-    Extremes<track_nan> e1(Pair{w[2][0], w[3][0]} - (b1 + a1 * x[0]));
+void four_squared_ranges(const double* const w[lanes], const std::size_t length[lanes], Lanes a0, Lanes b0, Lanes a1,
+                         Lanes b1, std::size_t common, Series x, double out[lanes]) {
+    Extremes<track_nan> e0(Lanes{w[0][0], w[1][0]} - (b0 + a0 * x[0]));
+    Extremes<track_nan> e1(Lanes{w[2][0], w[3][0]} - (b1 + a1 * x[0]));
     const double *w0 = w[0], *w1 = w[1], *w2 = w[2], *w3 = w[3];
     for (std::size_t k = 1; k < common; ++k) {
-        e0.add(Pair{w0[k], w1[k]} - (b0 + a0 * x[k]));
-        e1.add(Pair{w2[k], w3[k]} - (b1 + a1 * x[k]));
+        e0.add(Lanes{w0[k], w1[k]} - (b0 + a0 * x[k]));
+        e1.add(Lanes{w2[k], w3[k]} - (b1 + a1 * x[k]));
     }
     const double his[lanes] = {e0.hi[0], e0.hi[1], e1.hi[0], e1.hi[1]};
     const double los[lanes] = {e0.lo[0], e0.lo[1], e1.lo[0], e1.lo[1]};
@@ -345,18 +348,18 @@ void all_squared_ranges(Series cs, Series x, std::span<const std::uint64_t> tau,
             const double* w = cs.data() + j * s;
             const double* w2 = w + 2 * s;
             const std::size_t at = place + j;
-            const Pair a0 = pair_at(slope, 1, at), b0 = pair_at(intercept, 1, at);
-            const Pair a1 = pair_at(slope, 1, at + 2), b1 = pair_at(intercept, 1, at + 2);
+            const Lanes a0 = pair_at(slope, 1, at), b0 = pair_at(intercept, 1, at);
+            const Lanes a1 = pair_at(slope, 1, at + 2), b1 = pair_at(intercept, 1, at + 2);
             Extremes<track_nan> e0(pair_at(w, s, 0) - (b0 + a0 * x[0]));
             Extremes<track_nan> e1(pair_at(w2, s, 0) - (b1 + a1 * x[0]));
             for (std::size_t k = 1; k < s; ++k) {
                 e0.add(pair_at(w, s, k) - (b0 + a0 * x[k]));
                 e1.add(pair_at(w2, s, k) - (b1 + a1 * x[k]));
             }
-            const Pair range0 = with_nan(e0.hi - e0.lo, e0.nan), range1 = with_nan(e1.hi - e1.lo, e1.nan);
-            const Pair square0 = range0 * range0, square1 = range1 * range1;
-            __builtin_memcpy(squared + at, &square0, sizeof square0);
-            __builtin_memcpy(squared + at + 2, &square1, sizeof square1);
+            const Lanes range0 = with_nan(e0.hi - e0.lo, e0.nan), range1 = with_nan(e1.hi - e1.lo, e1.nan);
+            const Lanes square0 = range0 * range0, square1 = range1 * range1;
+            store_lanes(squared + at, square0);
+            store_lanes(squared + at + 2, square1);
         }
         place += windows;
     }
@@ -367,10 +370,10 @@ void all_squared_ranges(Series cs, Series x, std::span<const std::uint64_t> tau,
         const double* const group[lanes] = {g[0].w, g[1].w, g[2].w, g[3].w};
         const std::size_t length[lanes] = {g[0].length, g[1].length, g[2].length, g[3].length};
         double four[lanes];
-        four_squared_ranges<track_nan>(group, length, Pair{slope[g[0].place], slope[g[1].place]},
-                                       Pair{intercept[g[0].place], intercept[g[1].place]},
-                                       Pair{slope[g[2].place], slope[g[3].place]},
-                                       Pair{intercept[g[2].place], intercept[g[3].place]}, g[0].length, x, four);
+        four_squared_ranges<track_nan>(group, length, Lanes{slope[g[0].place], slope[g[1].place]},
+                                       Lanes{intercept[g[0].place], intercept[g[1].place]},
+                                       Lanes{slope[g[2].place], slope[g[3].place]},
+                                       Lanes{intercept[g[2].place], intercept[g[3].place]}, g[0].length, x, four);
         for (std::size_t l = 0; l < lanes; ++l) squared[g[l].place] = four[l];
     }
     for (std::size_t j = 0; j < left; ++j) {
@@ -430,9 +433,9 @@ std::size_t squared_residuals(Series cs, Series x, std::size_t s, double* sxy, d
         const double a = sxy[j], b = sy[j];
         std::size_t k = 0;
         for (; k + 2 <= s; k += 2) {
-            const Pair r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
-            const Pair square = r * r;
-            __builtin_memcpy(o + k, &square, sizeof square);
+            const Lanes r = pair_at(w, 1, k) - (b + a * pair_at(xs.data(), 1, k));
+            const Lanes square = r * r;
+            store_lanes(o + k, square);
         }
         if (k < s) {
             const double r = w[k] - (b + a * xs[k]);
@@ -467,12 +470,12 @@ void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, S
         }
         // Lanes without a scale in the last group add zeros, unused.
         for (std::size_t l = group; l < scale_lanes; ++l) std::fill(squares + l * m, squares + l * m + common_count, 0.0);
-        Pair t0 = {}, t1 = {}, t2 = {}, t3 = {};
+        Lanes t0 = {}, t1 = {}, t2 = {}, t3 = {};
         for (std::size_t t = 0; t < common_count; ++t) {
-            t0 += Pair{row[0][t], row[1][t]};
-            t1 += Pair{row[2][t], row[3][t]};
-            t2 += Pair{row[4][t], row[5][t]};
-            t3 += Pair{row[6][t], row[7][t]};
+            t0 += Lanes{row[0][t], row[1][t]};
+            t1 += Lanes{row[2][t], row[3][t]};
+            t2 += Lanes{row[4][t], row[5][t]};
+            t3 += Lanes{row[6][t], row[7][t]};
         }
         double total[scale_lanes] = {t0[0], t0[1], t1[0], t1[1], t2[0], t2[1], t3[0], t3[1]};
         for (std::size_t l = 0; l < group; ++l) {
@@ -512,19 +515,19 @@ namespace {
 // points, for two point sets at once (each lane the scalar arithmetic); a
 // singular lane gets the zero line, as line_error takes it.
 struct PairLine {
-    Pair slope, intercept;
+    Lanes slope, intercept;
 };
-PairLine pair_line(Pair n, Pair sx, Pair sxx, Pair sxy, Pair sy) {
-    const Pair det = sxx * n - sx * sx;
-    const Pair slope = (sxy * n - sx * sy) / det;
-    const Pair intercept = (sxx * sy - sx * sxy) / det;
-    const PairMask singular = det == 0.0;
-    return {singular ? Pair{} : slope, singular ? Pair{} : intercept};
+PairLine pair_line(Lanes n, Lanes sx, Lanes sxx, Lanes sxy, Lanes sy) {
+    const Lanes det = sxx * n - sx * sx;
+    const Lanes slope = (sxy * n - sx * sy) / det;
+    const Lanes intercept = (sxx * sy - sx * sxy) / det;
+    const LaneMask singular = det == 0.0;
+    return {singular ? Lanes{} : slope, singular ? Lanes{} : intercept};
 }
 
 // Squared residual of (x, y) from the line of each lane.
-inline Pair squared_error(const PairLine& line, Pair x, Pair y) {
-    const Pair e = (line.intercept + line.slope * x) - y;
+inline Lanes squared_error(const PairLine& line, Lanes x, Lanes y) {
+    const Lanes e = (line.intercept + line.slope * x) - y;
     return e * e;
 }
 
@@ -566,28 +569,28 @@ void two_line_errors(Series x, Series y, std::size_t first, std::span<double> er
     std::size_t i = 0;
     for (; i + 2 <= err.size(); i += 2) {
         const std::size_t b = first + i;
-        const PairLine head = pair_line(Pair{static_cast<double>(b), static_cast<double>(b + 1)},
+        const PairLine head = pair_line(Lanes{static_cast<double>(b), static_cast<double>(b + 1)},
                                         pair_at(psx, 1, b), pair_at(psxx, 1, b), pair_at(psxy, 1, b), pair_at(psy, 1, b));
         const std::size_t common = n - b;  // lane 1's count; lane 0 has one more
         const double* tx = x.data() + (b - 1);
         const double* ty = y.data() + (b - 1);
         // The first lines' squared errors and the second lines' sums are
         // independent chains: they advance in one loop while both last.
-        Pair head_sse = {};
-        Pair sx = {}, sxx = {}, sxy = {}, sy = {};
+        Lanes head_sse = {};
+        Lanes sx = {}, sxx = {}, sxy = {}, sy = {};
         const std::size_t both = std::min(b, common);
         for (std::size_t k = 0; k < both; ++k) {
-            head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
-            const Pair xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
+            head_sse += squared_error(head, Lanes{x[k], x[k]}, Lanes{y[k], y[k]});
+            const Lanes xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
             sx += xv;
             sxx += xv * xv;
             sxy += xv * yv;
             sy += yv;
         }
-        for (std::size_t k = both; k < b; ++k) head_sse += squared_error(head, Pair{x[k], x[k]}, Pair{y[k], y[k]});
+        for (std::size_t k = both; k < b; ++k) head_sse += squared_error(head, Lanes{x[k], x[k]}, Lanes{y[k], y[k]});
         const double head1 = head_sse[1] + squared_error(head, 1, x[b], y[b]);
         for (std::size_t k = both; k < common; ++k) {
-            const Pair xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
+            const Lanes xv = pair_at(tx, 1, k), yv = pair_at(ty, 1, k);
             sx += xv;
             sxx += xv * xv;
             sxy += xv * yv;
@@ -598,8 +601,8 @@ void two_line_errors(Series x, Series y, std::size_t first, std::span<double> er
         sxx[0] += xl * xl;
         sxy[0] += xl * yl;
         sy[0] += yl;
-        const PairLine tail = pair_line(Pair{static_cast<double>(common + 1), static_cast<double>(common)}, sx, sxx, sxy, sy);
-        Pair tail_sse = {};
+        const PairLine tail = pair_line(Lanes{static_cast<double>(common + 1), static_cast<double>(common)}, sx, sxx, sxy, sy);
+        Lanes tail_sse = {};
         for (std::size_t k = 0; k < common; ++k) tail_sse += squared_error(tail, pair_at(tx, 1, k), pair_at(ty, 1, k));
         const double tail0 = tail_sse[0] + squared_error(tail, 0, xl, yl);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "helpers/failure.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::catch22 {
 
@@ -70,7 +71,7 @@ PieceBasis piece_basis(const std::array<double, 9>& t, std::size_t q) {
 double horner(const Poly& p, double u) { return ((p[3] * u + p[2]) * u + p[1]) * u + p[0]; }
 
 // Two values side by side; each lane does exactly the scalar arithmetic.
-using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+using common::Lanes;
 
 // Adds the points from .. to - 1 (all on one piece, whose B-splines are
 // `basis` in the local coordinate u = i - origin) to the normal equations:
@@ -81,24 +82,24 @@ using Pair = double __attribute__((vector_size(2 * sizeof(double))));
 void add_piece_points(const PieceBasis& basis, double origin, Series y, std::size_t from, std::size_t to, double* m,
                       double* rhs) {
     const auto at = [m](std::size_t r, std::size_t c) -> double& { return m[r * basis_count + c]; };
-    const Pair p01[order] = {{basis[0][0], basis[1][0]}, {basis[0][1], basis[1][1]}, {basis[0][2], basis[1][2]},
+    const Lanes p01[order] = {{basis[0][0], basis[1][0]}, {basis[0][1], basis[1][1]}, {basis[0][2], basis[1][2]},
                              {basis[0][3], basis[1][3]}};
-    const Pair p23[order] = {{basis[2][0], basis[3][0]}, {basis[2][1], basis[3][1]}, {basis[2][2], basis[3][2]},
+    const Lanes p23[order] = {{basis[2][0], basis[3][0]}, {basis[2][1], basis[3][1]}, {basis[2][2], basis[3][2]},
                              {basis[2][3], basis[3][3]}};
     // Entries (0,0) (0,1) | (0,2) (0,3) | (1,1) (1,2) | (1,3) (2,2) | (2,3) (3,3)
-    Pair s0 = {at(0, 0), at(0, 1)}, s1 = {at(0, 2), at(0, 3)}, s2 = {at(1, 1), at(1, 2)};
-    Pair s3 = {at(1, 3), at(2, 2)}, s4 = {at(2, 3), at(3, 3)};
-    Pair r01 = {rhs[0], rhs[1]}, r23 = {rhs[2], rhs[3]};
+    Lanes s0 = {at(0, 0), at(0, 1)}, s1 = {at(0, 2), at(0, 3)}, s2 = {at(1, 1), at(1, 2)};
+    Lanes s3 = {at(1, 3), at(2, 2)}, s4 = {at(2, 3), at(3, 3)};
+    Lanes r01 = {rhs[0], rhs[1]}, r23 = {rhs[2], rhs[3]};
     for (std::size_t i = from; i < to; ++i) {
         const double u = static_cast<double>(i) - origin;
-        const Pair v01 = ((p01[3] * u + p01[2]) * u + p01[1]) * u + p01[0];
-        const Pair v23 = ((p23[3] * u + p23[2]) * u + p23[1]) * u + p23[0];
+        const Lanes v01 = ((p01[3] * u + p01[2]) * u + p01[1]) * u + p01[0];
+        const Lanes v23 = ((p23[3] * u + p23[2]) * u + p23[1]) * u + p23[0];
         const double v0 = v01[0], v1 = v01[1], v2 = v23[0], v3 = v23[1];
-        s0 += Pair{v0, v0} * v01;
-        s1 += Pair{v0, v0} * v23;
-        s2 += Pair{v1, v1} * Pair{v1, v2};
-        s3 += Pair{v1, v2} * Pair{v3, v2};
-        s4 += Pair{v2, v3} * Pair{v3, v3};
+        s0 += Lanes{v0, v0} * v01;
+        s1 += Lanes{v0, v0} * v23;
+        s2 += Lanes{v1, v1} * Lanes{v1, v2};
+        s3 += Lanes{v1, v2} * Lanes{v3, v2};
+        s4 += Lanes{v2, v3} * Lanes{v3, v3};
         r01 += v01 * y[i];
         r23 += v23 * y[i];
     }

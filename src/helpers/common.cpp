@@ -259,7 +259,7 @@ double mean(Series y, MeanType type) {
         case MeanType::iqm:
             return interquartile_mean(y);
         case MeanType::midhinge:
-            return (quantile(y, 0.25) + quantile(y, 0.75)) * 0.5;
+            return midhinge(y, sorted_copy(y));
     }
     return nan;
 }
@@ -273,9 +273,10 @@ double median_sorted(Series s) {
 
 double median(Series y) {
     if (has_nan(y)) return nan;
-    const auto s = sorted_copy(y);
-    return median_sorted(s);
+    return median_sorted(sorted_copy(y));
 }
+
+double median(Series y, Series sorted) { return has_nan(y) ? nan : median_sorted(sorted); }
 
 double quantile_sorted(Series s, double p) {
     const std::size_t n = s.size();
@@ -293,13 +294,21 @@ double quantile_sorted(Series s, double p) {
 
 double quantile(Series y, double p) {
     if (has_nan(y)) return nan;
-    const auto s = sorted_copy(y);
-    return quantile_sorted(s, p);
+    return quantile_sorted(sorted_copy(y), p);
 }
+
+double quantile(Series y, Series sorted, double p) { return has_nan(y) ? nan : quantile_sorted(sorted, p); }
 
 double iqr(Series y) {
     if (has_nan(y)) return nan;
     return iqr_sorted(sorted_copy(y));
+}
+
+double iqr(Series y, Series sorted) { return has_nan(y) ? nan : iqr_sorted(sorted); }
+
+double midhinge(Series y, Series sorted) {
+    if (has_nan(y)) return nan;
+    return (quantile_sorted(sorted, 0.25) + quantile_sorted(sorted, 0.75)) * 0.5;
 }
 
 double iqr_sorted(Series s) {
@@ -319,10 +328,11 @@ double std_dev(Series y) {
     return std::sqrt(sum_of_squared_deviations(y, m) / static_cast<double>(y.size() - 1));
 }
 
-double mad(Series y, Deviation type) {
-    const double m = type == Deviation::mean ? mean(y) : median(y);
+double mad(Series y, Deviation type) { return mad_about(y, type == Deviation::mean ? mean(y) : median(y), type); }
+
+double mad_about(Series y, double centre, Deviation type) {
     std::vector<double> d(y.size());
-    for (std::size_t i = 0; i < y.size(); ++i) d[i] = std::fabs(y[i] - m);
+    for (std::size_t i = 0; i < y.size(); ++i) d[i] = std::fabs(y[i] - centre);
     return type == Deviation::mean ? mean(d) : median(d);
 }
 
@@ -353,12 +363,6 @@ Prepared::Prepared(Series y, bool normalize) : view_(y) {
     if (!normalize) return;
     owned_ = zscore(y);
     view_ = owned_;
-}
-
-std::uint64_t saturating_cast(double v) {
-    if (!(v > 0.0)) return 0;
-    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
-    return static_cast<std::uint64_t>(v);
 }
 
 std::vector<double> diff(Series y) {

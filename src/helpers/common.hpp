@@ -43,9 +43,17 @@ double median(Series y);
 double quantile(Series y, double p);
 double iqr(Series y);
 double std_dev(Series y);
+// The same given `sorted`, sorted_copy(y) made once for several callers (not
+// read when y holds NaN); midhinge is mean(y, MeanType::midhinge).
+double median(Series y, Series sorted);
+double quantile(Series y, Series sorted, double p);
+double iqr(Series y, Series sorted);
+double midhinge(Series y, Series sorted);
 
 enum class Deviation { mean, median };
 double mad(Series y, Deviation type = Deviation::mean);
+// mad with its centre (mean(y) or median(y)) given.
+double mad_about(Series y, double centre, Deviation type);
 
 // [NaN] when any value is NaN, empty for an empty series, no guard on a zero
 // standard deviation.
@@ -94,8 +102,13 @@ double median_sorted(Series sorted);
 double iqr_sorted(Series sorted);
 
 // Truncation toward zero with saturation: negative and NaN give 0, values
-// from 2^64 up give the largest value.
-std::uint64_t saturating_cast(double v);
+// from 2^64 up give the largest value. Inline: histogram binning calls it per
+// value.
+inline std::uint64_t saturating_cast(double v) {
+    if (!(v > 0.0)) return 0;
+    if (v >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(v);
+}
 
 std::vector<double> diff(Series y);
 std::vector<double> cumsum(Series y);

@@ -22,4 +22,7 @@ inline Lanes load_lanes(const double* p) {
     return v;
 }
 
+// v into p[0] and p[1] (an unaligned store).
+inline void store_lanes(double* p, Lanes v) { __builtin_memcpy(p, &v, sizeof v); }
+
 }  // namespace quorlex::common

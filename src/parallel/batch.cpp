@@ -41,10 +41,6 @@ std::optional<std::uint64_t> freq_or(const Options& o, std::optional<std::uint64
     return o.freq ? *o.freq : fallback;
 }
 
-// catch22 and catch24 as published (pycatch22's names and order): the two
-// histogram modes on the z-scored series, as the hctsa run computes them; the
-// catch22 run's 20 features, each z-scoring for itself; catch24 adds the mean
-// and the sample standard deviation of the raw series.
 // DN_Mean and DN_Spread_Std of the raw series, from the moments of its
 // z-score when a normalising run took one: the mean is the same sum / n; the
 // spread's squared deviations from it are the same terms in the same order
@@ -60,6 +56,10 @@ double series_spread(Series y, bool, RunShared& shared) {
     return shared.moments->std_dev;
 }
 
+// catch22 and catch24 as published (pycatch22's names and order): the two
+// histogram modes on the z-scored series, as the hctsa run computes them; the
+// catch22 run's 20 features, each z-scoring for itself; catch24 adds the mean
+// and the sample standard deviation of the raw series.
 Segments catch22_segments(const Options& o, bool catch24) {
     const bool z = o.normalize.value_or(true);
     Segments out{

@@ -220,34 +220,17 @@ void HctsaShared::prepare(Series y) {
 
 namespace {
 
-// common::median, common::quantile and common::iqr of y, read from the run's
-// sorted copy of y (the very copy they would sort).
-double shared_median(HctsaShared& shared, Series y) {
-    return common::has_nan(y) ? common::nan : common::median_sorted(shared.sorted(y));
-}
-double shared_quantile(HctsaShared& shared, Series y, double p) {
-    return common::has_nan(y) ? common::nan : common::quantile_sorted(shared.sorted(y), p);
-}
-double shared_iqr(HctsaShared& shared, Series y) {
-    return common::has_nan(y) ? common::nan : common::iqr_sorted(shared.sorted(y));
-}
-
 void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     const std::pair<const char*, const char*> means[] = {
         {"mean", "arithmetic"}, {"harmonic_mean", "harmonic"}, {"median", "median"},
         {"midhinge", "midhinge"}, {"rms", "rms"}};
     for (const auto& [name, type] : means) {
         const std::string_view kind = type;
+        // dn_mean "median" and "midhinge" read the run's sorted copy of y.
         if (kind == "median") {
-            // dn_mean "median" is common::median.
-            t.push_back(task(name, [shared](Series y) { return shared_median(*shared, y); }));
+            t.push_back(task(name, [shared](Series y) { return common::median(y, shared->sorted(y)); }));
         } else if (kind == "midhinge") {
-            // common::mean midhinge: NaN for any NaN, else the mean of two
-            // quantiles.
-            t.push_back(task(name, [shared](Series y) {
-                if (common::has_nan(y)) return common::nan;
-                return (shared_quantile(*shared, y, 0.25) + shared_quantile(*shared, y, 0.75)) * 0.5;
-            }));
+            t.push_back(task(name, [shared](Series y) { return common::midhinge(y, shared->sorted(y)); }));
         } else {
             t.push_back(task(name, [type](Series y) { return hctsa::dn_mean(y, type); }));
         }
@@ -263,30 +246,17 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     t.push_back(task("burstiness_Kim", hctsa::burstiness_kim));
     t.push_back(task("standard_deviation", [](Series y) { return hctsa::dn_spread(y, "std"); }));
     t.push_back(task("mean_absolute_deviation", [](Series y) { return common::mad(y, common::Deviation::mean); }));
-    // dn_spread "iqr" is common::iqr.
-    t.push_back(task("interquartile_range", [shared](Series y) { return shared_iqr(*shared, y); }));
-    // common::mad with the median: the median of the distances from the
-    // median, the first median read from the shared sorted copy.
+    // dn_spread "iqr" is common::iqr; the median absolute deviation's centre
+    // is read from the shared sorted copy.
+    t.push_back(task("interquartile_range", [shared](Series y) { return common::iqr(y, shared->sorted(y)); }));
     t.push_back(task("median_absolute_deviation", [shared](Series y) {
-        const double m = shared_median(*shared, y);
-        std::vector<double> d(y.size());
-        for (std::size_t i = 0; i < y.size(); ++i) d[i] = std::fabs(y[i] - m);
-        return common::median(d);
+        return common::mad_about(y, common::median(y, shared->sorted(y)), common::Deviation::median);
     }));
     for (int k = 3; k <= 11; ++k) {
         t.push_back(task("DN_Moments_" + std::to_string(k), [k](Series y) { return hctsa::dn_moments(y, k); }));
     }
-    // skewness_pearson and skewness_bowley with their medians and quantiles
-    // read from the shared sorted copy.
-    t.push_back(task("skewness_pearson", [shared](Series y) {
-        return (3.0 * common::mean(y) - shared_median(*shared, y)) / common::std_dev(y);
-    }));
-    t.push_back(task("skewness_bowley", [shared](Series y) {
-        const double q1 = shared_quantile(*shared, y, 0.25);
-        const double q2 = shared_quantile(*shared, y, 0.5);
-        const double q3 = shared_quantile(*shared, y, 0.75);
-        return (q1 + q3 - (q2 + q2)) / (q3 - q1);
-    }));
+    t.push_back(task("skewness_pearson", [shared](Series y) { return hctsa::skewness_pearson(y, shared->sorted(y)); }));
+    t.push_back(task("skewness_bowley", [shared](Series y) { return hctsa::skewness_bowley(y, shared->sorted(y)); }));
     constexpr std::size_t mode_bins[] = {5, 10, 12, 21, 52};
     for (std::size_t b : mode_bins) {
         t.push_back(task("DN_HistogramMode_" + std::to_string(b), [b](Series y) { return hctsa::dn_histogrammode(y, b); }));
@@ -308,11 +278,8 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         const std::string prefix = std::string("DN_Withinp_") + (centre == std::string("median") ? "median_" : "");
         for (const auto& [suffix, p] : within) {
             if (centre == std::string("median")) {
-                // dn_withinp "median": the median and 1.35 times the
-                // interquartile range, from the shared sorted copy.
-                t.push_back(task(prefix + suffix, [shared, p](Series y) {
-                    return hctsa::dn_withinp_around(y, p, shared_median(*shared, y), 1.35 * shared_iqr(*shared, y));
-                }));
+                t.push_back(task(prefix + suffix,
+                                 [shared, p](Series y) { return hctsa::dn_withinp_median(y, shared->sorted(y), p); }));
             } else {
                 t.push_back(task(prefix + suffix, [p, centre](Series y) { return hctsa::dn_withinp(y, p, centre); }));
             }
@@ -324,11 +291,8 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         t.push_back(task(std::string("DN_pleft_") + suffix, [th](Series y) { return hctsa::dn_pleft(y, th); }));
     }
     for (int q : {1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99}) {
-        // common::quantile: NaN for a series holding NaN, else quantile_sorted
-        // of the sorted copy, here the one the run shares.
         t.push_back(task("quantile_" + std::to_string(q), [shared, q](Series y) {
-            return common::has_nan(y) ? common::nan
-                                      : common::quantile_sorted(shared->sorted(y), static_cast<double>(q) / 100.0);
+            return common::quantile(y, shared->sorted(y), static_cast<double>(q) / 100.0);
         }));
     }
     const std::pair<const char*, hctsa::ValueClass> classes[] = {{"zeros", hctsa::ValueClass::zeros},
@@ -338,11 +302,7 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         t.push_back(task(std::string("DN_ProportionValues_") + suffix,
                          [kind](Series y) { return hctsa::dn_proportionvalues(y, kind); }));
     }
-    // prop_unique, its distinct values counted in the shared sorted copy.
-    t.push_back(task("propUnique", [shared](Series y) {
-        if (y.empty() || common::has_nan(y)) return common::nan;
-        return static_cast<double>(hctsa::count_unique_sorted(shared->sorted(y))) / static_cast<double>(y.size());
-    }));
+    t.push_back(task("propUnique", [shared](Series y) { return hctsa::prop_unique(y, shared->sorted(y)); }));
     t.push_back(task("coeff_var_1", hctsa::coeff_var_1));
     t.push_back(task("coeff_var_2", hctsa::coeff_var_2));
     t.push_back(task("HighLowMu", hctsa::high_low_mu));

@@ -54,19 +54,6 @@ std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Ser
     return bins;
 }
 
-// The automutual information of the joint histogram of (b[t], b[t + lag]),
-// for one assignment of bins and many lags, with the value of
-// catch22::JointHistogram::ami.
-//
-// When no value falls outside the edges (no bin 0, the usual case) every
-// pair counts, the total is n - lag, and the published cell rule reduces to
-// cell (b2 - 1) * num_bins + (b1 - 1) (the pair b1 = b2 = 1 lands in cell 0
-// either way): a cell index is then one addition of two per-value terms
-// prepared once for all lags. The occupied cells are listed in row-major
-// order as there, and each p = count / total is added to its row and column
-// marginals in that same order and each term of the information in that same
-// order, so every sum is formed exactly as in JointHistogram::ami. With some
-// bin 0 the general routine is used.
 // std::log of recent operands, looked up by their bits. Tables with
 // near-uniform marginals repeat few operands: the same count over the same
 // pair of marginals. Every entry holds a pair (v, std::log(v)), starting from
@@ -92,6 +79,19 @@ private:
     std::array<Entry, std::size_t{1} << bits> entries_;
 };
 
+// The automutual information of the joint histogram of (b[t], b[t + lag]),
+// for one assignment of bins and many lags, with the value of
+// catch22::JointHistogram::ami.
+//
+// When no value falls outside the edges (no bin 0, the usual case) every
+// pair counts, the total is n - lag, and the published cell rule reduces to
+// cell (b2 - 1) * num_bins + (b1 - 1) (the pair b1 = b2 = 1 lands in cell 0
+// either way): a cell index is then one addition of two per-value terms
+// prepared once for all lags. The occupied cells are listed in row-major
+// order as there, and each p = count / total is added to its row and column
+// marginals in that same order and each term of the information in that same
+// order, so every sum is formed exactly as in JointHistogram::ami. With some
+// bin 0 the general routine is used.
 class LaggedAmi {
 public:
     // The bins of y (finite, at least two values) for the given edges.

@@ -20,7 +20,12 @@ std::size_t count_unique_sorted(Series s) {
 
 double prop_unique(Series y) {
     if (y.empty() || common::has_nan(y)) return common::nan;
-    return static_cast<double>(count_unique(y)) / static_cast<double>(y.size());
+    return prop_unique(y, common::sorted_copy(y));
+}
+
+double prop_unique(Series y, Series sorted) {
+    if (y.empty() || common::has_nan(y)) return common::nan;
+    return static_cast<double>(count_unique_sorted(sorted)) / static_cast<double>(y.size());
 }
 
 }  // namespace quorlex::hctsa

@@ -13,4 +13,8 @@ double skewness_pearson(Series y);
 // internal failure (no quantile).
 double skewness_bowley(Series y);
 
+// The same given common::sorted_copy(y), made once for several callers.
+double skewness_pearson(Series y, Series sorted);
+double skewness_bowley(Series y, Series sorted);
+
 }  // namespace quorlex::hctsa

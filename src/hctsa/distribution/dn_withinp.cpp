@@ -7,22 +7,10 @@
 
 namespace quorlex::hctsa {
 
-double dn_withinp(Series y, double p, std::string_view centre) {
-    double mu = 0.0;
-    double sigma = 0.0;
-    if (centre == "mean") {
-        mu = common::sum(y) / static_cast<double>(y.size());
-        sigma = population_std(y, mu);
-    } else if (centre == "median") {
-        mu = common::median(y);
-        sigma = 1.35 * common::iqr(y);
-    } else {
-        fail("Unknown setting: " + std::string(centre));
-    }
-    return dn_withinp_around(y, p, mu, sigma);
-}
+namespace {
 
-double dn_withinp_around(Series y, double p, double mu, double sigma) {
+// The share of values v with mu - p * sigma <= v <= mu + p * sigma.
+double within(Series y, double p, double mu, double sigma) {
     const double lo = mu - p * sigma;
     const double hi = mu + p * sigma;
     std::size_t inside = 0;
@@ -30,6 +18,21 @@ double dn_withinp_around(Series y, double p, double mu, double sigma) {
         if (lo <= v && v <= hi) ++inside;
     }
     return static_cast<double>(inside) / static_cast<double>(y.size());
+}
+
+}  // namespace
+
+double dn_withinp(Series y, double p, std::string_view centre) {
+    if (centre == "mean") {
+        const double mu = common::sum(y) / static_cast<double>(y.size());
+        return within(y, p, mu, population_std(y, mu));
+    }
+    if (centre == "median") return within(y, p, common::median(y), 1.35 * common::iqr(y));
+    fail("Unknown setting: " + std::string(centre));
+}
+
+double dn_withinp_median(Series y, Series sorted, double p) {
+    return within(y, p, common::median(y, sorted), 1.35 * common::iqr(y, sorted));
 }
 
 }  // namespace quorlex::hctsa

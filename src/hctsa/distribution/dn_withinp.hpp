@@ -11,7 +11,8 @@ namespace quorlex::hctsa {
 // "median": the median and 1.35 times the interquartile range. Any other
 // centre is an internal failure "Unknown setting: <centre>".
 double dn_withinp(Series y, double p, std::string_view centre);
-// The share of values v with mu - p * sigma <= v <= mu + p * sigma.
-double dn_withinp_around(Series y, double p, double mu, double sigma);
+// The "median" setting given common::sorted_copy(y), made once for several
+// callers.
+double dn_withinp_median(Series y, Series sorted, double p);
 
 }  // namespace quorlex::hctsa
