@@ -13,9 +13,14 @@ check_build=(-C "build-dir=$repo/build/check" -C cmake.define.QUORLEX_TESTS=ON)
 
 ensure_system_packages() {
     local wanted=(libgsl-dev libfftw3-dev libtbb-dev libgtest-dev pkg-config g++)
-    local missing=()
+    # Named with the machine's own architecture: with a foreign architecture
+    # enabled (the aarch64 cross build), libgsl-dev:arm64 can stand in for the
+    # native package, which it replaces, and would otherwise count as installed.
+    local arch missing=()
+    arch=$(dpkg --print-architecture)
     for package in "${wanted[@]}"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+        dpkg-query -W -f='${Status}' "$package:$arch" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package:$arch")
     done
     if [ ${#missing[@]} -gt 0 ]; then
         local sudo=""
