@@ -37,6 +37,7 @@ class Target:
     task: str
     values: npt.NDArray[Any]
     classes: list[Any]
+    one_vs_rest: bool = False  # each class tested against the rest
 
 
 @dataclass
@@ -45,12 +46,12 @@ class Options:
     fdr_level: float
     hypotheses_independent: bool
     test_for_binary_target_real_feature: str
-    multiclass: bool
+    multiclass: bool | str  # "auto": one class against the rest when y has more than two
     n_significant: int
 
 
 def options(task: str = "auto", fdr_level: float = 0.05, hypotheses_independent: bool = False,
-            test_for_binary_target_real_feature: str = "mann", multiclass: bool = False,
+            test_for_binary_target_real_feature: str = "mann", multiclass: bool | str = False,
             n_significant: int = 1) -> Options:
     """Checks the relevance options; the same checks serve every front end."""
     if task not in TASKS:
@@ -62,12 +63,14 @@ def options(task: str = "auto", fdr_level: float = 0.05, hypotheses_independent:
     if test_for_binary_target_real_feature not in REAL_FEATURE_TESTS:
         raise ValueError("test_for_binary_target_real_feature must be 'mann' (Mann-Whitney U) or 'smir'"
                          f" (Kolmogorov-Smirnov), got {test_for_binary_target_real_feature!r}")
+    if not (isinstance(multiclass, (bool, np.bool_)) or multiclass == "auto"):
+        raise ValueError(f"multiclass must be True, False or 'auto', got {multiclass!r}")
     if isinstance(n_significant, bool) or not isinstance(n_significant, (int, np.integer)):
         raise TypeError(f"n_significant must be an int, got {type(n_significant).__name__}")
     if n_significant < 1:
         raise ValueError(f"n_significant must be at least 1, got {n_significant}")
     return Options(task, float(fdr_level), bool(hypotheses_independent), test_for_binary_target_real_feature,
-                   bool(multiclass), int(n_significant))
+                   multiclass if multiclass == "auto" else bool(multiclass), int(n_significant))
 
 
 def feature_matrix(X: object) -> tuple[Matrix, list[Hashable], pd.Index | None]:
@@ -99,7 +102,7 @@ def feature_matrix(X: object) -> tuple[Matrix, list[Hashable], pd.Index | None]:
     return data, names, index
 
 
-def target(y: object, rows: int, index: pd.Index | None, task: str, multiclass: bool) -> Target:
+def target(y: object, rows: int, index: pd.Index | None, task: str, multiclass: bool | str) -> Target:
     """y aligned with the rows of X (by index when both have one, else by
     position) and checked: no missing labels, at least two classes or values."""
     if isinstance(y, pd.DataFrame):
@@ -137,7 +140,7 @@ def target(y: object, rows: int, index: pd.Index | None, task: str, multiclass: 
         numeric = pd.api.types.is_float_dtype(series.dtype) or pd.api.types.is_complex_dtype(series.dtype)
         task = "regression" if numeric else "classification"
     if task == "regression":
-        if multiclass:
+        if multiclass is True:
             raise ValueError("multiclass=True applies to classes, but y is a regression target")
         try:
             values = series.to_numpy(dtype=np.float64)
@@ -158,10 +161,10 @@ def target(y: object, rows: int, index: pd.Index | None, task: str, multiclass: 
     if len(classes) < 2:
         seen = f" ({classes[0]!r})" if classes else ""
         raise ValueError(f"y has a single class{seen}: a test needs at least two")
-    if len(classes) > 2 and not multiclass:
+    if len(classes) > 2 and multiclass is False:
         raise ValueError(f"y has {len(classes)} classes: pass multiclass=True to test each class against the rest"
                          " (or task='regression' for a numeric target)")
-    return Target("classification", codes.astype(np.intp), classes)
+    return Target("classification", codes.astype(np.intp), classes, multiclass is True or len(classes) > 2)
 
 
 # Feature types, as tsfresh's relevance table names them.
@@ -198,11 +201,11 @@ def _usable_groups(finite: Mask, columns: npt.NDArray[np.intp]) -> Iterator[tupl
         yield finite[:, members[0]], members
 
 
-def _splits(target: Target, rows: Mask | None, multiclass: bool) -> list[Mask]:
+def _splits(target: Target, rows: Mask | None) -> list[Mask]:
     """The first group of each test among the usable rows: class 1 of a
     binary target (against class 0), or each class against the rest."""
     codes = target.values if rows is None else target.values[rows]
-    if not multiclass:
+    if not target.one_vs_rest:
         return [codes == 1]
     return [codes == c for c in range(len(target.classes))]
 
@@ -270,7 +273,7 @@ def p_values(data: Matrix, types: npt.NDArray[np.object_], upper: Matrix, finite
              settings: Options) -> list[Matrix]:
     """One p-value per feature for each test: the binary or regression test,
     or one per class for multiclass. NaN where a feature was not tested."""
-    count = len(target.classes) if settings.multiclass else 1
+    count = len(target.classes) if target.one_vs_rest else 1
     result = [np.full(data.shape[1], np.nan) for _ in range(count)]
     tested = np.flatnonzero(types != CONSTANT)
     for rows, columns in _usable_groups(finite, tested):
@@ -282,7 +285,7 @@ def p_values(data: Matrix, types: npt.NDArray[np.object_], upper: Matrix, finite
             if len(binary):
                 result[0][binary] = _real_target_vs_binary(data, rows, binary, upper, target.values)
             continue
-        for p, first in zip(result, _splits(target, rows, settings.multiclass)):
+        for p, first in zip(result, _splits(target, rows)):
             if first.sum() < MIN_GROUP_ROWS or (~first).sum() < MIN_GROUP_ROWS:
                 continue
             if len(real):
@@ -315,7 +318,7 @@ def _order(p: Matrix) -> npt.NDArray[np.intp]:
 
 def relevance(X: object, y: object, *, task: str = "auto", fdr_level: float = 0.05,
               hypotheses_independent: bool = False, test_for_binary_target_real_feature: str = "mann",
-              multiclass: bool = False, n_significant: int = 1) -> pd.DataFrame:
+              multiclass: bool | str = False, n_significant: int = 1) -> pd.DataFrame:
     """The relevance table: one hypothesis test per feature against the target y
     and a false-discovery-rate correction over the features, as FRESH defines it.
 
@@ -330,7 +333,8 @@ def relevance(X: object, y: object, *, task: str = "auto", fdr_level: float = 0.
     against a real target by Kendall's tau, a binary feature against a real
     target by Kolmogorov-Smirnov. With ``multiclass=True`` each class is tested
     against the rest and corrected on its own, and a feature is relevant when it
-    is significant for at least ``n_significant`` classes. The correction is
+    is significant for at least ``n_significant`` classes (``multiclass="auto"``
+    does so when y has more than two classes). The correction is
     Benjamini-Yekutieli at ``fdr_level``, Benjamini-Hochberg when
     ``hypotheses_independent``.
 
@@ -348,18 +352,19 @@ def relevance(X: object, y: object, *, task: str = "auto", fdr_level: float = 0.
                        n_significant)
     data, names, index = feature_matrix(X)
     goal = target(y, data.shape[0], index, settings.task, settings.multiclass)
-    if settings.multiclass and settings.n_significant > len(goal.classes):
+    if goal.one_vs_rest and settings.n_significant > len(goal.classes):
         raise ValueError(f"n_significant is {settings.n_significant}, but y has only {len(goal.classes)} classes")
     return table(data, names, goal, settings)
 
 
-def table(data: Matrix, names: Sequence[Hashable], goal: Target, settings: Options) -> pd.DataFrame:
-    """The relevance table of a checked matrix and target."""
+def table(data: Matrix, names: Sequence[Hashable], goal: Target, settings: Options, *,
+          by_p_value: bool = True) -> pd.DataFrame:
+    """The relevance table of a checked matrix and target, sorted by p-value or in column order."""
     finite = np.isfinite(data)
     types, upper = feature_types(data, finite)
     tests = p_values(data, types, upper, finite, goal, settings)
     columns: dict[str, Any] = {"feature": list(names), "type": types.astype(str)}
-    if settings.multiclass:
+    if goal.one_vs_rest:
         significant = np.zeros(data.shape[1], dtype=np.int64)
         for label, p in zip(goal.classes, tests):
             chosen = rejected(p, settings)
@@ -377,7 +382,7 @@ def table(data: Matrix, names: Sequence[Hashable], goal: Target, settings: Optio
     columns["relevant"] = relevant
     columns["n_left_out"] = data.shape[0] - finite.sum(axis=0)
     frame = pd.DataFrame(columns, index=pd.Index(list(names), dtype=object))
-    return frame.iloc[_order(key)]
+    return frame.iloc[_order(key)] if by_p_value else frame
 
 
 def select(X: object, y: object, **options: Any) -> pd.DataFrame:
