@@ -210,19 +210,37 @@ def _splits(target: Target, rows: Mask | None) -> list[Mask]:
     return [codes == c for c in range(len(target.classes))]
 
 
-def _real_vs_classes(data: Matrix, rows: Mask | None, columns: npt.NDArray[np.intp], first: Mask,
-                     test: str) -> Matrix:
+def _sorted_columns(data: Matrix, rows: Mask | None,
+                    columns: npt.NDArray[np.intp]) -> tuple[Matrix, npt.NDArray[np.intp]]:
+    """Each column's usable values in ascending order, one column per row, and
+    the row of X each value comes from."""
+    block = data[:, columns] if rows is None else data[np.ix_(rows, columns)]
+    by_column = np.ascontiguousarray(block.T)
+    order = np.argsort(by_column, axis=1)
+    return np.take_along_axis(by_column, order, axis=1), order
+
+
+def _real_vs_classes(ascending: Matrix, order: npt.NDArray[np.intp], first: Mask, test: str) -> Matrix:
     """Mann-Whitney U or Kolmogorov-Smirnov of real features, one group
-    against the other, all columns in one scipy call."""
+    against the other, all columns in one scipy call.
+
+    Both tests depend on the values in each group, not on their order. The
+    columns come sorted once for every split (each class against the rest
+    reuses the sort), so each group arrives in ascending order and the sort
+    inside scipy's test meets two sorted runs. The ranks and their sums are
+    whole or half numbers, exact in any order, so the p-values are the same
+    bits as from unsorted groups."""
     from scipy import stats  # type: ignore[import-untyped,unused-ignore]
 
-    block = data[:, columns] if rows is None else data[np.ix_(rows, columns)]
-    inside, outside = block[first], block[~first]
+    inside = first[order]
+    count = int(first.sum())
+    features = len(ascending)
+    one, other = ascending[inside].reshape(features, count), ascending[~inside].reshape(features, -1)
     if test == "mann":
-        result = stats.mannwhitneyu(inside, outside, use_continuity=True, alternative="two-sided", axis=0)
+        result = stats.mannwhitneyu(one, other, use_continuity=True, alternative="two-sided", axis=1)
     else:
-        result = stats.ks_2samp(inside, outside, alternative="two-sided", axis=0)
-    return np.asarray(result.pvalue, dtype=np.float64).reshape(len(columns))
+        result = stats.ks_2samp(one, other, alternative="two-sided", axis=1)
+    return np.asarray(result.pvalue, dtype=np.float64).reshape(features)
 
 
 def _fisher(data: Matrix, rows: Mask | None, columns: npt.NDArray[np.intp], upper: Matrix, first: Mask) -> Matrix:
@@ -285,11 +303,12 @@ def p_values(data: Matrix, types: npt.NDArray[np.object_], upper: Matrix, finite
             if len(binary):
                 result[0][binary] = _real_target_vs_binary(data, rows, binary, upper, target.values)
             continue
+        ascending, order = _sorted_columns(data, rows, real)
         for p, first in zip(result, _splits(target, rows)):
             if first.sum() < MIN_GROUP_ROWS or (~first).sum() < MIN_GROUP_ROWS:
                 continue
             if len(real):
-                p[real] = _real_vs_classes(data, rows, real, first, settings.test_for_binary_target_real_feature)
+                p[real] = _real_vs_classes(ascending, order, first, settings.test_for_binary_target_real_feature)
             if len(binary):
                 p[binary] = _fisher(data, rows, binary, upper, first)
     return result
