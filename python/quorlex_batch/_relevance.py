@@ -86,10 +86,11 @@ def feature_matrix(X: object) -> tuple[Matrix, list[Hashable], pd.Index | None]:
         except (TypeError, ValueError):
             raise ValueError("X must hold only numbers (one feature per column)") from None
     else:
+        values = X
         if isinstance(X, tuple) and len(X) == 2:
-            X, names = X[0], list(X[1])
+            values, names = X[0], list(X[1])
         try:
-            data = np.asarray(X, dtype=np.float64)
+            data = np.asarray(values, dtype=np.float64)
         except (TypeError, ValueError):
             raise ValueError("X must be a 2-D array of numbers (one feature per column)") from None
     if data.ndim != 2:
