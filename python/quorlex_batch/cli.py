@@ -276,7 +276,7 @@ def run(args: argparse.Namespace) -> None:
             _require(["matplotlib", "scipy"], option, "plot")
     tested = args.relevance is not None or args.select or args.plot_relevance is not None
     if tested:
-        _require(["scipy"], "--relevance, --select and --plot-relevance", "plot")
+        _require(["scipy"], "--relevance, --select and --plot-relevance", "relevance")
         if not 0 < args.fdr_level < 1:
             raise InputError(f"--fdr-level must be between 0 and 1 (exclusive), got {args.fdr_level}")
     label_file = None
