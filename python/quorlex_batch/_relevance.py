@@ -237,11 +237,19 @@ def _real_vs_classes(ascending: Matrix, order: npt.NDArray[np.intp], first: Mask
     count = int(first.sum())
     features = len(ascending)
     one, other = ascending[inside].reshape(features, count), ascending[~inside].reshape(features, -1)
-    if test == "mann":
-        result = stats.mannwhitneyu(one, other, use_continuity=True, alternative="two-sided", axis=1)
-    else:
+    if test == "smir":
         result = stats.ks_2samp(one, other, alternative="two-sided", axis=1)
-    return np.asarray(result.pvalue, dtype=np.float64).reshape(features)
+        return np.asarray(result.pvalue, dtype=np.float64).reshape(features)
+    # For small groups scipy picks the exact distribution unless the call holds ties anywhere; the tied and
+    # untied columns go in separate calls so that each feature gets the choice a call of its own would.
+    p = np.empty(features)
+    tied = (np.diff(ascending, axis=1) == 0).any(axis=1)
+    for chosen in (tied, ~tied):
+        if chosen.any():
+            result = stats.mannwhitneyu(one[chosen], other[chosen], use_continuity=True, alternative="two-sided",
+                                        axis=1)
+            p[chosen] = np.asarray(result.pvalue, dtype=np.float64).reshape(-1)
+    return p
 
 
 def _fisher(data: Matrix, rows: Mask | None, columns: npt.NDArray[np.intp], upper: Matrix, first: Mask) -> Matrix:

@@ -204,6 +204,22 @@ def test_tests_and_columns_follow_the_feature_and_target_types():
     assert table["relevant"].tolist()[:2] == (adjusted <= 0.05).tolist()
 
 
+@pytest.mark.parametrize("test", ["mann", "smir"])
+def test_small_groups_get_the_p_value_of_a_test_per_feature(test):
+    # Below nine rows a group's Mann-Whitney p-value is exact unless that feature has ties.
+    rng = np.random.default_rng(8)
+    y = np.array([0, 1, 0, 1, 1, 0, 1, 1, 0, 1, 1, 1])
+    X = pd.DataFrame({"untied": rng.normal(size=12) + y, "tied": rng.integers(0, 4, 12) + 2.0 * y,
+                      "also_untied": rng.normal(size=12) - y})
+    X.loc[3, "also_untied"] = np.nan
+    table = qb.relevance(X, y, test_for_binary_target_real_feature=test)
+    for name in X.columns:
+        usable = np.isfinite(X[name]).to_numpy()
+        one, other = X.loc[usable & (y == 1), name], X.loc[usable & (y == 0), name]
+        alone = stats.mannwhitneyu(one, other) if test == "mann" else stats.ks_2samp(one, other)
+        assert table.loc[name, "p_value"] == alone.pvalue, name
+
+
 def test_left_out_rows_and_untestable_features():
     rng = np.random.default_rng(3)
     y = np.repeat([0, 1], 20)
