@@ -374,7 +374,8 @@ def relevance(X: object, y: object, *, task: str = "auto", fdr_level: float = 0.
     multiclass by the smallest class p-value): ``feature``, ``type`` ("real",
     "binary", "constant"), ``p_value`` or ``p_value_<class>`` and
     ``relevant_<class>`` per class with ``n_significant`` (the number of
-    classes it is significant for), ``relevant`` and ``n_left_out``.
+    classes it is significant for), ``relevant``, ``testable`` (False for a
+    constant feature and where a test could not be made) and ``n_left_out``.
     """
     settings = options(task, fdr_level, hypotheses_independent, test_for_binary_target_real_feature, multiclass,
                        n_significant)
@@ -408,6 +409,7 @@ def table(data: Matrix, names: Sequence[Hashable], goal: Target, settings: Optio
         columns["p_value"] = key
         relevant = rejected(key, settings)
     columns["relevant"] = relevant
+    columns["testable"] = ~np.isnan(np.vstack(tests)).any(axis=0)
     columns["n_left_out"] = data.shape[0] - finite.sum(axis=0)
     frame = pd.DataFrame(columns, index=pd.Index(list(names), dtype=object))
     return frame.iloc[_order(key)] if by_p_value else frame

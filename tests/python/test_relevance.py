@@ -175,7 +175,7 @@ def test_small_cases_agree_with_tsfresh(name):
     mine = qb.relevance(X, y, **options)
     assert_agrees(mine, expected)
     if "multiclass" not in options:
-        assert list(mine.columns) == ["feature", "type", "p_value", "relevant", "n_left_out"]
+        assert list(mine.columns) == ["feature", "type", "p_value", "relevant", "testable", "n_left_out"]
 
 
 @needs_tsfresh
@@ -240,6 +240,8 @@ def test_left_out_rows_and_untestable_features():
     X.loc[0:2, "one_left"] = [1.0, 2.0, 3.0]  # three values in class 0, none in class 1: not testable
     table = qb.relevance(X, y)
     assert table.loc["one_left", "type"] == "real" and np.isnan(table.loc["one_left", "p_value"])
+    assert table["testable"].to_dict() == {"full": True, "holes": True, "other_holes": True, "one_left": False,
+                                           "two_values_left": True}
     assert not table.loc["one_left", "relevant"] and table.index[-1] == "one_left"
     assert table.loc["two_values_left", "relevant"]
 
@@ -265,7 +267,8 @@ def test_multiclass_auto_and_the_choice_of_task():
     explicit = qb.relevance(X, y, multiclass=True)
     pd.testing.assert_frame_equal(qb.relevance(X, y, multiclass="auto"), explicit)
     assert list(explicit.columns) == ["feature", "type", "p_value_0", "relevant_0", "p_value_1", "relevant_1",
-                                      "p_value_2", "relevant_2", "n_significant", "relevant", "n_left_out"]
+                                      "p_value_2", "relevant_2", "n_significant", "relevant", "testable",
+                                      "n_left_out"]
     as_number = qb.relevance(X, y.astype(float))  # floats are a regression target: Kendall's tau
     assert as_number.loc["f", "p_value"] == stats.kendalltau(X["f"], y).pvalue
     as_classes = qb.relevance(X, y.astype(float), task="classification", multiclass=True)
