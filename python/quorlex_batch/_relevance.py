@@ -212,16 +212,17 @@ def _splits(target: Target, rows: Mask | None) -> list[Mask]:
 
 
 def _sorted_columns(data: Matrix, rows: Mask | None,
-                    columns: npt.NDArray[np.intp]) -> tuple[Matrix, npt.NDArray[np.intp]]:
-    """Each column's usable values in ascending order, one column per row, and
-    the row of X each value comes from."""
+                    columns: npt.NDArray[np.intp]) -> tuple[Matrix, npt.NDArray[np.intp], Mask]:
+    """Each column's usable values in ascending order, one column per row, the
+    row of X each value comes from, and which columns hold ties."""
     block = data[:, columns] if rows is None else data[np.ix_(rows, columns)]
     by_column = np.ascontiguousarray(block.T)
     order = np.argsort(by_column, axis=1)
-    return np.take_along_axis(by_column, order, axis=1), order
+    ascending = np.take_along_axis(by_column, order, axis=1)
+    return ascending, order, (ascending[:, 1:] == ascending[:, :-1]).any(axis=1)
 
 
-def _real_vs_classes(ascending: Matrix, order: npt.NDArray[np.intp], first: Mask, test: str) -> Matrix:
+def _real_vs_classes(ascending: Matrix, order: npt.NDArray[np.intp], tied: Mask, first: Mask, test: str) -> Matrix:
     """Mann-Whitney U or Kolmogorov-Smirnov of real features, one group
     against the other, all columns in one scipy call.
 
@@ -242,13 +243,15 @@ def _real_vs_classes(ascending: Matrix, order: npt.NDArray[np.intp], first: Mask
         return np.asarray(result.pvalue, dtype=np.float64).reshape(features)
     # For small groups scipy picks the exact distribution unless the call holds ties anywhere; the tied and
     # untied columns go in separate calls so that each feature gets the choice a call of its own would.
+    def mann_whitney(one: Matrix, other: Matrix) -> Matrix:
+        result = stats.mannwhitneyu(one, other, use_continuity=True, alternative="two-sided", axis=1)
+        return np.asarray(result.pvalue, dtype=np.float64).reshape(len(one))
+
+    if tied.all() or not tied.any():
+        return mann_whitney(one, other)
     p = np.empty(features)
-    tied = (np.diff(ascending, axis=1) == 0).any(axis=1)
-    for chosen in (tied, ~tied):
-        if chosen.any():
-            result = stats.mannwhitneyu(one[chosen], other[chosen], use_continuity=True, alternative="two-sided",
-                                        axis=1)
-            p[chosen] = np.asarray(result.pvalue, dtype=np.float64).reshape(-1)
+    p[tied] = mann_whitney(one[tied], other[tied])
+    p[~tied] = mann_whitney(one[~tied], other[~tied])
     return p
 
 
@@ -312,12 +315,13 @@ def p_values(data: Matrix, types: npt.NDArray[np.object_], upper: Matrix, finite
             if len(binary):
                 result[0][binary] = _real_target_vs_binary(data, rows, binary, upper, target.values)
             continue
-        ascending, order = _sorted_columns(data, rows, real)
+        ascending, order, tied = _sorted_columns(data, rows, real)
         for p, first in zip(result, _splits(target, rows)):
             if first.sum() < MIN_GROUP_ROWS or (~first).sum() < MIN_GROUP_ROWS:
                 continue
             if len(real):
-                p[real] = _real_vs_classes(ascending, order, first, settings.test_for_binary_target_real_feature)
+                p[real] = _real_vs_classes(ascending, order, tied, first,
+                                           settings.test_for_binary_target_real_feature)
             if len(binary):
                 p[binary] = _fisher(data, rows, binary, upper, first)
     return result
