@@ -17,9 +17,12 @@ from ._core import FeatureSet, Features, extract_array, feature_names, sets
 
 if TYPE_CHECKING:
     from ._frame import extract
+    from ._relevance import extract_relevant, relevance, select
+    from ._select import FeatureSelector
     from ._sklearn import FeatureTransformer
 
-__all__ = ["FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array", "feature_names", "sets"]
+__all__ = ["FeatureSelector", "FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array",
+           "extract_relevant", "feature_names", "relevance", "select", "sets"]
 
 
 def __getattr__(name: str) -> Any:
@@ -32,4 +35,12 @@ def __getattr__(name: str) -> Any:
         from ._sklearn import FeatureTransformer
 
         return FeatureTransformer
+    if name in ("relevance", "select", "extract_relevant"):  # pandas and scipy
+        from . import _relevance
+
+        return getattr(_relevance, name)
+    if name == "FeatureSelector":
+        from ._select import FeatureSelector
+
+        return FeatureSelector
     raise AttributeError(f"module 'quorlex_batch' has no attribute {name!r}")

@@ -3,6 +3,8 @@
     quorlex-extract INPUT -o OUTPUT [--features catch24,tsfeatures,...]
                     [--id COL --sort COL --value COL --kind COL] [--format wide|long]
                     [--jobs N] [--plot FILE.png [--label COL]] [--force] [--quiet]
+                    [--label FILE --label-column NAME [--label-id ID]]
+                    [--relevance OUT.csv] [--select] [--plot-relevance FILE.png]
 
 The input is read in chunks of whole series, each chunk goes through the batch
 engine, and its rows are appended to a temporary file beside OUTPUT that is
@@ -52,7 +54,21 @@ def _parser() -> argparse.ArgumentParser:
                         help="the input layout (default: long when --sort, --value or --kind is given, else wide)")
     parser.add_argument("--jobs", type=int, metavar="N", help="worker threads (default: all)")
     parser.add_argument("--plot", metavar="FILE.png", help="also draw the feature matrix and a PCA of the series")
-    parser.add_argument("--label", metavar="COL", help="a column of classes that colours the PCA scatter")
+    parser.add_argument("--label", metavar="COL|FILE",
+                        help="a column of classes that colours the PCA scatter; with --label-column, a CSV or Parquet"
+                             " file of labels joined to the series by id")
+    parser.add_argument("--label-column", metavar="NAME", help="the column of the --label file that holds the labels")
+    parser.add_argument("--label-id", metavar="ID",
+                        help="the id column of the --label file (default: its first column)")
+    parser.add_argument("--relevance", metavar="OUT.csv",
+                        help="write the relevance table of the features against the labels (one test per feature,"
+                             " false discovery rate controlled)")
+    parser.add_argument("--select", action="store_true",
+                        help="write only the features relevant to the labels (OUTPUT is written at the end)")
+    parser.add_argument("--plot-relevance", metavar="FILE.png",
+                        help="draw the features with the smallest p-values against the labels")
+    parser.add_argument("--fdr-level", type=float, default=0.05, metavar="Q",
+                        help="the false discovery rate of --relevance, --select and --plot-relevance (default: 0.05)")
     parser.add_argument("--force", action="store_true", help="overwrite OUTPUT (and the plot) if they exist")
     parser.add_argument("--quiet", action="store_true", help="no progress bar")
     return parser
@@ -164,6 +180,11 @@ class _TableWriter:
             self.parquet.close()
 
 
+def _temporary(target: _Target | None) -> str:
+    assert target is not None
+    return target.temporary
+
+
 def _layout(args: argparse.Namespace) -> Layout:
     long = args.format == "long" or (args.format is None and any((args.sort, args.value, args.kind)))
     if long and args.id is None:
@@ -172,8 +193,17 @@ def _layout(args: argparse.Namespace) -> Layout:
         for option in ("sort", "value", "kind"):
             if getattr(args, option) is not None:
                 raise InputError(f"--{option} applies to long input only")
-    if args.label is not None and args.plot is None:
-        raise InputError("--label colours the plot: pass --plot too")
+    relevance = args.relevance is not None or args.select or args.plot_relevance is not None
+    if args.label_id is not None and args.label_column is None:
+        raise InputError("--label-id applies to a label file: pass --label-column too")
+    if args.label is not None and args.plot is None and not relevance:
+        raise InputError("--label colours the plot or tests the features: pass --plot, --relevance, --select or"
+                         " --plot-relevance too")
+    if relevance and args.label is None:
+        raise InputError("--relevance, --select and --plot-relevance need labels: --label FILE --label-column NAME"
+                         " (or --label COL, a column of the input)")
+    if args.label_column is not None:  # --label names a file, not a column of the input
+        return Layout(long, args.id, args.sort, args.value, args.kind, None)
     if args.jobs is not None and args.jobs < 1:
         raise InputError(f"--jobs must be positive, got {args.jobs}")
     return Layout(long, args.id, args.sort, args.value, args.kind, args.label)
@@ -239,10 +269,21 @@ def run(args: argparse.Namespace) -> None:
     input_kind = file_format(args.input, "input")
     if "parquet" in (input_kind, output_kind):
         _require(["pyarrow"], "Parquet", "cli")
-    if args.plot is not None:
-        if not args.plot.lower().endswith(".png"):
-            raise InputError(f"the plot is a PNG image: name it .png, not {args.plot}")
-        _require(["matplotlib", "scipy"], "--plot", "plot")
+    for option, path in (("--plot", args.plot), ("--plot-relevance", args.plot_relevance)):
+        if path is not None:
+            if not path.lower().endswith(".png"):
+                raise InputError(f"the plot is a PNG image: name it .png, not {path}")
+            _require(["matplotlib", "scipy"], option, "plot")
+    tested = args.relevance is not None or args.select or args.plot_relevance is not None
+    if tested:
+        _require(["scipy"], "--relevance, --select and --plot-relevance", "relevance")
+        if not 0 < args.fdr_level < 1:
+            raise InputError(f"--fdr-level must be between 0 and 1 (exclusive), got {args.fdr_level}")
+    label_file = None
+    if args.label_column is not None:
+        from ._cli_labels import read_labels
+
+        label_file = read_labels(args.label, args.label_column, args.label_id)
     chunks = read_chunks(args.input, layout, LONG_ROWS if layout.long else WIDE_ROWS)
     # Every chunk writes the same columns, even one that lacks some kind.
     prefixes = None
@@ -252,26 +293,43 @@ def run(args: argparse.Namespace) -> None:
         prefixes = value_columns(header(args.input), layout)
     columns = _columns(requests, prefixes)
 
-    targets: list[_Target] = []
+    targets: list[_Target | None] = []
     writer: _TableWriter | None = None
     bar = _progress(args.quiet)
     kept: list[pd.DataFrame] = []
     labels: list[Any] = []
     try:
-        for path in (args.output, args.plot):
-            if path is not None:
-                targets.append(_Target(path, args.force))
-        writer = _TableWriter(targets[0].temporary, output_kind, layout.id or "id")
+        for path in (args.output, args.plot, args.relevance, args.plot_relevance):
+            targets.append(_Target(path, args.force) if path is not None else None)
+        writer = _TableWriter(_temporary(targets[0]), output_kind, layout.id or "id")
         for chunk in chunks:
             table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
-            writer.write(table)
-            if args.plot is not None:
+            if not args.select:
+                writer.write(table)
+            if args.plot is not None or tested:
                 kept.append(table)
                 labels += chunk_labels if chunk_labels is not None else []
             bar.update(len(table))
             if chunk.done > 0:
                 bar.total = max(bar.n, round(bar.n / chunk.done))
                 bar.refresh()
+        everything = pd.concat(kept) if kept else pd.DataFrame()
+        if label_file is not None:
+            from ._cli_labels import join
+
+            labels = list(join(label_file, everything.index, args.label))
+        if tested:
+            from . import _cli_labels
+
+            y = pd.Series(labels, index=everything.index)
+            found = _cli_labels.relevance_table(everything, y, args.fdr_level)
+            if args.relevance is not None:
+                found.to_csv(_temporary(targets[2]), index=False)
+            if args.select:
+                writer.write(everything.loc[:, found["relevant"].reindex(everything.columns).to_numpy(dtype=bool)])
+            if args.plot_relevance is not None:
+                _cli_labels.plot_relevance(everything, y, _temporary(targets[3]), args.fdr_level,
+                                           os.path.basename(args.input))
         if writer.csv is None and writer.parquet is None:
             writer.write(pd.DataFrame(columns=columns, dtype=np.float64))
         writer.close()
@@ -280,17 +338,18 @@ def run(args: argparse.Namespace) -> None:
         if args.plot is not None:
             from .plot import plot_features
 
-            everything = pd.concat(kept) if kept else pd.DataFrame()
-            plot_features(everything, targets[1].temporary,
-                          labels=labels if layout.label is not None else None, title=os.path.basename(args.input))
+            plot_features(everything, _temporary(targets[1]),
+                          labels=labels if args.label is not None else None, title=os.path.basename(args.input))
         for target in targets:
-            target.commit()
+            if target is not None:
+                target.commit()
     except BaseException:
         if writer is not None:
             writer.close()
         bar.close()
         for target in targets:
-            target.discard()
+            if target is not None:
+                target.discard()
         raise
 
 

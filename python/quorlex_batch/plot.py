@@ -17,6 +17,8 @@ import numpy as np
 import numpy.typing as npt
 import pandas as pd
 
+from ._plot_relevance import relevance as relevance  # the top features against a target
+
 # hctsa's robust sigmoid divides by IQR / 1.35: for normal data the IQR is
 # 1.35 standard deviations, so the scale matches a z-score there.
 IQR_PER_STD = 1.35

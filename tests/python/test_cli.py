@@ -249,3 +249,82 @@ def test_command_and_module_entry_points(tmp_path):
     done = subprocess.run([script, str(SERIES_CSV), "-o", str(out), "--features", FEATURES], capture_output=True, text=True, timeout=120)
     assert (done.returncode, done.stderr) == (2, f"quorlex-extract: error: {out} exists: pass --force to"
                                                   " overwrite it\n")
+
+
+def labelled_series(tmp_path, count=40):
+    """A wide CSV of series whose spread depends on their class, and a label file
+    holding those classes (shuffled, with an id the input lacks)."""
+    rng = np.random.default_rng(24)
+    groups = np.array(["calm", "wild"])[np.arange(count) % 2]
+    rows = rng.normal(size=(count, 60)) * np.where(groups == "wild", 3.0, 1.0)[:, None]
+    source = tmp_path / "series.csv"
+    source.write_text("name," + ",".join(f"t{i}" for i in range(60)) + "\n" + "".join(
+        f"s{i}," + ",".join(repr(float(v)) for v in y) + "\n" for i, y in enumerate(rows)))
+    frame = pd.read_csv(source)
+    frame.insert(1, "group", groups)
+    frame.to_csv(tmp_path / "grouped.csv", index=False)  # the classes in a column of the input
+    order = rng.permutation(count)
+    labels = pd.DataFrame({"other": np.arange(count + 1), "series": [f"s{i}" for i in order] + ["unused"],
+                           "class": list(groups[order]) + ["calm"]})
+    labels.to_csv(tmp_path / "labels.csv", index=False)
+    return source, rows, pd.Series(groups, index=[f"s{i}" for i in range(count)])
+
+
+def test_label_file_relevance_selection_and_picture(tmp_path, capsys):
+    pytest.importorskip("scipy")
+    image = pytest.importorskip("matplotlib.image")
+    source, rows, groups = labelled_series(tmp_path)
+    table = extracted(capsys, source, tmp_path / "chosen.csv", "--id", "name", "--label", tmp_path / "labels.csv",
+                      "--label-column", "class", "--label-id", "series", "--relevance", tmp_path / "relevance.csv",
+                      "--select", "--plot-relevance", tmp_path / "relevance.png", "--quiet")
+    features = qb.extract(rows, FEATURES)
+    features.index = groups.index
+    expected = qb.relevance(features, groups)
+    written = pd.read_csv(tmp_path / "relevance.csv")
+    assert written["feature"].tolist() == expected["feature"].tolist()
+    np.testing.assert_array_equal(written["p_value"].to_numpy(), expected["p_value"].to_numpy())
+    relevant = [name for name in features.columns if expected.loc[name, "relevant"]]
+    assert list(table.columns) == relevant and "DN_Spread_Std" in relevant and len(relevant) < 24
+    np.testing.assert_array_equal(bits(table), bits(features[relevant]))
+    assert image.imread(str(tmp_path / "relevance.png")).shape[:2] == (3060, 4200)  # 14 x 10.2 inches at 300 dpi
+
+    # The input's own label column serves too.
+    written_again = tmp_path / "again.csv"
+    extracted(capsys, tmp_path / "grouped.csv", tmp_path / "all.csv", "--id", "name", "--label", "group", "--relevance",
+              written_again)
+    pd.testing.assert_frame_equal(pd.read_csv(written_again), written)
+
+
+@pytest.mark.parametrize("argv, message", [
+    (["--select"], "--relevance, --select and --plot-relevance need labels: --label FILE --label-column NAME"
+                   " (or --label COL, a column of the input)"),
+    (["--label", "LABELS", "--label-id", "series"], "--label-id applies to a label file: pass --label-column too"),
+    (["--label", "LABELS", "--label-column", "kind", "--select"],
+     "LABELS has no column 'kind' (--label-column; columns: other, series, class)"),
+    (["--label", "LABELS", "--label-column", "class", "--label-id", "other", "--select"],
+     "LABELS has no label for 40 of the 40 ids (e.g. 's0')"),
+    (["--label", "LABELS", "--label-column", "class", "--label-id", "series", "--select", "--fdr-level", "1"],
+     "--fdr-level must be between 0 and 1 (exclusive), got 1.0"),
+    (["--label", "group", "--relevance", "relevance.txt", "--plot-relevance", "p.jpg"],
+     "the plot is a PNG image: name it .png, not p.jpg"),
+])
+def test_label_options_refused_clearly_and_nothing_left(tmp_path, capsys, argv, message):
+    pytest.importorskip("scipy")
+    source, _, _ = labelled_series(tmp_path)
+    argv = [str(tmp_path / "labels.csv") if a == "LABELS" else a for a in argv]
+    message = message.replace("LABELS", str(tmp_path / "labels.csv"))
+    before = set(os.listdir(tmp_path))
+    code, err = run(capsys, source, "-o", tmp_path / "out.csv", "--id", "name", *argv)
+    assert (code, err) == (2, f"quorlex-extract: error: {message}\n")
+    assert leftovers(tmp_path, before) == []
+
+
+def test_a_single_class_in_the_label_file_is_refused(tmp_path, capsys):
+    pytest.importorskip("scipy")
+    source, _, _ = labelled_series(tmp_path)
+    (tmp_path / "one.csv").write_text("series,class\n" + "".join(f"s{i},a\n" for i in range(40)))
+    before = set(os.listdir(tmp_path))
+    code, err = run(capsys, source, "-o", tmp_path / "out.csv", "--id", "name", "--label", tmp_path / "one.csv",
+                    "--label-column", "class", "--relevance", tmp_path / "r.csv")
+    assert (code, err) == (2, "quorlex-extract: error: labels: y has a single class ('a'): a test needs at least two\n")
+    assert leftovers(tmp_path, before) == []

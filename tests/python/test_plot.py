@@ -58,3 +58,43 @@ def test_nothing_to_draw_still_gives_a_picture(tmp_path):
     path = tmp_path / "empty.png"
     plot.plot_features(pd.DataFrame({"f": [1.0, 1.0]}), str(path), dpi=40)
     assert image.imread(str(path)).shape[:2] == (300, 600)
+
+
+@pytest.mark.parametrize("target", ["two classes", "four classes", "real"])
+def test_relevance_picture_titles_legend_and_size(tmp_path, target):
+    import quorlex_batch as qb
+
+    rng = np.random.default_rng(5)
+    groups = np.arange(120) % 4
+    values = rng.normal(size=(120, 20))
+    values[:, 3] += groups  # the one informative feature
+    values[:, 6] = 2.0  # constant: never drawn
+    values[:5, 8] = np.nan
+    names = [f"feature_{j}_with_a_long_descriptive_name_of_many_parts" for j in range(20)]
+    table = pd.DataFrame(values, columns=names)
+    y = {"two classes": np.where(groups >= 2, "high", "low"), "four classes": groups,
+         "real": groups + rng.normal(size=120)}[target]
+    options = {"multiclass": True} if target == "four classes" else {}
+    path = tmp_path / "relevance.png"
+    figure = plot.relevance(table, y, top=6, path=str(path), dpi=50, **options)
+    panels = [axes for axes in figure.axes if axes.get_title()]
+    pixels = image.imread(str(path))[..., :3]
+    assert pixels.shape[:2] == (round(figure.get_figheight() * 50), round(figure.get_figwidth() * 50))
+    assert len(panels) == 6 and (pixels < 0.9).any(axis=2).mean() > 0.03  # drawn, not blank
+    expected = qb.relevance(table, y, **options)
+    first = panels[0].get_title()
+    assert first.startswith("feature_3_with_a_long_") and "\n" in first and names[6] not in str(
+        [a.get_title() for a in panels])
+    p = expected.iloc[0][[c for c in expected.columns if c.startswith("p_value")]].min()
+    assert f"p = {p:.2g}" in first
+    legend = figure.legends[0]
+    labels = [text.get_text() for text in legend.get_texts()]
+    assert labels == {"two classes": ["high", "low"], "four classes": ["0", "1", "2", "3"],
+                      "real": ["series (relevant feature)", "series (not relevant)"]}[target]
+
+
+def test_relevance_picture_refuses_a_bad_top_and_draws_nothing_testable():
+    with pytest.raises(ValueError, match="top must be a positive int, got 0"):
+        plot.relevance(np.ones((4, 2)), [0, 1, 0, 1], top=0)
+    figure = plot.relevance(np.ones((4, 2)), [0, 1, 0, 1])
+    assert "nothing to draw" in figure.axes[0].texts[0].get_text()

@@ -23,3 +23,6 @@ first: npt.NDArray[np.float64] = matrix[0]
 frame: pd.DataFrame = quorlex_batch.extract([y, y[:100]], quorlex_batch.FeatureSet("tsfeatures", freq=12))
 transformer = quorlex_batch.FeatureTransformer(["entropy", "hurst"])
 out: npt.NDArray[np.float64] = transformer.fit_transform(np.ones((3, 40)))
+relevance: pd.DataFrame = quorlex_batch.relevance(frame, np.array([0, 1]), fdr_level=0.1)
+chosen: pd.DataFrame = quorlex_batch.select(frame, np.array([0, 1]))
+selector = quorlex_batch.FeatureSelector(multiclass=True, n_significant=2)
