@@ -14,12 +14,15 @@ from __future__ import annotations
 from typing import TYPE_CHECKING, Any
 
 from ._core import FeatureSet, Features, extract_array, feature_names, sets
+from ._roll import roll_array
 
 if TYPE_CHECKING:
     from ._frame import extract
+    from ._roll_frame import roll
     from ._sklearn import FeatureTransformer
 
-__all__ = ["FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array", "feature_names", "sets"]
+__all__ = ["FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array", "feature_names", "roll",
+           "roll_array", "sets"]
 
 
 def __getattr__(name: str) -> Any:
@@ -28,6 +31,10 @@ def __getattr__(name: str) -> Any:
         from ._frame import extract
 
         return extract
+    if name == "roll":
+        from ._roll_frame import roll
+
+        return roll
     if name == "FeatureTransformer":
         from ._sklearn import FeatureTransformer
 
