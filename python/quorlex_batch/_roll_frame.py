@@ -36,6 +36,8 @@ def _is_span(value: object) -> bool:
 def _span(value: object, name: str) -> int:
     """A positive time span in nanoseconds."""
     try:
+        if isinstance(value, str) and not any(c.isalpha() for c in value):
+            raise ValueError("a span needs a unit")
         span = pd.Timedelta(value)  # type: ignore[arg-type]
     except (TypeError, ValueError):
         raise ValueError(f"{name} {value!r} is neither a count of points nor a time span") from None
