@@ -79,8 +79,9 @@ def arguments(window: object, step: object, min_window: object, horizon: object)
         raise TypeError(f"window must be an int (a count of points) or a time span, got {type(window).__name__}")
     if _is_span(window):
         return spans(window, step, min_window, horizon)
-    if _is_span(step):
-        raise ValueError(f"step {step!r} is a time span, but window {window!r} is a count of points")
+    for name, value in (("step", step), ("min_window", min_window), ("horizon", horizon)):
+        if _is_span(value):
+            raise ValueError(f"{name} {value!r} is a time span, but window {window!r} is a count of points")
     return counts(window, step, min_window, horizon)
 
 

@@ -3,6 +3,7 @@
     quorlex-extract INPUT -o OUTPUT [--features catch24,tsfeatures,...]
                     [--id COL --sort COL --value COL --kind COL] [--format wide|long]
                     [--jobs N] [--plot FILE.png [--label COL]] [--force] [--quiet]
+                    [--window W [--step S] [--min-window M] [--horizon H]]
 
 The input is read in chunks of whole series, each chunk goes through the batch
 engine, and its rows are appended to a temporary file beside OUTPUT that is
@@ -24,6 +25,8 @@ import pandas as pd
 
 from ._core import Features, extract_array, feature_names, sets
 from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
+from ._roll_cli import add_arguments as add_window_arguments
+from ._roll_cli import options as window_options
 
 PROG = "quorlex-extract"
 # Long files: rows read at a time (a few MB of CSV text; the chunk in
@@ -55,6 +58,7 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--label", metavar="COL", help="a column of classes that colours the PCA scatter")
     parser.add_argument("--force", action="store_true", help="overwrite OUTPUT (and the plot) if they exist")
     parser.add_argument("--quiet", action="store_true", help="no progress bar")
+    add_window_arguments(parser)
     return parser
 
 
@@ -140,7 +144,8 @@ class _TableWriter:
         self.csv: Any = None
 
     def write(self, frame: pd.DataFrame) -> None:
-        frame = frame.rename_axis(self.id_name)
+        if frame.index.nlevels == 1:  # window rows come named (id, end)
+            frame = frame.rename_axis(self.id_name)
         if self.kind == "csv":
             first = self.csv is None
             if first:
@@ -234,6 +239,7 @@ def _require(modules: list[str], what: str, extra: str) -> None:
 
 def run(args: argparse.Namespace) -> None:
     layout = _layout(args)
+    rolling = window_options(args)
     requests = _requests(args.features)
     output_kind = file_format(args.output, "output")
     input_kind = file_format(args.input, "input")
@@ -251,6 +257,8 @@ def run(args: argparse.Namespace) -> None:
     elif layout.long and layout.value is None:
         prefixes = value_columns(header(args.input), layout)
     columns = _columns(requests, prefixes)
+    if rolling is not None:
+        columns = rolling.columns(columns, prefixes)
 
     targets: list[_Target] = []
     writer: _TableWriter | None = None
@@ -263,7 +271,10 @@ def run(args: argparse.Namespace) -> None:
                 targets.append(_Target(path, args.force))
         writer = _TableWriter(targets[0].temporary, output_kind, layout.id or "id")
         for chunk in chunks:
-            table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
+            if rolling is None:
+                table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
+            else:
+                table, chunk_labels = rolling.table(chunk, requests, layout, columns, args.jobs), None
             writer.write(table)
             if args.plot is not None:
                 kept.append(table)
@@ -272,8 +283,11 @@ def run(args: argparse.Namespace) -> None:
             if chunk.done > 0:
                 bar.total = max(bar.n, round(bar.n / chunk.done))
                 bar.refresh()
+        if rolling is not None:
+            rolling.check_done(args.input)
         if writer.csv is None and writer.parquet is None:
-            writer.write(pd.DataFrame(columns=columns, dtype=np.float64))
+            writer.write(pd.DataFrame(columns=columns, dtype=np.float64) if rolling is None
+                         else rolling.empty(columns, layout))
         writer.close()
         bar.total = bar.n
         bar.close()
