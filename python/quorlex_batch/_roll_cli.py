@@ -19,6 +19,8 @@ from ._core import Features
 from ._readers import Chunk, InputError, Layout
 from ._roll_frame import Spans, arguments, rolled
 
+Columns = tuple[Hashable | None, Hashable | None, Hashable | None, Hashable | None]  # id, sort, value, kind
+
 
 def add_arguments(parser: argparse.ArgumentParser) -> None:
     group = parser.add_argument_group(
@@ -67,7 +69,7 @@ class Rolling:
             data: object = frame
             order = list(pd.unique(frame[layout.id]))
             self.series += len(order)
-            names: tuple[Hashable | None, ...] = (layout.id, layout.sort, layout.value, layout.kind)
+            names: Columns = (layout.id, layout.sort, layout.value, layout.kind)
         else:
             data, order, names = chunk.series, list(chunk.ids), (None, None, None, None)
             self.series += len(order)
