@@ -13,6 +13,7 @@ from __future__ import annotations
 
 from collections.abc import Sequence
 from dataclasses import dataclass
+from typing import overload
 
 import numpy as np
 import numpy.typing as npt
@@ -128,6 +129,18 @@ def roll_arrays(data: object, features: Features, c: Counts, n_jobs: int | None,
         return matrix, names, rows, None if y is None else y[:, 0]
     return (matrix.reshape(len(where), channels * len(names)),
             [f"{channel}__{name}" for channel in range(channels) for name in names], rows, y)
+
+
+@overload
+def roll_array(data: object, features: Features, window: int, step: int = 1, *, min_window: int | None = None,
+               horizon: None = None, n_jobs: int | None = None,
+               progress: bool = False) -> tuple[Matrix, list[str], Ints]: ...
+
+
+@overload
+def roll_array(data: object, features: Features, window: int, step: int = 1, *, min_window: int | None = None,
+               horizon: int, n_jobs: int | None = None,
+               progress: bool = False) -> tuple[Matrix, list[str], Ints, Matrix]: ...
 
 
 def roll_array(data: object, features: Features, window: int, step: int = 1, *, min_window: int | None = None,

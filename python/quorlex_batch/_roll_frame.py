@@ -13,7 +13,7 @@ from __future__ import annotations
 import datetime
 from collections.abc import Hashable
 from dataclasses import dataclass
-from typing import Union
+from typing import Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -267,6 +267,8 @@ def rolled(data: object, features: Features, window: object, step: object, min_w
         raise ValueError(f"window {a.text!r} is a time span: time windows need a long data frame whose"
                          " column_sort holds datetimes")
     arrays = _numbers_frame(data) if isinstance(data, pd.DataFrame) else data
+    if isinstance(data, pd.Series):  # one series
+        arrays = _numbers(data, data.name)
     matrix, names, rows, y = roll_arrays(arrays, features, a, n_jobs, progress, strict)
     if isinstance(data, pd.DataFrame):
         ids: pd.Index | Ints = data.index[rows[:, 0]]
@@ -281,6 +283,20 @@ def rolled(data: object, features: Features, window: object, step: object, min_w
     return frame, pd.DataFrame(y.reshape(len(y), -1), index=index, columns=columns)
 
 
+@overload
+def roll(data: object, features: Features, window: Size, step: Size = 1, *, min_window: Size | None = None,
+         horizon: None = None, column_id: Hashable | None = None, column_sort: Hashable | None = None,
+         column_value: Hashable | None = None, column_kind: Hashable | None = None, n_jobs: int | None = None,
+         progress: bool = False) -> pd.DataFrame: ...
+
+
+@overload
+def roll(data: object, features: Features, window: Size, step: Size = 1, *, min_window: Size | None = None,
+         horizon: Size, column_id: Hashable | None = None, column_sort: Hashable | None = None,
+         column_value: Hashable | None = None, column_kind: Hashable | None = None, n_jobs: int | None = None,
+         progress: bool = False) -> tuple[pd.DataFrame, pd.Series | pd.DataFrame]: ...
+
+
 def roll(data: object, features: Features, window: Size, step: Size = 1, *, min_window: Size | None = None,
          horizon: Size | None = None, column_id: Hashable | None = None, column_sort: Hashable | None = None,
          column_value: Hashable | None = None, column_kind: Hashable | None = None, n_jobs: int | None = None,
@@ -289,7 +305,8 @@ def roll(data: object, features: Features, window: Size, step: Size = 1, *, min_
     (id, end).
 
     ``data`` is what ``extract`` takes (arrays, sequences of series, long or
-    wide DataFrames), or one 1-D series; ``features`` as for ``extract``.
+    wide DataFrames), or one series (1-D array or pandas Series, ends by
+    position); ``features`` as for ``extract``.
 
     - ``window`` points, or a time span ("7D", a ``pandas.Timedelta``) when
       ``column_sort`` holds datetimes: a time window ending at t holds the

@@ -23,3 +23,6 @@ first: npt.NDArray[np.float64] = matrix[0]
 frame: pd.DataFrame = quorlex_batch.extract([y, y[:100]], quorlex_batch.FeatureSet("tsfeatures", freq=12))
 transformer = quorlex_batch.FeatureTransformer(["entropy", "hurst"])
 out: npt.NDArray[np.float64] = transformer.fit_transform(np.ones((3, 40)))
+windows, window_names, where = quorlex_batch.roll_array(y, "catch24", 100, 10)
+X, target = quorlex_batch.roll(y, "catch24", 100, horizon=1)
+rolled_frame: pd.DataFrame = quorlex_batch.roll([y, y[:300]], ["DN_Mean"], 50, min_window=10)
