@@ -3,9 +3,10 @@
 ``extract`` takes a 2-D or 3-D numpy array, a sequence of series of any lengths,
 or a pandas DataFrame (long format as tsfresh takes it, or wide) and returns a
 DataFrame; ``extract_array`` returns a float64 matrix and the column names
-without pandas; ``FeatureTransformer`` is the scikit-learn front end. All of them
-run one native engine that converts the input once, releases the interpreter
-lock and computes every series on quorlex's worker pool. Each value equals the
+without pandas; ``roll`` and ``roll_array`` give the features of every sliding
+window of every series; ``FeatureTransformer`` is the scikit-learn front end.
+All of them run one native engine that converts the input once, releases the
+interpreter lock and computes every series on quorlex's worker pool. Each value equals the
 per-series quorlex function bit for bit, on every thread count.
 """
 

@@ -226,15 +226,14 @@ def _from_long(frame: pd.DataFrame, features: Features, a: Counts | Spans, colum
     matrix = run(batch, features, n_jobs, progress, bounds(batch, where))
     id_code = where.series % max(len(ids), 1)
     kind_code = where.series // max(len(ids), 1)
-    end_index = ends
     level_names = [column_id, "end"]
     if kinds is None:
-        index = pd.MultiIndex.from_arrays([ids[id_code], end_index], names=level_names)
+        index = pd.MultiIndex.from_arrays([ids[id_code], ends], names=level_names)
         return _frame(matrix, index, names, y, None)
     parts = []
     for k, kind in enumerate(kinds):
         mine = kind_code == k
-        index = pd.MultiIndex.from_arrays([ids[id_code[mine]], end_index[mine]], names=level_names)
+        index = pd.MultiIndex.from_arrays([ids[id_code[mine]], ends[mine]], names=level_names)
         parts.append(_frame(matrix[mine], index, names, None if y is None else y[mine], kind))
     first = parts[0][0].index
     if all(p[0].index.equals(first) for p in parts):  # the kinds share their windows: no join

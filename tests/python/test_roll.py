@@ -2,6 +2,8 @@
 bit, for count and time windows, channels and kinds; windows are placed from
 the end of each series; targets line up; bad arguments are refused clearly."""
 
+import time
+
 import numpy as np
 import pytest
 
@@ -157,10 +159,29 @@ def test_horizon_lines_up_by_hand():
     assert y.tolist()[:3] == [50.0, 70.0, 90.0] and np.isnan(y.iloc[3])
 
 
-def test_progress_counts_every_window(capsys):
+def test_progress_counts_every_window_and_an_interruption_stops_the_run(capsys):
     pytest.importorskip("tqdm")
     qb.roll_array(np.arange(100.0), ["DN_Mean"], 10, 3, progress=True)
     assert "31/31" in capsys.readouterr().err
+    # Ctrl-C reaches the run as the progress report does: raised from the
+    # first report, once windows are known to be running, it stops the rest.
+    from quorlex_batch import _engine
+
+    y = np.cumsum(np.random.default_rng(0).normal(size=200_000))
+    ends = np.arange(1000, len(y) + 1, 10)
+    windows = np.stack([ends - 1000, ends], axis=1)
+    reports = []
+
+    def interrupt(count):
+        reports.append(count)
+        raise KeyboardInterrupt
+
+    out = np.empty((len(windows), 24))
+    start = time.perf_counter()
+    with pytest.raises(KeyboardInterrupt):
+        _engine.run_windows("catch24", None, y, windows, out, 1, interrupt)
+    assert len(reports) == 1 and reports[0] < len(windows) // 4
+    assert time.perf_counter() - start < 10.0
 
 
 DAYS = pd.DataFrame({"id": ["a"] * 6 + ["b"] * 4, "t": list(pd.date_range("2020-01-01", periods=6)) * 1
