@@ -151,21 +151,28 @@ def _threads(n_jobs: int | None) -> int:
     return int(n_jobs)
 
 
-def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False) -> Matrix:
-    """The (series x features) matrix of a batch, row i for series i."""
+def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False,
+        bounds: npt.NDArray[np.int64] | None = None) -> Matrix:
+    """The (series x features) matrix of a batch, row i for series i; or with
+    ``bounds``, (n, 2) int64 (start, end) positions in batch.values, row i for
+    the window values[start:end] read in place."""
     name, options = _request(features)
     width = len(_engine.names(name, options))
     threads = _threads(n_jobs)
-    out: Matrix = np.empty((batch.count, width), dtype=np.float64)
+    rows = batch.count if bounds is None else len(bounds)
+    out: Matrix = np.empty((rows, width), dtype=np.float64)
     report: Callable[[int], object] | None = None
     bar = None
     if progress:
         from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
 
-        bar = tqdm(total=batch.count, unit="series", file=sys.stderr)
+        bar = tqdm(total=rows, unit="series" if bounds is None else "windows", file=sys.stderr)
         report = bar.update
     try:
-        _engine.run(name, options, batch.values, batch.offsets, out, threads, report)
+        if bounds is None:
+            _engine.run(name, options, batch.values, batch.offsets, out, threads, report)
+        else:
+            _engine.run_windows(name, options, batch.values, bounds, out, threads, report)
     finally:
         if bar is not None:
             bar.close()

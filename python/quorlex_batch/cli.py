@@ -5,6 +5,7 @@
                     [--jobs N] [--plot FILE.png [--label COL]] [--force] [--quiet]
                     [--label FILE --label-column NAME [--label-id ID]]
                     [--relevance OUT.csv] [--select] [--plot-relevance FILE.png]
+                    [--window W [--step S] [--min-window M] [--horizon H]]
 
 The input is read in chunks of whole series, each chunk goes through the batch
 engine, and its rows are appended to a temporary file beside OUTPUT that is
@@ -26,6 +27,8 @@ import pandas as pd
 
 from ._core import Features, extract_array, feature_names, sets
 from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
+from ._roll_cli import add_arguments as add_window_arguments
+from ._roll_cli import options as window_options
 
 PROG = "quorlex-extract"
 # Long files: rows read at a time (a few MB of CSV text; the chunk in
@@ -71,6 +74,7 @@ def _parser() -> argparse.ArgumentParser:
                         help="the false discovery rate of --relevance, --select and --plot-relevance (default: 0.05)")
     parser.add_argument("--force", action="store_true", help="overwrite OUTPUT (and the plot) if they exist")
     parser.add_argument("--quiet", action="store_true", help="no progress bar")
+    add_window_arguments(parser)
     return parser
 
 
@@ -156,7 +160,8 @@ class _TableWriter:
         self.csv: Any = None
 
     def write(self, frame: pd.DataFrame) -> None:
-        frame = frame.rename_axis(self.id_name)
+        if frame.index.nlevels == 1:  # window rows come named (id, end)
+            frame = frame.rename_axis(self.id_name)
         if self.kind == "csv":
             first = self.csv is None
             if first:
@@ -264,6 +269,7 @@ def _require(modules: list[str], what: str, extra: str) -> None:
 
 def run(args: argparse.Namespace) -> None:
     layout = _layout(args)
+    rolling = window_options(args)
     requests = _requests(args.features)
     output_kind = file_format(args.output, "output")
     input_kind = file_format(args.input, "input")
@@ -292,6 +298,8 @@ def run(args: argparse.Namespace) -> None:
     elif layout.long and layout.value is None:
         prefixes = value_columns(header(args.input), layout)
     columns = _columns(requests, prefixes)
+    if rolling is not None:
+        columns = rolling.columns(columns, prefixes)
 
     targets: list[_Target | None] = []
     writer: _TableWriter | None = None
@@ -303,7 +311,10 @@ def run(args: argparse.Namespace) -> None:
             targets.append(_Target(path, args.force) if path is not None else None)
         writer = _TableWriter(_temporary(targets[0]), output_kind, layout.id or "id")
         for chunk in chunks:
-            table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
+            if rolling is None:
+                table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
+            else:
+                table, chunk_labels = rolling.table(chunk, requests, layout, columns, args.jobs), None
             if not args.select:
                 writer.write(table)
             if args.plot is not None or tested:
@@ -313,6 +324,8 @@ def run(args: argparse.Namespace) -> None:
             if chunk.done > 0:
                 bar.total = max(bar.n, round(bar.n / chunk.done))
                 bar.refresh()
+        if rolling is not None:
+            rolling.check_done(args.input)
         everything = pd.concat(kept) if kept else pd.DataFrame()
         if label_file is not None:
             from ._cli_labels import join
@@ -331,7 +344,8 @@ def run(args: argparse.Namespace) -> None:
                 _cli_labels.plot_relevance(everything, y, _temporary(targets[3]), args.fdr_level,
                                            os.path.basename(args.input))
         if writer.csv is None and writer.parquet is None:
-            writer.write(pd.DataFrame(columns=columns, dtype=np.float64))
+            writer.write(pd.DataFrame(columns=columns, dtype=np.float64) if rolling is None
+                         else rolling.empty(columns, layout))
         writer.close()
         bar.total = bar.n
         bar.close()

@@ -1,5 +1,7 @@
 """Dask front end: features of a long-format Dask DataFrame, one engine run per partition.
 
+``roll`` gives the features of its rolling windows the same way.
+
 ``extract`` returns a lazy Dask DataFrame indexed by id. The rows of one id
 must meet in one partition before its series can be computed, so the frame is
 shuffled on the id column first, unless it is already indexed by the id with
@@ -22,6 +24,7 @@ import pandas as pd
 
 from ._core import Features, feature_names
 from ._frame import extract as _extract_frame
+from ._roll_frame import Size, Spans, arguments, rolled
 
 _POSITION = "__quorlex_position__"
 # Row numbers are partition << 40 | position: ordered as the input for up to
@@ -69,6 +72,21 @@ def extract(ddf: dd.DataFrame, features: Features = "catch24", *, column_id: Has
     With ``column_kind`` the kinds are read once up front (one pass over that
     column), so that every partition yields the same columns.
     """
+    ddf, indexed, labels = _kinds(ddf, column_id, column_sort, column_value, column_kind)
+    names = feature_names(features)
+    columns = names if labels is None else [f"{label}__{name}" for label in labels for name in names]
+    id_dtype = ddf.index.dtype if indexed else ddf[column_id].dtype
+    meta = pd.DataFrame({c: pd.Series(dtype=np.float64) for c in columns},
+                        index=pd.Index([], dtype=id_dtype, name=column_id))
+    result: dd.DataFrame = _by_id(ddf, column_id, indexed).map_partitions(  # type: ignore[no-untyped-call,unused-ignore]
+        _partition, features, column_id, column_sort, column_value, column_kind, meta, n_jobs, meta=meta)
+    return result
+
+
+def _kinds(ddf: dd.DataFrame, column_id: Hashable, column_sort: Hashable | None, column_value: Hashable | None,
+           column_kind: Hashable | None) -> tuple[dd.DataFrame, bool, list[Any] | None]:
+    """Checks the columns; whether the frame is indexed by id with known
+    divisions; the kinds (None for one value column)."""
     if not isinstance(ddf, dd.DataFrame):
         raise TypeError(f"expected a Dask DataFrame, got {type(ddf).__name__}")
     indexed = column_id not in ddf.columns and ddf.index.name == column_id
@@ -78,8 +96,6 @@ def extract(ddf: dd.DataFrame, features: Features = "catch24", *, column_id: Has
             raise ValueError(f"column {name!r} is not in the data frame")
     if indexed and not ddf.known_divisions:
         ddf, indexed = ddf.reset_index(), False
-
-    names = feature_names(features)
     if column_kind is not None:
         labels: list[Any] | None = _sorted(ddf[column_kind].dropna().unique().compute().tolist())
     elif column_value is None:
@@ -89,14 +105,68 @@ def extract(ddf: dd.DataFrame, features: Features = "catch24", *, column_id: Has
             raise ValueError("the data frame has no value column besides the id, sort and kind columns")
     else:
         labels = None
-    columns = names if labels is None else [f"{label}__{name}" for label in labels for name in names]
-    id_dtype = ddf.index.dtype if indexed else ddf[column_id].dtype
-    meta = pd.DataFrame({c: pd.Series(dtype=np.float64) for c in columns},
-                        index=pd.Index([], dtype=id_dtype, name=column_id))
+    return ddf, indexed, labels
 
-    if not indexed:
-        numbered = ddf.map_partitions(_numbered, meta=_numbered(ddf._meta))  # type: ignore[no-untyped-call,unused-ignore]
-        ddf = numbered.shuffle(on=column_id)
-    result: dd.DataFrame = ddf.map_partitions(  # type: ignore[no-untyped-call,unused-ignore]
-        _partition, features, column_id, column_sort, column_value, column_kind, meta, n_jobs, meta=meta)
+
+def _by_id(ddf: dd.DataFrame, column_id: Hashable, indexed: bool) -> dd.DataFrame:
+    """The frame with every id in one partition, rows numbered in input order."""
+    if indexed:
+        return ddf
+    numbered = ddf.map_partitions(_numbered, meta=_numbered(ddf._meta))  # type: ignore[no-untyped-call,unused-ignore]
+    shuffled: dd.DataFrame = numbered.shuffle(on=column_id)
+    return shuffled
+
+
+def _roll_partition(frame: pd.DataFrame, features: Features, window: Any, step: Any, min_window: Any,
+                    horizon: Any, column_id: Hashable, column_sort: Hashable | None, column_value: Hashable | None,
+                    column_kind: Hashable | None, meta: pd.DataFrame, n_jobs: int | None) -> pd.DataFrame:
+    if _POSITION in frame.columns:
+        frame = frame.sort_values(_POSITION, kind="stable").drop(columns=_POSITION)
+    if column_id not in frame.columns:  # indexed by id
+        frame = frame.reset_index()
+    if len(frame) == 0:
+        return meta
+    X, y = rolled(frame, features, window, step, min_window, horizon, column_id, column_sort, column_value,
+                  column_kind, n_jobs, False, strict=False)
+    table = X if y is None else pd.concat([y, X], axis=1)
+    return table.reset_index(level="end").reindex(columns=meta.columns).astype({"end": meta["end"].dtype})
+
+
+def roll(ddf: dd.DataFrame, features: Features, window: Size, step: Size = 1, *, min_window: Size | None = None,
+         horizon: Size | None = None, column_id: Hashable, column_sort: Hashable | None = None,
+         column_value: Hashable | None = None, column_kind: Hashable | None = None,
+         n_jobs: int | None = None) -> dd.DataFrame:
+    """Features of every window of every series of a long-format Dask
+    DataFrame, lazily.
+
+    The arguments mean what they mean for ``quorlex_batch.roll``; the rows of
+    one id meet in one partition as for ``extract``. Dask frames have a single
+    index, so the result is indexed by id with the window's end in the column
+    "end", then the target column(s) when ``horizon`` is given, then the
+    features. A window longer than every series gives no rows here rather than
+    an error, as no partition sees every series.
+    """
+    checked = arguments(window, step, min_window, horizon)  # refused now, not at compute time
+    ddf, indexed, labels = _kinds(ddf, column_id, column_sort, column_value, column_kind)
+    names = feature_names(features)
+    columns = names if labels is None else [f"{label}__{name}" for label in labels for name in names]
+    if horizon is not None:
+        columns = (["target"] if labels is None else [f"{label}__target" for label in labels]) + columns
+    id_dtype = ddf.index.dtype if indexed else ddf[column_id].dtype
+    if column_sort is None:
+        end_dtype: Any = np.dtype(np.int64)
+    else:
+        end_dtype = ddf[column_sort].dtype
+        if isinstance(end_dtype, pd.DatetimeTZDtype):
+            end_dtype = pd.DatetimeTZDtype("ns", end_dtype.tz)
+        elif pd.api.types.is_datetime64_dtype(end_dtype):
+            end_dtype = np.dtype("M8[ns]")
+        elif isinstance(checked, Spans):
+            raise ValueError(f"window {checked.text!r} is a time span, but column_sort {column_sort!r} does not hold"
+                             f" datetimes ({end_dtype})")
+    meta = pd.DataFrame({"end": pd.Series(dtype=end_dtype), **{c: pd.Series(dtype=np.float64) for c in columns}},
+                        index=pd.Index([], dtype=id_dtype, name=column_id))
+    result: dd.DataFrame = _by_id(ddf, column_id, indexed).map_partitions(  # type: ignore[no-untyped-call,unused-ignore]
+        _roll_partition, features, window, step, min_window, horizon, column_id, column_sort, column_value,
+        column_kind, meta, n_jobs, meta=meta)
     return result

@@ -226,6 +226,9 @@ PyObject* names(PyObject*, PyObject* args) {
 
 PyObject* sets(PyObject*, PyObject*) { return string_list(batch::set_names()); }
 
+const char* const doubles[] = {"d", nullptr};
+const char* const int64s[] = {"q", "l", nullptr};
+
 bool is_format(const Py_buffer& view, const char* const* accepted) {
     const char* format = view.format != nullptr ? view.format : "B";
     if (*format == '<' || *format == '=' || *format == '@') ++format;
@@ -233,6 +236,48 @@ bool is_format(const Py_buffer& view, const char* const* accepted) {
         if (std::strcmp(format, *accepted) == 0) return true;
     }
     return false;
+}
+
+// Runs work(done), which counts finished rows in done, on the pool with the
+// interpreter lock released. The calling thread waits without the lock; every
+// 20 ms it takes the lock briefly to report progress and to run signal
+// handlers. A handler's exception (KeyboardInterrupt from Ctrl-C) or a failing
+// progress callback stops the run and is raised once the pool has drained.
+template <class Work>
+PyObject* compute(PyObject* progress, Work work) {
+    std::atomic<std::size_t> done{0};
+    std::size_t reported = 0;
+    PyObject *stop_type = nullptr, *stop_value = nullptr, *stop_traceback = nullptr;
+    const auto report = [&]() -> bool {
+        const std::size_t now = done.load(std::memory_order_relaxed);
+        if (progress == Py_None || now == reported) return true;
+        PyObject* result = PyObject_CallFunction(progress, "n", static_cast<Py_ssize_t>(now - reported));
+        reported = now;
+        Py_XDECREF(result);
+        return result != nullptr;
+    };
+    const auto should_stop = [&]() -> bool {
+        const PyGILState_STATE state = PyGILState_Ensure();
+        const bool stop = PyErr_CheckSignals() < 0 || !report();
+        if (stop) PyErr_Fetch(&stop_type, &stop_value, &stop_traceback);
+        PyGILState_Release(state);
+        return stop;
+    };
+    std::exception_ptr error;
+    Py_BEGIN_ALLOW_THREADS
+    try {
+        quorlex::parallel::run_interruptible([&] { work(done); }, should_stop);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    Py_END_ALLOW_THREADS
+    if (stop_type != nullptr) {
+        PyErr_Restore(stop_type, stop_value, stop_traceback);
+        return nullptr;
+    }
+    if (error) return raise_exception(error);
+    if (!report()) return nullptr;
+    Py_RETURN_NONE;
 }
 
 // run(features, options, values, offsets, out, max_threads, progress):
@@ -252,8 +297,6 @@ PyObject* run(PyObject*, PyObject* args) {
     const auto plan = make_plan(features, options);
     if (!plan) return nullptr;
 
-    static const char* const doubles[] = {"d", nullptr};
-    static const char* const int64s[] = {"q", "l", nullptr};
     Buffer values, offsets, out;
     if (!values.get(values_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
     if (!offsets.get(offsets_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
@@ -276,48 +319,54 @@ PyObject* run(PyObject*, PyObject* args) {
 
     const quorlex::Series value_span(static_cast<const double*>(values.view().buf), value_count);
     auto* const out_data = static_cast<double*>(out.view().buf);
+    return compute(progress, [&](std::atomic<std::size_t>& done) {
+        batch::run(*plan, value_span, offset_span, out_data, static_cast<std::size_t>(max_threads), done);
+    });
+}
 
-    // The calling thread waits without the interpreter lock; every 20 ms it
-    // takes the lock briefly to report progress and to run signal handlers.
-    // A handler's exception (KeyboardInterrupt from Ctrl-C) or a failing
-    // progress callback stops the run and is raised once the pool has drained.
-    std::atomic<std::size_t> done{0};
-    std::size_t reported = 0;
-    PyObject *stop_type = nullptr, *stop_value = nullptr, *stop_traceback = nullptr;
-    const auto report = [&]() -> bool {
-        const std::size_t now = done.load(std::memory_order_relaxed);
-        if (progress == Py_None || now == reported) return true;
-        PyObject* result = PyObject_CallFunction(progress, "n", static_cast<Py_ssize_t>(now - reported));
-        reported = now;
-        Py_XDECREF(result);
-        return result != nullptr;
-    };
-    const auto should_stop = [&]() -> bool {
-        const PyGILState_STATE state = PyGILState_Ensure();
-        const bool stop = PyErr_CheckSignals() < 0 || !report();
-        if (stop) PyErr_Fetch(&stop_type, &stop_value, &stop_traceback);
-        PyGILState_Release(state);
-        return stop;
-    };
-    std::exception_ptr error;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-        quorlex::parallel::run_interruptible(
-            [&] {
-                batch::run(*plan, value_span, offset_span, out_data, static_cast<std::size_t>(max_threads), done);
-            },
-            should_stop);
-    } catch (...) {
-        error = std::current_exception();
-    }
-    Py_END_ALLOW_THREADS
-    if (stop_type != nullptr) {
-        PyErr_Restore(stop_type, stop_value, stop_traceback);
+// run_windows(features, options, values, bounds, out, max_threads, progress):
+// as run, but row i is the window values[bounds[i, 0] .. bounds[i, 1]) of a
+// contiguous int64 buffer of n (start, end) pairs; windows may overlap and are
+// read in place.
+PyObject* run_windows(PyObject*, PyObject* args) {
+    PyObject *features, *options, *values_object, *bounds_object, *out_object, *progress;
+    Py_ssize_t max_threads = 0;
+    if (!PyArg_ParseTuple(args, "OOOOOnO:run_windows", &features, &options, &values_object, &bounds_object,
+                          &out_object, &max_threads, &progress)) {
         return nullptr;
     }
-    if (error) return raise_exception(error);
-    if (!report()) return nullptr;
-    Py_RETURN_NONE;
+    if (max_threads < 0) return value_error("max_threads must be 0 (the whole pool) or positive");
+    if (progress != Py_None && !PyCallable_Check(progress)) return type_error("progress must be callable or None");
+    const auto plan = make_plan(features, options);
+    if (!plan) return nullptr;
+
+    Buffer values, bounds, out;
+    if (!values.get(values_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
+    if (!bounds.get(bounds_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
+    if (!out.get(out_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | PyBUF_WRITABLE)) return nullptr;
+    if (!is_format(values.view(), doubles) || values.view().itemsize != 8) return type_error("values must be float64");
+    if (!is_format(bounds.view(), int64s) || bounds.view().itemsize != 8) return type_error("bounds must be int64");
+    if (!is_format(out.view(), doubles) || out.view().itemsize != 8) return type_error("out must be float64");
+
+    const auto value_count = static_cast<std::int64_t>(values.view().len / 8);
+    const std::span<const std::int64_t> bound_span(static_cast<const std::int64_t*>(bounds.view().buf),
+                                                   static_cast<std::size_t>(bounds.view().len) / 8);
+    if (bound_span.size() % 2 != 0) return value_error("bounds must hold (start, end) pairs");
+    for (std::size_t i = 0; i < bound_span.size(); i += 2) {
+        if (bound_span[i] < 0 || bound_span[i] > bound_span[i + 1] || bound_span[i + 1] > value_count) {
+            return value_error("every window must satisfy 0 <= start <= end <= len(values)");
+        }
+    }
+    const std::size_t n = bound_span.size() / 2;
+    if (static_cast<std::size_t>(out.view().len) / 8 != n * plan->width()) {
+        return value_error("out must hold n * width values");
+    }
+    const quorlex::Series value_span(static_cast<const double*>(values.view().buf),
+                                     static_cast<std::size_t>(value_count));
+    auto* const out_data = static_cast<double*>(out.view().buf);
+    return compute(progress, [&](std::atomic<std::size_t>& done) {
+        batch::run_windows(*plan, value_span, bound_span, out_data, static_cast<std::size_t>(max_threads), done);
+    });
 }
 
 PyMethodDef methods[] = {
@@ -326,6 +375,9 @@ PyMethodDef methods[] = {
     {"run", run, METH_VARARGS,
      "run(features, options, values, offsets, out, max_threads, progress) -> None\n"
      "Computes the features of every series into out (see quorlex_batch.extract)."},
+    {"run_windows", run_windows, METH_VARARGS,
+     "run_windows(features, options, values, bounds, out, max_threads, progress) -> None\n"
+     "Computes the features of every window into out (see quorlex_batch.roll)."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -240,14 +240,16 @@ std::vector<std::string> set_names() {
 
 std::vector<std::string> feature_sources() { return {"catch24", "catchamouse16", "tsfeatures", "hctsa"}; }
 
-void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
-         std::size_t max_threads, std::atomic<std::size_t>& done) {
-    const std::size_t n = offsets.size() - 1;
+namespace {
+
+// Computes row i = plan on span(i) for every i < n on at most max_threads
+// pool threads (0: the whole pool).
+template <class Rows>
+void run_rows(const Plan& plan, std::size_t n, Rows span, double* out, std::size_t max_threads,
+              std::atomic<std::size_t>& done) {
     const std::size_t width = plan.width();
     const auto one = [&](std::size_t i) {
-        const auto begin = static_cast<std::size_t>(offsets[i]);
-        const auto end = static_cast<std::size_t>(offsets[i + 1]);
-        plan.run_one(values.subspan(begin, end - begin), out + i * width);
+        plan.run_one(span(i), out + i * width);
         done.fetch_add(1, std::memory_order_relaxed);
     };
     if (max_threads == 0 || max_threads >= thread_count()) return for_each_index(n, one);
@@ -257,6 +259,26 @@ void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets,
     for_each_index(max_threads, [&](std::size_t) {
         for (std::size_t i; !stop_requested() && (i = next.fetch_add(1)) < n;) one(i);
     });
+}
+
+}  // namespace
+
+void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
+         std::size_t max_threads, std::atomic<std::size_t>& done) {
+    const auto span = [&](std::size_t i) {
+        const auto begin = static_cast<std::size_t>(offsets[i]);
+        return values.subspan(begin, static_cast<std::size_t>(offsets[i + 1]) - begin);
+    };
+    run_rows(plan, offsets.size() - 1, span, out, max_threads, done);
+}
+
+void run_windows(const Plan& plan, Series values, std::span<const std::int64_t> bounds, double* out,
+                 std::size_t max_threads, std::atomic<std::size_t>& done) {
+    const auto span = [&](std::size_t i) {
+        const auto begin = static_cast<std::size_t>(bounds[2 * i]);
+        return values.subspan(begin, static_cast<std::size_t>(bounds[2 * i + 1]) - begin);
+    };
+    run_rows(plan, bounds.size() / 2, span, out, max_threads, done);
 }
 
 }  // namespace quorlex::parallel::batch

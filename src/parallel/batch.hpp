@@ -88,4 +88,10 @@ std::vector<std::string> feature_sources();
 void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
          std::size_t max_threads, std::atomic<std::size_t>& done);
 
+// Row i is the window values[bounds[2i] .. bounds[2i+1]): windows may overlap
+// and are read in place, never copied. Otherwise as run. Preconditions: every
+// window lies within values; out holds every row.
+void run_windows(const Plan& plan, Series values, std::span<const std::int64_t> bounds, double* out,
+                 std::size_t max_threads, std::atomic<std::size_t>& done);
+
 }  // namespace quorlex::parallel::batch

@@ -1,7 +1,9 @@
 // The batch plan: option checks, and runs that stop early when asked. Set
 // widths and names, feature lists and the bits of every set on any number of
 // strands are checked through quorlex_batch, against the per-series runs.
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "parallel/batch.hpp"
 #include "parallel/pool.hpp"
@@ -59,5 +61,27 @@ TEST(batch_test, a_stop_skips_the_series_not_started) {
                          [&] { batch::run(plan, f.values, f.offsets, out.data(), strands, done); }, [] { return true; }),
                      parallel::Interrupted);
         EXPECT_LT(done.load(), 3000u);
+    }
+}
+
+TEST(batch_test, overlapping_windows_read_in_place_give_the_rows_of_their_copies) {
+    const auto y = noise(400, 7u);
+    const auto plan = batch::Plan::for_set("catch24", {});
+    std::vector<std::int64_t> bounds;
+    Flat copies;
+    for (std::int64_t end = 400; end >= 30; end -= 17) {
+        const std::int64_t start = std::max<std::int64_t>(end - 120, 0);
+        bounds.insert(bounds.end(), {start, end});
+        copies.values.insert(copies.values.end(), y.begin() + start, y.begin() + end);
+        copies.offsets.push_back(static_cast<std::int64_t>(copies.values.size()));
+    }
+    const std::size_t n = bounds.size() / 2;
+    std::vector<double> in_place(n * plan.width()), copied(n * plan.width());
+    for (const std::size_t strands : {std::size_t{0}, std::size_t{1}, std::size_t{2}}) {
+        std::atomic<std::size_t> done{0};
+        batch::run_windows(plan, y, bounds, in_place.data(), strands, done);
+        EXPECT_EQ(done.load(), n);
+        batch::run(plan, copies.values, copies.offsets, copied.data(), 1, done);
+        EXPECT_EQ(0, std::memcmp(in_place.data(), copied.data(), in_place.size() * sizeof(double)));
     }
 }
