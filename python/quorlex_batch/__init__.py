@@ -13,13 +13,15 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
+from ._catch22_v1 import catch22_v1
 from ._core import FeatureSet, Features, extract_array, feature_names, sets
 
 if TYPE_CHECKING:
     from ._frame import extract
     from ._sklearn import FeatureTransformer
 
-__all__ = ["FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array", "feature_names", "sets"]
+__all__ = ["FeatureSet", "FeatureTransformer", "Features", "catch22_v1", "extract", "extract_array", "feature_names",
+           "sets"]
 
 
 def __getattr__(name: str) -> Any:

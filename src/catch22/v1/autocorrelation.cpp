@@ -1,0 +1,307 @@
+// The v1 features read from the autocorrelation and from lagged pairs:
+// crossings and minima, the forecast residuals, automutual information,
+// the transition matrix, periodicity and the embedding distances.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "catch22/co_auto_corr.hpp"
+#include "catch22/pd_periodicitywang.hpp"
+#include "catch22/sb_coarsegrain.hpp"
+#include "catch22/v1/features.hpp"
+#include "catch22/v1/histogram.hpp"
+
+namespace quorlex::catch22::v1 {
+
+namespace {
+
+constexpr double inverse_e = 0.36787944117144233;  // 1 / exp(1)
+constexpr double pi = 3.14159265358979323846;
+
+// The first crossing below `threshold` of the autocorrelation `ac` (lags
+// 0 .. n-1 readable), interpolated linearly between the lags either side;
+// n - 1 when it never crosses, NaN when the autocorrelation is undefined.
+template <class Lags>
+double first_crossing(Lags& ac, std::size_t n, double threshold) {
+    if (n < 2 || !std::isfinite(ac[0])) return common::nan;
+    for (std::size_t k = 1; k < n; ++k) {
+        const double now = ac[k];
+        if (now < threshold) {
+            const double before = ac[k - 1];
+            return static_cast<double>(k - 1) + (before - threshold) / (before - now);
+        }
+    }
+    return static_cast<double>(n - 1);
+}
+
+// The Pearson correlation of z[0 .. n-lag) with z[lag .. n), each part about
+// its own mean.
+double lag_correlation(Series z, std::size_t lag) {
+    const std::size_t m = z.size() - lag;
+    const double* a = z.data();
+    const double* b = z.data() + lag;
+    double sa = 0.0, sb = 0.0;
+    for (std::size_t i = 0; i < m; ++i) sa += a[i];
+    for (std::size_t i = 0; i < m; ++i) sb += b[i];
+    const double ma = sa / static_cast<double>(m), mb = sb / static_cast<double>(m);
+    double nom = 0, da = 0, db = 0;
+    for (std::size_t i = 0; i < m; ++i) {
+        const double x = a[i] - ma, y = b[i] - mb;
+        nom += x * y;
+        da += x * x;
+        db += y * y;
+    }
+    return nom / std::sqrt(da * db);
+}
+
+double gaussian_ami(double r) { return -0.5 * std::log(std::fmax(1.0 - r * r, 1e-12)); }
+
+// I0(x) from its power series sum ((x/2)^k / k!)^2.
+double bessel_i0(double x) {
+    const double half_x2 = (x / 2) * (x / 2);
+    double term = 1.0, sum = 1.0;
+    for (int k = 1; k < 500; ++k) {
+        term *= half_x2 / (static_cast<double>(k) * k);
+        sum += term;
+        if (term < sum * 1e-17) break;
+    }
+    return sum;
+}
+
+// Anti-aliased decimation by q > 1: a Kaiser-windowed (beta 5) sinc low-pass
+// of half-width 10 q scaled to unit gain at zero frequency, centred on every
+// q-th value, with zeros beyond the ends of z.
+std::vector<double> resample_down(Series z, std::size_t q) {
+    const double beta = 5.0;
+    const auto k_half = static_cast<std::ptrdiff_t>(10 * q);
+    const auto n = static_cast<std::ptrdiff_t>(z.size());
+    const double dq = static_cast<double>(q);
+    std::vector<double> h(static_cast<std::size_t>(2 * k_half + 1));
+    const double i0_beta = bessel_i0(beta);
+    double total = 0;
+    for (std::ptrdiff_t m = -k_half; m <= k_half; ++m) {
+        const double u = static_cast<double>(m) / dq;
+        const double g = m == 0 ? 1.0 / dq : std::sin(pi * u) / (pi * u) / dq;
+        const double r = static_cast<double>(m) / static_cast<double>(k_half);
+        const double w = bessel_i0(beta * std::sqrt(1 - r * r)) / i0_beta;
+        h[static_cast<std::size_t>(m + k_half)] = g * w;
+        total += h[static_cast<std::size_t>(m + k_half)];
+    }
+    for (double& v : h) v /= total;
+    const std::ptrdiff_t count = (n + static_cast<std::ptrdiff_t>(q) - 1) / static_cast<std::ptrdiff_t>(q);
+    std::vector<double> out(static_cast<std::size_t>(count));
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        const std::ptrdiff_t centre = i * static_cast<std::ptrdiff_t>(q);
+        const std::ptrdiff_t lo = std::max<std::ptrdiff_t>(centre - k_half, 0);
+        const std::ptrdiff_t hi = std::min(centre + k_half, n - 1);
+        double acc = 0;
+        for (std::ptrdiff_t j = lo; j <= hi; ++j) {
+            acc += z[static_cast<std::size_t>(j)] * h[static_cast<std::size_t>(centre - j + k_half)];
+        }
+        out[static_cast<std::size_t>(i)] = acc;
+    }
+    return out;
+}
+
+}  // namespace
+
+double co_firstcrossing_acf_1e(Series z, Shared* shared) {
+    const common::Prepared y = common::Prepared::borrowed(z);
+    PreparedAutocorrs ac(y, shared);
+    return first_crossing(ac, z.size(), inverse_e);
+}
+
+double co_firstmin_ac(Series z, Shared* shared) {
+    const std::size_t n = z.size();
+    if (n < 3) return common::nan;
+    const common::Prepared y = common::Prepared::borrowed(z);
+    PreparedAutocorrs ac(y, shared);
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (ac[i] < ac[i - 1] && ac[i] < ac[i + 1]) return static_cast<double>(i);
+    }
+    return static_cast<double>(n);
+}
+
+double fc_localsimple_mean3_stde(Series z, Shared*) {
+    const std::size_t n = z.size();
+    if (n <= 3) return common::nan;
+    std::vector<double> res(n - 3);
+    for (std::size_t i = 0; i < res.size(); ++i) {
+        double sum = 0.0;
+        for (std::size_t j = 0; j < 3; ++j) sum += z[i + j];
+        res[i] = z[i + 3] - sum / 3.0;
+    }
+    return common::std_dev(res);
+}
+
+double fc_localsimple_mean1_taurat(Series z, Shared* shared) {
+    const std::size_t n = z.size();
+    if (n <= 1) return common::nan;
+    std::vector<double> res(n - 1);
+    for (std::size_t i = 0; i < res.size(); ++i) res[i] = z[i + 1] - (0.0 + z[i]) / 1.0;
+    double residual_crossing = common::nan;
+    if (res.size() >= 2) {
+        const common::Prepared r = common::Prepared::borrowed(res);
+        PreparedAutocorrs res_ac(r, nullptr);
+        residual_crossing = first_crossing(res_ac, res.size(), 0.0);
+    }
+    const common::Prepared y = common::Prepared::borrowed(z);
+    PreparedAutocorrs ac(y, shared);
+    const double series_crossing = first_crossing(ac, n, 0.0);
+    if (series_crossing == 0 || !std::isfinite(series_crossing)) return common::nan;
+    return residual_crossing / series_crossing;
+}
+
+double in_automutualinfostats_40_gaussian_fmmi(Series z, Shared*) {
+    const std::size_t tau = std::min<std::size_t>(40, (z.size() + 1) / 2);
+    if (tau < 3) return static_cast<double>(tau);
+    double before = gaussian_ami(lag_correlation(z, 1));
+    double now = gaussian_ami(lag_correlation(z, 2));
+    for (std::size_t i = 1; i + 1 < tau; ++i) {
+        const double next = gaussian_ami(lag_correlation(z, i + 2));
+        if (now < before && now < next) return static_cast<double>(i + 1);
+        before = now;
+        now = next;
+    }
+    return static_cast<double>(tau);
+}
+
+double co_histogramami_even_5bin_ami2(Series z, Shared*) {
+    constexpr std::size_t lag = 2, most = 5;
+    const std::size_t n = z.size();
+    if (n <= lag) return common::nan;
+    const Edges e = hist_edges(z, most);
+    const std::size_t nb = e.bins;
+    const std::size_t samples = n - lag;
+    std::array<std::array<double, most>, most> pij{};
+    for (std::size_t t = 0; t < samples; ++t) {
+        const auto b1 = static_cast<std::size_t>(bin_index(z[t], e));
+        const auto b2 = static_cast<std::size_t>(bin_index(z[t + lag], e));
+        pij[b1][b2] += 1;
+    }
+    // Column by column, as MATLAB sums.
+    double total = 0;
+    for (std::size_t j = 0; j < nb; ++j) {
+        for (std::size_t i = 0; i < nb; ++i) total += pij[i][j];
+    }
+    std::array<double, most> pi_{}, pj{};
+    for (std::size_t i = 0; i < nb; ++i) {
+        for (std::size_t j = 0; j < nb; ++j) pij[i][j] /= total;
+    }
+    for (std::size_t i = 0; i < nb; ++i) {
+        for (std::size_t j = 0; j < nb; ++j) pi_[i] += pij[i][j];
+    }
+    for (std::size_t j = 0; j < nb; ++j) {
+        for (std::size_t i = 0; i < nb; ++i) pj[j] += pij[i][j];
+    }
+    double ami = 0;
+    int cells = 0, rows = 0, cols = 0;
+    for (std::size_t j = 0; j < nb; ++j) {
+        for (std::size_t i = 0; i < nb; ++i) {
+            if (pij[i][j] > 0) {
+                ami += pij[i][j] * std::log(pij[i][j] / pi_[i] / pj[j]);
+                ++cells;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < nb; ++i) {
+        if (pi_[i] > 0) ++rows;
+        if (pj[i] > 0) ++cols;
+    }
+    // Panzeri-Treves bias correction.
+    ami -= (cells - rows - cols + 1) / (2.0 * static_cast<double>(samples));
+    return ami;
+}
+
+double sb_transitionmatrix_quantile_3_ac_sumdiagcov(Series z, Shared* shared) {
+    const std::size_t n = z.size();
+    // A z-score that is constant after all (every value 0: a series whose
+    // spread overflows) has no transitions to estimate.
+    if (std::all_of(z.begin(), z.end(), [&](double v) { return v == z[0]; })) return common::nan;
+    // The first lag with a negative autocorrelation (n - 1 when none is),
+    // capped at n / 50: only the lags up to the cap are read.
+    const std::size_t cap = n / 50;
+    std::size_t tau = cap;
+    if (cap > 0) {
+        const common::Prepared y = common::Prepared::borrowed(z);
+        PreparedAutocorrs ac(y, shared);
+        for (std::size_t k = 1; k <= cap && k < n; ++k) {
+            if (ac[k] < 0) {
+                tau = k;
+                break;
+            }
+        }
+    }
+    std::vector<double> down;
+    Series x = z;
+    if (tau > 1) {
+        down = resample_down(z, tau);
+        x = down;
+    }
+    const std::size_t m = x.size();
+    if (m < 2) return common::nan;
+    std::vector<std::uint64_t> labels(m, 0);
+    sb_coarsegrain(x, labels);
+    std::array<std::array<double, 3>, 3> t{};
+    for (std::size_t j = 0; j + 1 < m; ++j) t[labels[j] - 1][labels[j + 1] - 1] += 1;
+    for (auto& row : t) {
+        for (double& v : row) v /= static_cast<double>(m - 1);
+    }
+    // The trace of the covariance between the columns of T: the sum of the
+    // columns' sample variances.
+    double total = 0;
+    for (std::size_t j = 0; j < 3; ++j) {
+        const double mean = (((0.0 + t[0][j]) + t[1][j]) + t[2][j]) / 3;
+        double c = 0;
+        for (std::size_t i = 0; i < 3; ++i) c += (t[i][j] - mean) * (t[i][j] - mean);
+        total += c / 2;
+    }
+    return total;
+}
+
+// The classic routine finds the same peak; v1 reports its lag rather than
+// its index into the autocovariance.
+double pd_periodicitywang_th0_01(Series z, Shared*) {
+    const std::int32_t index = catch22::pd_periodicitywang(z, false);
+    return index > 0 ? static_cast<double>(index) + 1 : 0.0;
+}
+
+double co_embed2_dist_tau_d_expfit_meandiff(Series z, Shared* shared) {
+    const std::size_t n = z.size();
+    const common::Prepared y = common::Prepared::borrowed(z);
+    PreparedAutocorrs ac(y, shared);
+    std::size_t tau = co_firstzero(ac, n);
+    if (static_cast<double>(tau) > static_cast<double>(n) / 10) {
+        tau = static_cast<std::size_t>(std::floor(static_cast<double>(n) / 10));
+    }
+    if (n < tau + 2) return common::nan;
+    const std::size_t m = n - tau - 1;
+    std::vector<double> d(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        const double a = z[i + 1] - z[i];
+        const double b = z[i + tau + 1] - z[i + tau];
+        d[i] = std::sqrt(a * a + b * b);
+    }
+    double lo = d[0], hi = d[0];
+    for (const double v : d) {
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
+    }
+    // All distances equal (to within rounding): no distribution to fit.
+    if (hi - lo <= 1e-12 * hi) return common::nan;
+    const double l = common::sum(d) / static_cast<double>(m);  // the exponential's maximum-likelihood mean
+    const Edges e = hist_edges(d, num_bins_auto(d));
+    const std::vector<std::uint32_t> counts = hist_counts(d, e);
+    double total = 0;
+    for (std::size_t i = 0; i < e.bins; ++i) {
+        const double density = counts[i] / (static_cast<double>(m) * (e.edges[i + 1] - e.edges[i]));
+        const double centre = (e.edges[i] + e.edges[i + 1]) / 2;
+        const double expf = (1 / l) * std::exp(-centre / l);
+        total += std::fabs(density - expf);
+    }
+    return total / static_cast<double>(e.bins);
+}
+
+}  // namespace quorlex::catch22::v1

@@ -1,0 +1,135 @@
+// The v1 scaling features: fluctuation analysis with a two-regime fit (hctsa's
+// SC_FluctAnal(x, 2, how, 50, 1, lag, true).prop_r1).
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "catch22/v1/features.hpp"
+
+namespace quorlex::catch22::v1 {
+
+namespace {
+
+struct Line {
+    double slope = 0, intercept = 0;
+};
+
+// Least squares by the normal equations over x[0 .. n), y[0 .. n); slope and
+// intercept 0 when the system is singular.
+Line fit_line(const double* x, const double* y, std::size_t n) {
+    double sx = 0.0, sxx = 0.0, sxy = 0.0, sy = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        sx += x[i];
+        sxx += x[i] * x[i];
+        sxy += x[i] * y[i];
+        sy += y[i];
+    }
+    const double dn = static_cast<double>(n);
+    const double denom = dn * sxx - sx * sx;
+    if (denom == 0) return {};
+    return {(dn * sxy - sx * sy) / denom, (sy * sxx - sx * sxy) / denom};
+}
+
+double fit_sse(const double* x, const double* y, std::size_t n) {
+    const Line l = fit_line(x, y, n);
+    double sse = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double e = l.slope * x[i] + l.intercept - y[i];
+        sse += e * e;
+    }
+    return sse;
+}
+
+enum class Fluctuation { rescaled_range, dfa };
+
+// The proportion of the log-spaced timescales in the first of two scaling
+// regimes, for the integral of every lag-th value.
+double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
+    constexpr std::size_t steps = 50;
+    const std::size_t ny = (z.size() + lag - 1) / lag;
+    if (ny < 10) return common::nan;
+    std::vector<double> cs(ny);
+    cs[0] = z[0];
+    for (std::size_t i = 1; i < ny; ++i) cs[i] = cs[i - 1] + z[i * lag];
+
+    // Up to 50 timescales from 5 to ny / 2, log-spaced, rounded, without repeats.
+    const double low = std::log(5.0);
+    const double high = std::log(static_cast<double>(ny / 2));
+    std::vector<std::size_t> tau(steps);
+    for (std::size_t i = 0; i < steps; ++i) {
+        const double t = std::round(std::exp(low + static_cast<double>(i) * (high - low) / (steps - 1)));
+        tau[i] = static_cast<std::size_t>(static_cast<int>(t));
+    }
+    tau[steps - 1] = ny / 2;
+    std::sort(tau.begin(), tau.end());
+    tau.erase(std::unique(tau.begin(), tau.end()), tau.end());
+    const std::size_t count = tau.size();
+    if (count < 8) return common::nan;
+
+    std::vector<double> x(tau.back()), residual(tau.back());
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i + 1);
+    std::vector<double> log_t(count), log_f(count);
+    for (std::size_t s = 0; s < count; ++s) {
+        const std::size_t t = tau[s];
+        const std::size_t windows = ny / t;
+        double f = 0.0;
+        for (std::size_t j = 0; j < windows; ++j) {
+            const double* w = cs.data() + j * t;
+            const Line l = fit_line(x.data(), w, t);
+            for (std::size_t k = 0; k < t; ++k) {
+                residual[k] = w[k] - (l.slope * static_cast<double>(k + 1) + l.intercept);
+            }
+            if (how == Fluctuation::dfa) {
+                for (std::size_t k = 0; k < t; ++k) f += residual[k] * residual[k];
+            } else {
+                double lo = residual[0], hi = residual[0];
+                for (std::size_t k = 1; k < t; ++k) {
+                    if (residual[k] < lo) lo = residual[k];
+                    if (residual[k] > hi) hi = residual[k];
+                }
+                f += (hi - lo) * (hi - lo);
+            }
+        }
+        f = how == Fluctuation::dfa ? std::sqrt(f / static_cast<double>(windows * t))
+                                    : std::sqrt(f / static_cast<double>(windows));
+        log_t[s] = std::log(static_cast<double>(t));
+        log_f[s] = std::log(f);
+    }
+
+    // The split minimising the squared error of two line fits sharing the
+    // split point, each over at least min_points timescales; of splits within
+    // a relative 1e-9 of the best, the first.
+    const auto min_points = static_cast<std::size_t>(std::fmax(8, std::round(0.25 * static_cast<double>(count))));
+    if (count < 2 * min_points) return common::nan;
+    const std::size_t splits = count - 2 * min_points + 1;
+    std::vector<double> err(splits);
+    double least = std::numeric_limits<double>::infinity();
+    for (std::size_t s = 0; s < splits; ++s) {
+        const std::size_t i = min_points + s;
+        const double sse = fit_sse(log_t.data(), log_f.data(), i) +
+                           fit_sse(log_t.data() + i - 1, log_f.data() + i - 1, count - i + 1);
+        err[s] = sse / static_cast<double>(count);
+        if (err[s] < least) least = err[s];
+    }
+    std::size_t split = min_points;
+    for (std::size_t s = 0; s < splits; ++s) {
+        if (err[s] <= least * (1 + 1e-9)) {
+            split = min_points + s;
+            break;
+        }
+    }
+    return static_cast<double>(split) / static_cast<double>(count);
+}
+
+}  // namespace
+
+double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series z, Shared*) {
+    return two_regime_prop_r1(z, 1, Fluctuation::rescaled_range);
+}
+
+double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series z, Shared*) {
+    return two_regime_prop_r1(z, 2, Fluctuation::dfa);
+}
+
+}  // namespace quorlex::catch22::v1
