@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
+#include <span>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
@@ -36,24 +38,41 @@ double first_crossing(Lags& ac, std::size_t n, double threshold) {
     return static_cast<double>(n - 1);
 }
 
-// The Pearson correlation of z[0 .. n-lag) with z[lag .. n), each part about
-// its own mean.
-double lag_correlation(Series z, std::size_t lag) {
-    const std::size_t m = z.size() - lag;
-    const double* a = z.data();
-    const double* b = z.data() + lag;
-    double sa = 0.0, sb = 0.0;
-    for (std::size_t i = 0; i < m; ++i) sa += a[i];
-    for (std::size_t i = 0; i < m; ++i) sb += b[i];
-    const double ma = sa / static_cast<double>(m), mb = sb / static_cast<double>(m);
-    double nom = 0, da = 0, db = 0;
-    for (std::size_t i = 0; i < m; ++i) {
-        const double x = a[i] - ma, y = b[i] - mb;
-        nom += x * y;
-        da += x * x;
-        db += y * y;
+// Pearson correlations of z[0 .. n-lag) with z[lag .. n), each part about its
+// own mean, for lags first .. first+3 (all below n). Every sum of a lag runs
+// in index order from zero; the four lags run side by side only so that their
+// additions overlap, each lag's terms beyond the shortest appended in order.
+// `prefix[m]` is the sum of z[0 .. m) in index order: the first part's sum.
+std::array<double, 4> lag_correlations(Series z, std::span<const double> prefix, std::size_t first) {
+    constexpr std::size_t lanes = 4;
+    const std::size_t n = z.size();
+    const std::size_t shared = n - (first + lanes - 1);
+    std::array<double, lanes> mean_a{}, mean_b{}, out{};
+    double sb[lanes] = {0.0, 0.0, 0.0, 0.0};
+    for (std::size_t i = 0; i < shared; ++i) {
+        for (std::size_t l = 0; l < lanes; ++l) sb[l] += z[first + l + i];
     }
-    return nom / std::sqrt(da * db);
+    for (std::size_t l = 0; l < lanes; ++l) {
+        const std::size_t m = n - (first + l);
+        for (std::size_t i = shared; i < m; ++i) sb[l] += z[first + l + i];
+        mean_a[l] = prefix[m] / static_cast<double>(m);
+        mean_b[l] = sb[l] / static_cast<double>(m);
+    }
+    double nom[lanes] = {0, 0, 0, 0}, da[lanes] = {0, 0, 0, 0}, db[lanes] = {0, 0, 0, 0};
+    const auto step = [&](std::size_t l, std::size_t i) {
+        const double x = z[i] - mean_a[l], y = z[i + first + l] - mean_b[l];
+        nom[l] += x * y;
+        da[l] += x * x;
+        db[l] += y * y;
+    };
+    for (std::size_t i = 0; i < shared; ++i) {
+        for (std::size_t l = 0; l < lanes; ++l) step(l, i);
+    }
+    for (std::size_t l = 0; l < lanes; ++l) {
+        for (std::size_t i = shared; i < n - (first + l); ++i) step(l, i);
+        out[l] = nom[l] / std::sqrt(da[l] * db[l]);
+    }
+    return out;
 }
 
 double gaussian_ami(double r) { return -0.5 * std::log(std::fmax(1.0 - r * r, 1e-12)); }
@@ -70,13 +89,11 @@ double bessel_i0(double x) {
     return sum;
 }
 
-// Anti-aliased decimation by q > 1: a Kaiser-windowed (beta 5) sinc low-pass
-// of half-width 10 q scaled to unit gain at zero frequency, centred on every
-// q-th value, with zeros beyond the ends of z.
-std::vector<double> resample_down(Series z, std::size_t q) {
+// The anti-aliasing filter of decimation by q > 1: a Kaiser-windowed (beta 5)
+// sinc low-pass of half-width 10 q, scaled to unit gain at zero frequency.
+std::vector<double> decimation_filter(std::size_t q) {
     const double beta = 5.0;
     const auto k_half = static_cast<std::ptrdiff_t>(10 * q);
-    const auto n = static_cast<std::ptrdiff_t>(z.size());
     const double dq = static_cast<double>(q);
     std::vector<double> h(static_cast<std::size_t>(2 * k_half + 1));
     const double i0_beta = bessel_i0(beta);
@@ -90,6 +107,28 @@ std::vector<double> resample_down(Series z, std::size_t q) {
         total += h[static_cast<std::size_t>(m + k_half)];
     }
     for (double& v : h) v /= total;
+    return h;
+}
+
+// decimation_filter(q), a pure function of q whose Bessel series dominate the
+// decimation: computed once per process for the common factors and shared
+// read-only between threads, computed for the caller alone beyond them.
+const std::vector<double>& shared_filter(std::size_t q, std::vector<double>& own) {
+    constexpr std::size_t slots = 128;
+    static std::array<std::once_flag, slots> once;
+    static std::array<std::vector<double>, slots> filters;
+    if (q >= slots) return own = decimation_filter(q);
+    std::call_once(once[q], [q] { filters[q] = decimation_filter(q); });
+    return filters[q];
+}
+
+// Anti-aliased decimation by q > 1: the filter centred on every q-th value,
+// with zeros beyond the ends of z.
+std::vector<double> resample_down(Series z, std::size_t q) {
+    const auto k_half = static_cast<std::ptrdiff_t>(10 * q);
+    const auto n = static_cast<std::ptrdiff_t>(z.size());
+    std::vector<double> own;
+    const std::vector<double>& h = shared_filter(q, own);
     const std::ptrdiff_t count = (n + static_cast<std::ptrdiff_t>(q) - 1) / static_cast<std::ptrdiff_t>(q);
     std::vector<double> out(static_cast<std::size_t>(count));
     for (std::ptrdiff_t i = 0; i < count; ++i) {
@@ -155,12 +194,27 @@ double fc_localsimple_mean1_taurat(Series z, Shared* shared) {
 }
 
 double in_automutualinfostats_40_gaussian_fmmi(Series z, Shared*) {
-    const std::size_t tau = std::min<std::size_t>(40, (z.size() + 1) / 2);
+    const std::size_t n = z.size();
+    const std::size_t tau = std::min<std::size_t>(40, (n + 1) / 2);
     if (tau < 3) return static_cast<double>(tau);
-    double before = gaussian_ami(lag_correlation(z, 1));
-    double now = gaussian_ami(lag_correlation(z, 2));
+    std::vector<double> prefix(n + 1);
+    double running = 0.0;
+    for (std::size_t i = 0; i < n; ++i) prefix[i + 1] = running += z[i];
+    // Lags 1 .. tau, four at a time as the scan reaches them (lag + 3 stays
+    // below n: tau <= (n + 1) / 2 and n >= 5 here).
+    std::array<double, 4> block{};
+    std::size_t block_first = 0;
+    const auto ami = [&](std::size_t lag) {
+        if (block_first == 0 || lag >= block_first + 4) {
+            block_first = lag;
+            block = lag_correlations(z, prefix, lag);
+        }
+        return gaussian_ami(block[lag - block_first]);
+    };
+    double before = ami(1);
+    double now = ami(2);
     for (std::size_t i = 1; i + 1 < tau; ++i) {
-        const double next = gaussian_ami(lag_correlation(z, i + 2));
+        const double next = ami(i + 2);
         if (now < before && now < next) return static_cast<double>(i + 1);
         before = now;
         now = next;

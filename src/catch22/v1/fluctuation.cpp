@@ -2,10 +2,12 @@
 // SC_FluctAnal(x, 2, how, 50, 1, lag, true).prop_r1).
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
 #include "catch22/v1/features.hpp"
+#include "helpers/lanes.hpp"
 
 namespace quorlex::catch22::v1 {
 
@@ -43,6 +45,65 @@ double fit_sse(const double* x, const double* y, std::size_t n) {
 
 enum class Fluctuation { rescaled_range, dfa };
 
+// max - min of r[0 .. t), t >= 1, two values per vector: the extremes of
+// NaN-free values are the same in any order (of zeros, the sign may differ
+// from a scan's, which the squared range does not see).
+double window_range(const double* r, std::size_t t) {
+    double lo = r[0], hi = r[0];
+    std::size_t k = 1;
+    if (t >= 4) {
+        common::Lanes low = common::load_lanes(r), high = low;
+        for (k = 2; k + 2 <= t; k += 2) {
+            const common::Lanes v = common::load_lanes(r + k);
+            low = v < low ? v : low;
+            high = v > high ? v : high;
+        }
+        lo = std::min(low[0], low[1]);
+        hi = std::max(high[0], high[1]);
+    }
+    for (; k < t; ++k) {
+        lo = std::min(lo, r[k]);
+        hi = std::max(hi, r[k]);
+    }
+    return hi - lo;
+}
+
+// The line fits of `count` (at most 4) consecutive windows of length t of cs,
+// from the first at `w`, against x = 1 .. t. Each is fit_line's over its
+// window: the sums of x and x^2 are whole numbers, exact in any order, so they
+// come in closed form, and the windows' own sums, each in index order, run
+// side by side only so that their additions overlap.
+void fit_windows(const double* w, std::size_t t, std::size_t count, double sx, double sxx, Line* out) {
+    constexpr std::size_t most = 4;
+    double sxy[most] = {0.0, 0.0, 0.0, 0.0}, sy[most] = {0.0, 0.0, 0.0, 0.0};
+    // x counts up in doubles: whole numbers, exact.
+    if (count == most) {
+        double x = 1.0;
+        for (std::size_t k = 0; k < t; ++k, x += 1.0) {
+            for (std::size_t b = 0; b < most; ++b) {
+                const double v = w[b * t + k];
+                sxy[b] += x * v;
+                sy[b] += v;
+            }
+        }
+    } else {
+        for (std::size_t b = 0; b < count; ++b) {
+            double x = 1.0;
+            for (std::size_t k = 0; k < t; ++k, x += 1.0) {
+                const double v = w[b * t + k];
+                sxy[b] += x * v;
+                sy[b] += v;
+            }
+        }
+    }
+    const double dn = static_cast<double>(t);
+    const double denom = dn * sxx - sx * sx;
+    for (std::size_t b = 0; b < count; ++b) {
+        out[b] = denom == 0 ? Line{}
+                            : Line{(dn * sxy[b] - sx * sy[b]) / denom, (sy[b] * sxx - sx * sxy[b]) / denom};
+    }
+}
+
 // The proportion of the log-spaced timescales in the first of two scaling
 // regimes, for the integral of every lag-th value.
 double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
@@ -67,28 +128,32 @@ double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
     const std::size_t count = tau.size();
     if (count < 8) return common::nan;
 
-    std::vector<double> x(tau.back()), residual(tau.back());
-    for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i + 1);
+    std::vector<double> residual(ny);
+    std::vector<Line> lines(ny / 5 + 4);
     std::vector<double> log_t(count), log_f(count);
     for (std::size_t s = 0; s < count; ++s) {
         const std::size_t t = tau[s];
         const std::size_t windows = ny / t;
-        double f = 0.0;
+        const auto whole = static_cast<std::uint64_t>(t);
+        const auto sx = static_cast<double>(whole * (whole + 1) / 2);
+        const auto sxx = static_cast<double>(whole * (whole + 1) * (2 * whole + 1) / 6);
+        for (std::size_t j = 0; j < windows; j += 4) {
+            fit_windows(cs.data() + j * t, t, std::min<std::size_t>(4, windows - j), sx, sxx, lines.data() + j);
+        }
         for (std::size_t j = 0; j < windows; ++j) {
             const double* w = cs.data() + j * t;
-            const Line l = fit_line(x.data(), w, t);
-            for (std::size_t k = 0; k < t; ++k) {
-                residual[k] = w[k] - (l.slope * static_cast<double>(k + 1) + l.intercept);
-            }
-            if (how == Fluctuation::dfa) {
-                for (std::size_t k = 0; k < t; ++k) f += residual[k] * residual[k];
-            } else {
-                double lo = residual[0], hi = residual[0];
-                for (std::size_t k = 1; k < t; ++k) {
-                    if (residual[k] < lo) lo = residual[k];
-                    if (residual[k] > hi) hi = residual[k];
-                }
-                f += (hi - lo) * (hi - lo);
+            double* r = residual.data() + j * t;
+            const Line l = lines[j];
+            double x = 1.0;
+            for (std::size_t k = 0; k < t; ++k, x += 1.0) r[k] = w[k] - (l.slope * x + l.intercept);
+        }
+        double f = 0.0;
+        if (how == Fluctuation::dfa) {
+            for (std::size_t i = 0; i < windows * t; ++i) f += residual[i] * residual[i];
+        } else {
+            for (std::size_t j = 0; j < windows; ++j) {
+                const double range = window_range(residual.data() + j * t, t);
+                f += range * range;
             }
         }
         f = how == Fluctuation::dfa ? std::sqrt(f / static_cast<double>(windows * t))

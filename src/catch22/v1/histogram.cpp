@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quorlex::catch22::v1 {
 
@@ -25,8 +26,18 @@ Extremes extremes(Series y) {
 // values are the 100 (i - 0.5) / n percentiles, interpolated linearly between
 // them and held at the extremes beyond them.
 double iqr_matlab(Series y) {
-    const std::vector<double> s = common::sorted_copy(y);
-    const double n = static_cast<double>(s.size());
+    // Only the order statistics read below are selected, not the whole sort.
+    const double n = static_cast<double>(y.size());
+    std::vector<std::size_t> ranks{0, y.size() - 1};
+    for (const double p : {0.25, 0.75}) {
+        const double r = n * p - 0.5;
+        if (r > 0 && r < n - 1) {
+            const auto i = static_cast<std::size_t>(std::floor(r));
+            ranks.push_back(i);
+            ranks.push_back(i + 1);
+        }
+    }
+    const std::vector<double> s = common::selected_copy(y, std::move(ranks));
     double q[2];
     const double p[2] = {0.25, 0.75};
     for (int k = 0; k < 2; ++k) {
@@ -48,10 +59,10 @@ double iqr_matlab(Series y) {
 
 Edges hist_edges(Series y, std::size_t bins) {
     const auto [lo, hi] = extremes(y);
-    if (hi - lo <= 1e-12 * std::fmax(std::fabs(lo), std::fabs(hi))) return {{lo - 0.5, lo + 0.5}, 1};
+    if (hi - lo <= 1e-12 * std::fmax(std::fabs(lo), std::fabs(hi))) return {{lo - 0.5, lo + 0.5}, 1, 1.0};
     const double width = (hi - lo) / static_cast<double>(bins);
     const double tol = 1e-6 * width;
-    Edges out{std::vector<double>(bins + 1), bins};
+    Edges out{std::vector<double>(bins + 1), bins, width};
     for (std::size_t i = 0; i <= bins; ++i) out.edges[i] = (lo + static_cast<double>(i) * width) - tol;
     out.edges[0] = lo - tol;
     out.edges[bins] = hi + tol;
@@ -62,16 +73,13 @@ std::ptrdiff_t bin_index(double x, const Edges& e) {
     const auto bins = static_cast<std::ptrdiff_t>(e.bins);
     if (x < e.edges[0] || x > e.edges[e.bins]) return -1;
     if (x == e.edges[e.bins]) return bins - 1;
-    std::ptrdiff_t lo = 0, hi = bins;  // edges[lo] <= x < edges[hi]
-    while (hi - lo > 1) {
-        const std::ptrdiff_t mid = (lo + hi) / 2;
-        if (x >= e.edges[static_cast<std::size_t>(mid)]) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return lo;
+    // The edges never fall, so exactly one bin has edges[b] <= x < edges[b + 1]:
+    // an estimate from the bin width, then the edges themselves settle it.
+    const double guess = (x - e.edges[0]) / e.width;
+    std::ptrdiff_t b = guess < static_cast<double>(bins) ? static_cast<std::ptrdiff_t>(guess) : bins - 1;
+    while (b > 0 && x < e.edges[static_cast<std::size_t>(b)]) --b;
+    while (b + 1 < bins && x >= e.edges[static_cast<std::size_t>(b + 1)]) ++b;
+    return b;
 }
 
 std::vector<std::uint32_t> hist_counts(Series y, const Edges& e) {
