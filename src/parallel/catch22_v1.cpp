@@ -13,15 +13,28 @@ bool constant(Series y) {
     return std::all_of(y.begin(), y.end(), [&](double v) { return v == y[0]; });
 }
 
-// A v1 feature as a task: the routine on the run's z-score, for a series that
-// is finite, not constant and whose z-score holds no NaN (one too large to
-// z-score in doubles); NaN otherwise.
+// Whether the v1 features measure the run's series: it is finite, not
+// constant, and its z-score holds no NaN (one too large to z-score in doubles).
+bool measured(Series y, RunShared& shared) {
+    return shared.catch22_v1.measured.get([&] {
+        return !y.empty() && shared.catch22.series_finite() && !constant(y) &&
+               !common::has_nan(shared.catch22.zscore());
+    });
+}
+
+// A v1 feature as a task: the routine on the run's z-score where the series is
+// measured, NaN otherwise.
 template <double (*F)(Series, catch22::Shared*)>
 double of_zscore(Series y, bool, RunShared& shared) {
-    if (y.empty() || !shared.catch22.series_finite() || constant(y)) return common::nan;
-    const Series z = shared.catch22.zscore();
-    if (common::has_nan(z)) return common::nan;
-    return F(z, &shared.catch22);
+    if (!measured(y, shared)) return common::nan;
+    return F(shared.catch22.zscore(), &shared.catch22);
+}
+
+// The same for the spectral features, which share the run's periodogram.
+template <double (*F)(const catch22::v1::Periodogram&)>
+double of_periodogram(Series y, bool, RunShared& shared) {
+    if (!measured(y, shared)) return common::nan;
+    return F(shared.catch22_v1.periodogram.get([&] { return catch22::v1::periodogram(shared.catch22.zscore()); }));
 }
 
 double series_mean(Series y, bool, RunShared& shared) {
@@ -75,8 +88,8 @@ const Row rows[] = {
     {"CO_FirstCrossing_acf_1e_pointOfCrossing", "acf_timescale", of_zscore<&co_firstcrossing_acf_1e>,
      mask_acf_timescale},
     {"CO_FirstMin_ac", "acf_first_min", of_zscore<&co_firstmin_ac>, mask_acf_first_min},
-    {"SP_Summaries_fft_area_5_1", "low_freq_power", of_zscore<&sp_summaries_fft_area_5_1>, mask_one},
-    {"SP_Summaries_fft_wq_50", "median_freq", of_zscore<&sp_summaries_fft_wq_50>, mask_zero},
+    {"SP_Summaries_fft_area_5_1", "low_freq_power", of_periodogram<&sp_summaries_fft_area_5_1>, mask_one},
+    {"SP_Summaries_fft_wq_50", "median_freq", of_periodogram<&sp_summaries_fft_wq_50>, mask_zero},
     {"FC_LocalSimple_mean3_stde", "forecast_error", of_zscore<&fc_localsimple_mean3_stde>, mask_zero},
     {"FC_LocalSimple_mean1_taurat", "whiten_timescale", of_zscore<&fc_localsimple_mean1_taurat>, mask_zero},
     {"MD_pNN_pnn40", "high_fluctuation", of_zscore<&md_pnn_pnn40>, mask_zero},

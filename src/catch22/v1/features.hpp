@@ -9,6 +9,9 @@
 // autocorrelation of z (the run's catch22 intermediates, prepared as z).
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "catch22/shared.hpp"
 #include "helpers/common.hpp"
 
@@ -29,10 +32,23 @@ double co_firstcrossing_acf_1e(Series z, Shared* shared = nullptr);
 // below three values.
 double co_firstmin_ac(Series z, Shared* shared = nullptr);
 
-// The periodogram of z zero-padded to the next power of two: the power in the
-// lowest fifth of its bins, and the median frequency.
-double sp_summaries_fft_area_5_1(Series z, Shared* shared = nullptr);
-double sp_summaries_fft_wq_50(Series z, Shared* shared = nullptr);
+// The one-sided power density in angular frequency of bins 1 .. nfft/2 of
+// the transform of z zero-padded to nfft, the next power of two, floored at
+// 1e-12 of its largest value (120 dB below the peak, where the estimate is
+// at the rounding level); bin k stands at angular frequency 2 pi (k + 1) / nfft.
+struct Periodogram {
+    std::vector<double> power;
+    std::size_t nfft = 0;
+    double frequency(std::size_t k) const;
+};
+Periodogram periodogram(Series z);
+
+// The power in the lowest fifth of the periodogram's bins, and the median
+// frequency; NaN with fewer than two bins.
+double sp_summaries_fft_area_5_1(const Periodogram& s);
+double sp_summaries_fft_wq_50(const Periodogram& s);
+inline double sp_summaries_fft_area_5_1(Series z, Shared* = nullptr) { return sp_summaries_fft_area_5_1(periodogram(z)); }
+inline double sp_summaries_fft_wq_50(Series z, Shared* = nullptr) { return sp_summaries_fft_wq_50(periodogram(z)); }
 
 // Forecast residuals of the mean of the previous values: their standard
 // deviation (3 values), and the ratio of the zero crossings of their and the

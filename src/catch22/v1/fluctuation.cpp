@@ -45,25 +45,41 @@ double fit_sse(const double* x, const double* y, std::size_t n) {
 
 enum class Fluctuation { rescaled_range, dfa };
 
-// max - min of r[0 .. t), t >= 1, two values per vector: the extremes of
-// NaN-free values are the same in any order (of zeros, the sign may differ
-// from a scan's, which the squared range does not see).
-double window_range(const double* r, std::size_t t) {
-    double lo = r[0], hi = r[0];
+// The range (max - min) of the residuals w[k] - (slope (k + 1) + intercept),
+// k < t, four at a time in two vectors. Each residual is the scalar
+// expression lane by lane; the extremes of NaN-free values are the same in any
+// order (of zeros, the sign may differ from a scan's, which the squared range
+// does not see).
+double residual_range(const double* w, std::size_t t, Line l) {
+    using common::Lanes;
+    const auto residual = [&](std::size_t k) { return w[k] - (l.slope * static_cast<double>(k + 1) + l.intercept); };
+    double lo = residual(0), hi = lo;
     std::size_t k = 1;
-    if (t >= 4) {
-        common::Lanes low = common::load_lanes(r), high = low;
-        for (k = 2; k + 2 <= t; k += 2) {
-            const common::Lanes v = common::load_lanes(r + k);
-            low = v < low ? v : low;
-            high = v > high ? v : high;
+    if (t >= 8) {
+        const Lanes slope = {l.slope, l.slope}, intercept = {l.intercept, l.intercept};
+        Lanes x0 = {1.0, 2.0}, x1 = {3.0, 4.0};
+        const Lanes four = {4.0, 4.0};
+        Lanes low0 = common::load_lanes(w) - (slope * x0 + intercept), high0 = low0;
+        Lanes low1 = common::load_lanes(w + 2) - (slope * x1 + intercept), high1 = low1;
+        for (k = 4; k + 4 <= t; k += 4) {
+            x0 += four;
+            x1 += four;
+            const Lanes r0 = common::load_lanes(w + k) - (slope * x0 + intercept);
+            const Lanes r1 = common::load_lanes(w + k + 2) - (slope * x1 + intercept);
+            low0 = r0 < low0 ? r0 : low0;
+            high0 = r0 > high0 ? r0 : high0;
+            low1 = r1 < low1 ? r1 : low1;
+            high1 = r1 > high1 ? r1 : high1;
         }
-        lo = std::min(low[0], low[1]);
-        hi = std::max(high[0], high[1]);
+        low0 = low1 < low0 ? low1 : low0;
+        high0 = high1 > high0 ? high1 : high0;
+        lo = std::min(low0[0], low0[1]);
+        hi = std::max(high0[0], high0[1]);
     }
     for (; k < t; ++k) {
-        lo = std::min(lo, r[k]);
-        hi = std::max(hi, r[k]);
+        const double r = residual(k);
+        lo = std::min(lo, r);
+        hi = std::max(hi, r);
     }
     return hi - lo;
 }
@@ -140,19 +156,19 @@ double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
         for (std::size_t j = 0; j < windows; j += 4) {
             fit_windows(cs.data() + j * t, t, std::min<std::size_t>(4, windows - j), sx, sxx, lines.data() + j);
         }
-        for (std::size_t j = 0; j < windows; ++j) {
-            const double* w = cs.data() + j * t;
-            double* r = residual.data() + j * t;
-            const Line l = lines[j];
-            double x = 1.0;
-            for (std::size_t k = 0; k < t; ++k, x += 1.0) r[k] = w[k] - (l.slope * x + l.intercept);
-        }
         double f = 0.0;
         if (how == Fluctuation::dfa) {
+            for (std::size_t j = 0; j < windows; ++j) {
+                const double* w = cs.data() + j * t;
+                double* r = residual.data() + j * t;
+                const Line l = lines[j];
+                double x = 1.0;
+                for (std::size_t k = 0; k < t; ++k, x += 1.0) r[k] = w[k] - (l.slope * x + l.intercept);
+            }
             for (std::size_t i = 0; i < windows * t; ++i) f += residual[i] * residual[i];
         } else {
             for (std::size_t j = 0; j < windows; ++j) {
-                const double range = window_range(residual.data() + j * t, t);
+                const double range = residual_range(cs.data() + j * t, t, lines[j]);
                 f += range * range;
             }
         }

@@ -14,15 +14,11 @@ namespace {
 
 constexpr double two_pi = 6.283185307179586;
 
-// The one-sided power density in angular frequency of bins 1 .. nfft/2 of
-// the transform of z zero-padded to nfft, the next power of two, floored at
-// 1e-12 of its largest value (120 dB below the peak, where the estimate is
-// at the rounding level); bin k stands at angular frequency 2 pi (k + 1) / nfft.
-struct Periodogram {
-    std::vector<double> power;
-    std::size_t nfft;
-    double frequency(std::size_t k) const { return two_pi * static_cast<double>(k + 1) / static_cast<double>(nfft); }
-};
+}  // namespace
+
+double Periodogram::frequency(std::size_t k) const {
+    return two_pi * static_cast<double>(k + 1) / static_cast<double>(nfft);
+}
 
 Periodogram periodogram(Series z) {
     const std::size_t n = z.size();
@@ -49,10 +45,7 @@ Periodogram periodogram(Series z) {
     return out;
 }
 
-}  // namespace
-
-double sp_summaries_fft_area_5_1(Series z, Shared*) {
-    const Periodogram s = periodogram(z);
+double sp_summaries_fft_area_5_1(const Periodogram& s) {
     const std::size_t bins = s.power.size();
     if (bins < 2) return common::nan;
     double area = 0;
@@ -60,8 +53,7 @@ double sp_summaries_fft_area_5_1(Series z, Shared*) {
     return area * (s.frequency(1) - s.frequency(0));
 }
 
-double sp_summaries_fft_wq_50(Series z, Shared*) {
-    const Periodogram s = periodogram(z);
+double sp_summaries_fft_wq_50(const Periodogram& s) {
     const std::size_t bins = s.power.size();
     if (bins < 2) return common::nan;
     double total = 0;
