@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "catch22/sc_fluctanal.hpp"
 #include "catch22/v1/features.hpp"
-#include "helpers/lanes.hpp"
 
 namespace quorlex::catch22::v1 {
 
@@ -43,86 +43,9 @@ double fit_sse(const double* x, const double* y, std::size_t n) {
     return sse;
 }
 
-enum class Fluctuation { rescaled_range, dfa };
-
-// The range (max - min) of the residuals w[k] - (slope (k + 1) + intercept),
-// k < t, four at a time in two vectors. Each residual is the scalar
-// expression lane by lane; the extremes of NaN-free values are the same in any
-// order (of zeros, the sign may differ from a scan's, which the squared range
-// does not see).
-double residual_range(const double* w, std::size_t t, Line l) {
-    using common::Lanes;
-    const auto residual = [&](std::size_t k) { return w[k] - (l.slope * static_cast<double>(k + 1) + l.intercept); };
-    double lo = residual(0), hi = lo;
-    std::size_t k = 1;
-    if (t >= 8) {
-        const Lanes slope = {l.slope, l.slope}, intercept = {l.intercept, l.intercept};
-        Lanes x0 = {1.0, 2.0}, x1 = {3.0, 4.0};
-        const Lanes four = {4.0, 4.0};
-        Lanes low0 = common::load_lanes(w) - (slope * x0 + intercept), high0 = low0;
-        Lanes low1 = common::load_lanes(w + 2) - (slope * x1 + intercept), high1 = low1;
-        for (k = 4; k + 4 <= t; k += 4) {
-            x0 += four;
-            x1 += four;
-            const Lanes r0 = common::load_lanes(w + k) - (slope * x0 + intercept);
-            const Lanes r1 = common::load_lanes(w + k + 2) - (slope * x1 + intercept);
-            low0 = r0 < low0 ? r0 : low0;
-            high0 = r0 > high0 ? r0 : high0;
-            low1 = r1 < low1 ? r1 : low1;
-            high1 = r1 > high1 ? r1 : high1;
-        }
-        low0 = low1 < low0 ? low1 : low0;
-        high0 = high1 > high0 ? high1 : high0;
-        lo = std::min(low0[0], low0[1]);
-        hi = std::max(high0[0], high0[1]);
-    }
-    for (; k < t; ++k) {
-        const double r = residual(k);
-        lo = std::min(lo, r);
-        hi = std::max(hi, r);
-    }
-    return hi - lo;
-}
-
-// The line fits of `count` (at most 4) consecutive windows of length t of cs,
-// from the first at `w`, against x = 1 .. t. Each is fit_line's over its
-// window: the sums of x and x^2 are whole numbers, exact in any order, so they
-// come in closed form, and the windows' own sums, each in index order, run
-// side by side only so that their additions overlap.
-void fit_windows(const double* w, std::size_t t, std::size_t count, double sx, double sxx, Line* out) {
-    constexpr std::size_t most = 4;
-    double sxy[most] = {0.0, 0.0, 0.0, 0.0}, sy[most] = {0.0, 0.0, 0.0, 0.0};
-    // x counts up in doubles: whole numbers, exact.
-    if (count == most) {
-        double x = 1.0;
-        for (std::size_t k = 0; k < t; ++k, x += 1.0) {
-            for (std::size_t b = 0; b < most; ++b) {
-                const double v = w[b * t + k];
-                sxy[b] += x * v;
-                sy[b] += v;
-            }
-        }
-    } else {
-        for (std::size_t b = 0; b < count; ++b) {
-            double x = 1.0;
-            for (std::size_t k = 0; k < t; ++k, x += 1.0) {
-                const double v = w[b * t + k];
-                sxy[b] += x * v;
-                sy[b] += v;
-            }
-        }
-    }
-    const double dn = static_cast<double>(t);
-    const double denom = dn * sxx - sx * sx;
-    for (std::size_t b = 0; b < count; ++b) {
-        out[b] = denom == 0 ? Line{}
-                            : Line{(dn * sxy[b] - sx * sy[b]) / denom, (sy[b] * sxx - sx * sxy[b]) / denom};
-    }
-}
-
 // The proportion of the log-spaced timescales in the first of two scaling
 // regimes, for the integral of every lag-th value.
-double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
+double two_regime_prop_r1(Series z, std::size_t lag, bool dfa) {
     constexpr std::size_t steps = 50;
     const std::size_t ny = (z.size() + lag - 1) / lag;
     if (ny < 10) return common::nan;
@@ -133,10 +56,10 @@ double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
     // Up to 50 timescales from 5 to ny / 2, log-spaced, rounded, without repeats.
     const double low = std::log(5.0);
     const double high = std::log(static_cast<double>(ny / 2));
-    std::vector<std::size_t> tau(steps);
+    std::vector<std::uint64_t> tau(steps);
     for (std::size_t i = 0; i < steps; ++i) {
         const double t = std::round(std::exp(low + static_cast<double>(i) * (high - low) / (steps - 1)));
-        tau[i] = static_cast<std::size_t>(static_cast<int>(t));
+        tau[i] = static_cast<std::uint64_t>(static_cast<int>(t));
     }
     tau[steps - 1] = ny / 2;
     std::sort(tau.begin(), tau.end());
@@ -144,38 +67,13 @@ double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
     const std::size_t count = tau.size();
     if (count < 8) return common::nan;
 
-    std::vector<double> residual(ny);
-    std::vector<Line> lines(ny / 5 + 4);
+    // The classic analysis's fluctuations: the same window fits, residuals and
+    // sums in the same order.
     std::vector<double> log_t(count), log_f(count);
+    catch22::fluctuations(cs, tau, dfa, log_f);
     for (std::size_t s = 0; s < count; ++s) {
-        const std::size_t t = tau[s];
-        const std::size_t windows = ny / t;
-        const auto whole = static_cast<std::uint64_t>(t);
-        const auto sx = static_cast<double>(whole * (whole + 1) / 2);
-        const auto sxx = static_cast<double>(whole * (whole + 1) * (2 * whole + 1) / 6);
-        for (std::size_t j = 0; j < windows; j += 4) {
-            fit_windows(cs.data() + j * t, t, std::min<std::size_t>(4, windows - j), sx, sxx, lines.data() + j);
-        }
-        double f = 0.0;
-        if (how == Fluctuation::dfa) {
-            for (std::size_t j = 0; j < windows; ++j) {
-                const double* w = cs.data() + j * t;
-                double* r = residual.data() + j * t;
-                const Line l = lines[j];
-                double x = 1.0;
-                for (std::size_t k = 0; k < t; ++k, x += 1.0) r[k] = w[k] - (l.slope * x + l.intercept);
-            }
-            for (std::size_t i = 0; i < windows * t; ++i) f += residual[i] * residual[i];
-        } else {
-            for (std::size_t j = 0; j < windows; ++j) {
-                const double range = residual_range(cs.data() + j * t, t, lines[j]);
-                f += range * range;
-            }
-        }
-        f = how == Fluctuation::dfa ? std::sqrt(f / static_cast<double>(windows * t))
-                                    : std::sqrt(f / static_cast<double>(windows));
-        log_t[s] = std::log(static_cast<double>(t));
-        log_f[s] = std::log(f);
+        log_t[s] = std::log(static_cast<double>(tau[s]));
+        log_f[s] = std::log(log_f[s]);
     }
 
     // The split minimising the squared error of two line fits sharing the
@@ -206,11 +104,11 @@ double two_regime_prop_r1(Series z, std::size_t lag, Fluctuation how) {
 }  // namespace
 
 double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series z, Shared*) {
-    return two_regime_prop_r1(z, 1, Fluctuation::rescaled_range);
+    return two_regime_prop_r1(z, 1, false);
 }
 
 double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series z, Shared*) {
-    return two_regime_prop_r1(z, 2, Fluctuation::dfa);
+    return two_regime_prop_r1(z, 2, true);
 }
 
 }  // namespace quorlex::catch22::v1
