@@ -43,20 +43,20 @@ double fit_sse(const double* x, const double* y, std::size_t n) {
     return sse;
 }
 
-// The proportion of the log-spaced timescales in the first of two scaling
-// regimes, for the integral of every lag-th value.
-double two_regime_prop_r1(Series z, std::size_t lag, bool dfa) {
-    constexpr std::size_t steps = 50;
-    const std::size_t ny = (z.size() + lag - 1) / lag;
-    if (ny < 10) return common::nan;
-    std::vector<double> cs(ny);
-    cs[0] = z[0];
-    for (std::size_t i = 1; i < ny; ++i) cs[i] = cs[i - 1] + z[i * lag];
+// Up to 50 timescales from 5 to ny / 2, log-spaced, rounded, without
+// repeats, and their logarithms.
+struct Scales {
+    std::size_t ny = 0;
+    std::vector<std::uint64_t> tau;
+    std::vector<double> log_tau;
+};
 
-    // Up to 50 timescales from 5 to ny / 2, log-spaced, rounded, without repeats.
+Scales make_scales(std::size_t ny) {
+    constexpr std::size_t steps = 50;
     const double low = std::log(5.0);
     const double high = std::log(static_cast<double>(ny / 2));
-    std::vector<std::uint64_t> tau(steps);
+    Scales out{ny, std::vector<std::uint64_t>(steps), {}};
+    std::vector<std::uint64_t>& tau = out.tau;
     for (std::size_t i = 0; i < steps; ++i) {
         const double t = std::round(std::exp(low + static_cast<double>(i) * (high - low) / (steps - 1)));
         tau[i] = static_cast<std::uint64_t>(static_cast<int>(t));
@@ -64,17 +64,41 @@ double two_regime_prop_r1(Series z, std::size_t lag, bool dfa) {
     tau[steps - 1] = ny / 2;
     std::sort(tau.begin(), tau.end());
     tau.erase(std::unique(tau.begin(), tau.end()), tau.end());
-    const std::size_t count = tau.size();
+    for (const std::uint64_t t : tau) out.log_tau.push_back(std::log(static_cast<double>(t)));
+    return out;
+}
+
+// The series of a batch share a length, so each thread keeps the scales of
+// the last length each analysis (lag) met; valid until its next call.
+const Scales& scales(std::size_t ny, std::size_t lag) {
+    thread_local Scales last[2];
+    Scales& slot = last[lag == 1 ? 0 : 1];
+    if (slot.ny != ny) {
+        slot.ny = 0;  // until every part belongs to ny
+        slot = make_scales(ny);
+    }
+    return slot;
+}
+
+// The proportion of the log-spaced timescales in the first of two scaling
+// regimes, for the integral of every lag-th value.
+double two_regime_prop_r1(Series z, std::size_t lag, bool dfa) {
+    const std::size_t ny = (z.size() + lag - 1) / lag;
+    if (ny < 10) return common::nan;
+    std::vector<double> cs(ny);
+    cs[0] = z[0];
+    for (std::size_t i = 1; i < ny; ++i) cs[i] = cs[i - 1] + z[i * lag];
+
+    const Scales& scale = scales(ny, lag);
+    const std::size_t count = scale.tau.size();
     if (count < 8) return common::nan;
 
     // The classic analysis's fluctuations: the same window fits, residuals and
     // sums in the same order.
-    std::vector<double> log_t(count), log_f(count);
-    catch22::fluctuations(cs, tau, dfa, log_f);
-    for (std::size_t s = 0; s < count; ++s) {
-        log_t[s] = std::log(static_cast<double>(tau[s]));
-        log_f[s] = std::log(log_f[s]);
-    }
+    const std::vector<double>& log_t = scale.log_tau;
+    std::vector<double> log_f(count);
+    catch22::fluctuations(cs, scale.tau, dfa, log_f);
+    for (double& f : log_f) f = std::log(f);
 
     // The split minimising the squared error of two line fits sharing the
     // split point, each over at least min_points timescales; of splits within
