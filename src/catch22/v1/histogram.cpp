@@ -62,7 +62,7 @@ Edges hist_edges(Series y, std::size_t bins) {
     if (hi - lo <= 1e-12 * std::fmax(std::fabs(lo), std::fabs(hi))) return {{lo - 0.5, lo + 0.5}, 1, 1.0};
     const double width = (hi - lo) / static_cast<double>(bins);
     const double tol = 1e-6 * width;
-    Edges out{std::vector<double>(bins + 1), bins, width};
+    Edges out{std::vector<double>(bins + 1), bins, 1.0 / width};
     for (std::size_t i = 0; i <= bins; ++i) out.edges[i] = (lo + static_cast<double>(i) * width) - tol;
     out.edges[0] = lo - tol;
     out.edges[bins] = hi + tol;
@@ -75,7 +75,7 @@ std::ptrdiff_t bin_index(double x, const Edges& e) {
     if (x == e.edges[e.bins]) return bins - 1;
     // The edges never fall, so exactly one bin has edges[b] <= x < edges[b + 1]:
     // an estimate from the bin width, then the edges themselves settle it.
-    const double guess = (x - e.edges[0]) / e.width;
+    const double guess = (x - e.edges[0]) * e.inverse_width;
     std::ptrdiff_t b = guess < static_cast<double>(bins) ? static_cast<std::ptrdiff_t>(guess) : bins - 1;
     while (b > 0 && x < e.edges[static_cast<std::size_t>(b)]) --b;
     while (b + 1 < bins && x >= e.edges[static_cast<std::size_t>(b + 1)]) ++b;

@@ -18,7 +18,7 @@ namespace quorlex::catch22::v1 {
 struct Edges {
     std::vector<double> edges;
     std::size_t bins;
-    double width;  // of the bins before the edges are moved
+    double inverse_width;  // 1 / the bins' width before the edges are moved
 };
 Edges hist_edges(Series y, std::size_t bins);
 
