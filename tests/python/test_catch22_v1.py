@@ -120,6 +120,18 @@ def test_per_series_function_and_options():
     assert str(excinfo.value) == "expected a 1-D sequence of numbers, got 2 dimensions"
 
 
+def test_engine_checks_the_masked_buffer():
+    from quorlex_batch import _engine
+
+    out = np.empty((1, 22))
+    with pytest.raises(TypeError) as excinfo:
+        _engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), out, 0, None, np.zeros((1, 22)))
+    assert str(excinfo.value) == "masked must be bool"
+    with pytest.raises(ValueError) as excinfo:
+        _engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), out, 0, None, np.zeros((1, 21), bool))
+    assert str(excinfo.value) == "masked must hold n * width values"
+
+
 def test_front_ends_take_the_v1_sets():
     pandas = pytest.importorskip("pandas")
     rng = np.random.default_rng(4)
