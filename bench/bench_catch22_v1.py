@@ -29,7 +29,7 @@ import quorlex_batch as qb  # noqa: E402
 # CPU time of the process: the machine is shared, and other processes' load
 # does not inflate it.
 CLOCK = time.process_time
-ROUNDS = 7
+ROUNDS = 15
 
 
 def timed(function):
