@@ -275,9 +275,7 @@ double co_histogramami_even_5bin_ami2(Series z, Shared*) {
     const std::size_t samples = n - lag;
     std::array<std::array<double, most>, most> pij{};
     for (std::size_t t = 0; t < samples; ++t) {
-        const auto b1 = static_cast<std::size_t>(bin_index(z[t], e));
-        const auto b2 = static_cast<std::size_t>(bin_index(z[t + lag], e));
-        pij[b1][b2] += 1;
+        pij[bin_of(z[t], e)][bin_of(z[t + lag], e)] += 1;
     }
     // Column by column, as MATLAB sums.
     double total = 0;

@@ -72,22 +72,12 @@ Edges hist_edges(Series y, std::size_t bins) {
 std::ptrdiff_t bin_index(double x, const Edges& e) {
     const auto bins = static_cast<std::ptrdiff_t>(e.bins);
     if (x < e.edges[0] || x > e.edges[e.bins]) return -1;
-    if (x == e.edges[e.bins]) return bins - 1;
-    // The edges never fall, so exactly one bin has edges[b] <= x < edges[b + 1]:
-    // an estimate from the bin width, then the edges themselves settle it.
-    const double guess = (x - e.edges[0]) * e.inverse_width;
-    std::ptrdiff_t b = guess < static_cast<double>(bins) ? static_cast<std::ptrdiff_t>(guess) : bins - 1;
-    while (b > 0 && x < e.edges[static_cast<std::size_t>(b)]) --b;
-    while (b + 1 < bins && x >= e.edges[static_cast<std::size_t>(b + 1)]) ++b;
-    return b;
+    return static_cast<std::ptrdiff_t>(bin_of(x, e));
 }
 
 std::vector<std::uint32_t> hist_counts(Series y, const Edges& e) {
     std::vector<std::uint32_t> counts(e.bins, 0);
-    for (const double v : y) {
-        const std::ptrdiff_t b = bin_index(v, e);
-        if (b >= 0) ++counts[static_cast<std::size_t>(b)];
-    }
+    for (const double v : y) ++counts[bin_of(v, e)];
     return counts;
 }
 

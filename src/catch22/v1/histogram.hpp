@@ -26,7 +26,20 @@ Edges hist_edges(Series y, std::size_t bins);
 // the right; -1 outside [edges[0], edges[bins]].
 std::ptrdiff_t bin_index(double x, const Edges& e);
 
-// The count of each bin (values outside every bin are not counted).
+// bin_index for x within [edges[0], edges[bins]] (a value of the series the
+// edges span). The edges never fall, so exactly one bin has
+// edges[b] <= x < edges[b + 1]: an estimate from the bin width, then the edges
+// themselves settle it.
+inline std::size_t bin_of(double x, const Edges& e) {
+    const std::size_t last = e.bins - 1;
+    const double guess = (x - e.edges[0]) * e.inverse_width;
+    std::size_t b = guess < static_cast<double>(last) ? static_cast<std::size_t>(guess) : last;
+    while (b > 0 && x < e.edges[b]) --b;
+    while (b < last && x >= e.edges[b + 1]) ++b;
+    return b;
+}
+
+// The count of each bin, for values the edges span.
 std::vector<std::uint32_t> hist_counts(Series y, const Edges& e);
 
 // hctsa's 'auto' bin count: the larger of Sturges' and the Freedman-Diaconis
