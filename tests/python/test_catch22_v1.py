@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import quorlex_batch as qb
-from conftest import bits
+from conftest import SERIES_CSV, bits, bundled
 from v1_reference import available, generated, non_finite, pycatch22_v1, read_reference_file, ucr, UCR
 
 needs_reference = pytest.mark.skipif(not available(), reason="pycatch22 1.0.2 and aeon are not installed")
@@ -146,3 +146,32 @@ def test_front_ends_take_the_v1_sets():
     pytest.importorskip("sklearn")
     transformed = qb.FeatureTransformer(qb.FeatureSet("catch22-v1", short_names=True)).fit_transform(X)
     assert bits(np.asarray(transformed)).tolist() == bits(matrix).tolist()
+
+
+def test_command_line_takes_the_v1_sets(tmp_path, capsys):
+    pandas = pytest.importorskip("pandas")
+    pytest.importorskip("tqdm")
+    from quorlex_batch import cli
+
+    out = tmp_path / "features.csv"
+    assert cli.main([str(SERIES_CSV), "-o", str(out), "--features", "catch24-v1", "--quiet"]) == 0, capsys.readouterr()
+    table = pandas.read_csv(out, index_col=0)
+    expected, names = qb.extract_array([y for _, y in bundled()], "catch24-v1")
+    assert list(table.columns) == names
+    np.testing.assert_array_equal(bits(table), bits(expected))
+
+
+def test_dask_takes_the_v1_sets():
+    pandas = pytest.importorskip("pandas")
+    dd = pytest.importorskip("dask.dataframe")
+    from quorlex_batch import dask as qdask
+
+    rng = np.random.default_rng(6)
+    frame = pandas.concat([pandas.DataFrame({"id": i, "value": rng.normal(size=50 + i)}) for i in range(6)],
+                          ignore_index=True)
+    features = qb.FeatureSet("catch24-v1", short_names=True)
+    lazy = qdask.extract(dd.from_pandas(frame, npartitions=3), features, column_id="id")
+    got = lazy.compute(scheduler="synchronous").sort_index()
+    expected = qb.extract(frame, features, column_id="id")
+    assert list(got.columns) == list(expected.columns)
+    np.testing.assert_array_equal(bits(got), bits(expected))
