@@ -70,7 +70,6 @@ Edges hist_edges(Series y, std::size_t bins) {
 }
 
 std::ptrdiff_t bin_index(double x, const Edges& e) {
-    const auto bins = static_cast<std::ptrdiff_t>(e.bins);
     if (x < e.edges[0] || x > e.edges[e.bins]) return -1;
     return static_cast<std::ptrdiff_t>(bin_of(x, e));
 }
