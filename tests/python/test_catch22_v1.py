@@ -51,8 +51,9 @@ def test_generated_series_match_pycatch22(mask):
 
 
 @needs_reference
-def test_non_finite_input_matches_pycatch22():
-    assert_matches(non_finite(), True, "non-finite")
+@pytest.mark.parametrize("mask", [True, False])
+def test_non_finite_input_matches_pycatch22(mask):
+    assert_matches(non_finite(), mask, "non-finite")
 
 
 @pytest.mark.parametrize("key", ["mask", "nan"])
