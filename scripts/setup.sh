@@ -36,6 +36,19 @@ ensure_venv() {
         "scikit-build-core>=0.10" cmake ninja "$@"
 }
 
+# pycatch22 1.0.2 (the catch22 v1 reference) and aeon (for the UCR/UEA series its
+# wheel bundles) in a directory of their own, which the v1 tests and benchmark
+# import from: pycatch22 0.4.5, the classic reference, keeps the venv's import
+# name. Without dependencies: the tests read aeon's data files alone.
+v1_reference="$venv/v1-reference"
+ensure_v1_reference() {
+    [ -f "$v1_reference/.complete" ] && return
+    rm -rf "$v1_reference"
+    "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-deps --target "$v1_reference" \
+        "pycatch22==1.0.2" "aeon==1.6.0"
+    touch "$v1_reference/.complete"
+}
+
 # Builds and installs quorlex into the venv; extra arguments go to pip.
 install_package() {
     "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation "$@" "$repo"

@@ -14,6 +14,7 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
+from ._catch22_v1 import catch22_v1
 from ._core import FeatureSet, Features, extract_array, feature_names, sets
 from ._roll import roll_array
 
@@ -24,7 +25,7 @@ if TYPE_CHECKING:
     from ._select import FeatureSelector
     from ._sklearn import FeatureTransformer
 
-__all__ = ["FeatureSelector", "FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array",
+__all__ = ["FeatureSelector", "FeatureSet", "FeatureTransformer", "Features", "catch22_v1", "extract", "extract_array",
            "extract_relevant", "feature_names", "relevance", "roll", "roll_array", "select", "sets"]
 
 

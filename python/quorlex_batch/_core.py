@@ -11,7 +11,7 @@ from __future__ import annotations
 import sys
 from collections.abc import Callable, Sequence
 from dataclasses import dataclass
-from typing import Union
+from typing import Literal, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -20,16 +20,19 @@ from . import _engine
 
 Option = Union[bool, int, None]
 Matrix = npt.NDArray[np.float64]
+Flags = npt.NDArray[np.bool_]
 
 
 class FeatureSet:
     """A named feature set with options, e.g. ``FeatureSet("tsfeatures", freq=12)``.
 
-    Sets: "catch22", "catch24", "catchamouse16", "tsfeatures", "hctsa", "combined"
-    (see ``sets()``). Options are those of the per-series quorlex function the set
-    mirrors (normalize, freq, lags, demean, catch24, catchamouse16, hctsa); an
-    option left out takes that function's default, and ``freq=None`` asks for an
-    absent frequency as it does there.
+    Sets: "catch22", "catch24", "catchamouse16", "tsfeatures", "hctsa", "combined",
+    "catch22-v1", "catch24-v1" (see ``sets()``). Options are those of the per-series
+    quorlex function the set mirrors (normalize, freq, lags, demean, catch24,
+    catchamouse16, hctsa); an option left out takes that function's default, and
+    ``freq=None`` asks for an absent frequency as it does there. The v1 sets take
+    ``mask`` (default True: a feature that cannot be estimated takes pycatch22
+    1.0's fixed value; False: NaN) and ``short_names``.
     """
 
     __slots__ = ("name", "options")
@@ -152,10 +155,11 @@ def _threads(n_jobs: int | None) -> int:
 
 
 def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False,
-        bounds: npt.NDArray[np.int64] | None = None) -> Matrix:
+        bounds: npt.NDArray[np.int64] | None = None, masked: Flags | None = None) -> Matrix:
     """The (series x features) matrix of a batch, row i for series i; or with
     ``bounds``, (n, 2) int64 (start, end) positions in batch.values, row i for
-    the window values[start:end] read in place."""
+    the window values[start:end] read in place. `masked`, when given, (series x
+    features) receives the masked flags (series only)."""
     name, options = _request(features)
     width = len(_engine.names(name, options))
     threads = _threads(n_jobs)
@@ -170,7 +174,7 @@ def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: b
         report = bar.update
     try:
         if bounds is None:
-            _engine.run(name, options, batch.values, batch.offsets, out, threads, report)
+            _engine.run(name, options, batch.values, batch.offsets, out, threads, report, masked)
         else:
             _engine.run_windows(name, options, batch.values, bounds, out, threads, report)
     finally:
@@ -179,17 +183,32 @@ def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: b
     return out
 
 
+@overload
+def extract_array(data: object, features: Features = ..., *, n_jobs: int | None = ..., progress: bool = ...,
+                  return_masked: Literal[False] = ...) -> tuple[Matrix, list[str]]: ...
+
+
+@overload
+def extract_array(data: object, features: Features = ..., *, n_jobs: int | None = ..., progress: bool = ...,
+                  return_masked: Literal[True]) -> tuple[Matrix, list[str], Flags]: ...
+
+
 def extract_array(data: object, features: Features = "catch24", *, n_jobs: int | None = None,
-                  progress: bool = False) -> tuple[Matrix, list[str]]:
+                  progress: bool = False,
+                  return_masked: bool = False) -> tuple[Matrix, list[str]] | tuple[Matrix, list[str], Flags]:
     """Features of every series as a float64 matrix (one row per series, or per
     case of a 3-D input) and the column names. Values equal the per-series
-    quorlex functions bit for bit on every thread count."""
+    quorlex functions bit for bit on every thread count. With return_masked,
+    also a boolean matrix of the same shape saying which values were masked
+    (only the v1 sets mask)."""
     batch = to_batch(data)
-    matrix = run(batch, features, n_jobs, progress)
     names = feature_names(features)
-    if batch.channels is None:
-        return matrix, names
-    cases = batch.count // batch.channels if batch.channels else 0
-    return (matrix.reshape(cases, batch.channels * len(names)),
-            [f"{channel}__{name}" for channel in range(batch.channels) for name in names])
+    flags = np.zeros((batch.count, len(names)), dtype=np.bool_) if return_masked else None
+    matrix = run(batch, features, n_jobs, progress, flags)
+    if batch.channels is not None:
+        cases = batch.count // batch.channels if batch.channels else 0
+        matrix = matrix.reshape(cases, batch.channels * len(names))
+        flags = None if flags is None else flags.reshape(matrix.shape)
+        names = [f"{channel}__{name}" for channel in range(batch.channels) for name in names]
+    return (matrix, names) if flags is None else (matrix, names, flags)
 

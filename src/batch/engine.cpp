@@ -143,6 +143,8 @@ bool read_options(PyObject* dict, batch::Options& options) {
         else if (std::strcmp(name, "catchamouse16") == 0) ok = read_flag(value, name, options.catchamouse16);
         else if (std::strcmp(name, "hctsa") == 0) ok = read_flag(value, name, options.hctsa);
         else if (std::strcmp(name, "demean") == 0) ok = read_flag(value, name, options.demean);
+        else if (std::strcmp(name, "mask") == 0) ok = read_flag(value, name, options.mask);
+        else if (std::strcmp(name, "short_names") == 0) ok = read_flag(value, name, options.short_names);
         else if (std::strcmp(name, "lags") == 0) ok = read_count(value, name, options.lags);
         else if (std::strcmp(name, "freq") == 0) {
             std::optional<std::uint64_t> freq;
@@ -228,6 +230,7 @@ PyObject* sets(PyObject*, PyObject*) { return string_list(batch::set_names()); }
 
 const char* const doubles[] = {"d", nullptr};
 const char* const int64s[] = {"q", "l", nullptr};
+const char* const bools[] = {"?", nullptr};
 
 bool is_format(const Py_buffer& view, const char* const* accepted) {
     const char* format = view.format != nullptr ? view.format : "B";
@@ -284,12 +287,15 @@ PyObject* compute(PyObject* progress, Work work) {
 // values is a contiguous 1-D float64 buffer, offsets a contiguous int64
 // buffer of n + 1 non-decreasing positions from 0 to len(values), out a
 // writable contiguous float64 buffer of n * width. progress is None or a
-// callable taking the number of series finished since its last call.
+// callable taking the number of series finished since its last call. masked,
+// when given and not None, is a writable contiguous bool buffer of n * width
+// that receives the masked flags.
 PyObject* run(PyObject*, PyObject* args) {
     PyObject *features, *options, *values_object, *offsets_object, *out_object, *progress;
+    PyObject* masked_object = Py_None;
     Py_ssize_t max_threads = 0;
-    if (!PyArg_ParseTuple(args, "OOOOOnO:run", &features, &options, &values_object, &offsets_object, &out_object,
-                          &max_threads, &progress)) {
+    if (!PyArg_ParseTuple(args, "OOOOOnO|O:run", &features, &options, &values_object, &offsets_object, &out_object,
+                          &max_threads, &progress, &masked_object)) {
         return nullptr;
     }
     if (max_threads < 0) return value_error("max_threads must be 0 (the whole pool) or positive");
@@ -297,13 +303,18 @@ PyObject* run(PyObject*, PyObject* args) {
     const auto plan = make_plan(features, options);
     if (!plan) return nullptr;
 
-    Buffer values, offsets, out;
+    Buffer values, offsets, out, masked;
     if (!values.get(values_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
     if (!offsets.get(offsets_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return nullptr;
     if (!out.get(out_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | PyBUF_WRITABLE)) return nullptr;
     if (!is_format(values.view(), doubles) || values.view().itemsize != 8) return type_error("values must be float64");
     if (!is_format(offsets.view(), int64s) || offsets.view().itemsize != 8) return type_error("offsets must be int64");
     if (!is_format(out.view(), doubles) || out.view().itemsize != 8) return type_error("out must be float64");
+    const bool with_masked = masked_object != Py_None;
+    if (with_masked) {
+        if (!masked.get(masked_object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | PyBUF_WRITABLE)) return nullptr;
+        if (!is_format(masked.view(), bools) || masked.view().itemsize != 1) return type_error("masked must be bool");
+    }
 
     const std::size_t value_count = static_cast<std::size_t>(values.view().len) / 8;
     const std::span<const std::int64_t> offset_span(static_cast<const std::int64_t*>(offsets.view().buf),
@@ -316,11 +327,16 @@ PyObject* run(PyObject*, PyObject* args) {
     const std::size_t n = offset_span.size() - 1;
     const std::size_t width = plan->width();
     if (static_cast<std::size_t>(out.view().len) / 8 != n * width) return value_error("out must hold n * width values");
+    if (with_masked && static_cast<std::size_t>(masked.view().len) != n * width) {
+        return value_error("masked must hold n * width values");
+    }
+    bool* const masked_data = with_masked ? static_cast<bool*>(masked.view().buf) : nullptr;
 
     const quorlex::Series value_span(static_cast<const double*>(values.view().buf), value_count);
     auto* const out_data = static_cast<double*>(out.view().buf);
     return compute(progress, [&](std::atomic<std::size_t>& done) {
-        batch::run(*plan, value_span, offset_span, out_data, static_cast<std::size_t>(max_threads), done);
+        batch::run(*plan, value_span, offset_span, out_data, static_cast<std::size_t>(max_threads), done,
+                   masked_data);
     });
 }
 
@@ -373,7 +389,7 @@ PyMethodDef methods[] = {
     {"names", names, METH_VARARGS, "names(features, options=None) -> list of output column names"},
     {"sets", sets, METH_NOARGS, "sets() -> list of the named feature sets"},
     {"run", run, METH_VARARGS,
-     "run(features, options, values, offsets, out, max_threads, progress) -> None\n"
+     "run(features, options, values, offsets, out, max_threads, progress, masked=None) -> None\n"
      "Computes the features of every series into out (see quorlex_batch.extract)."},
     {"run_windows", run_windows, METH_VARARGS,
      "run_windows(features, options, values, bounds, out, max_threads, progress) -> None\n"

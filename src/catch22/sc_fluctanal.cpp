@@ -499,6 +499,20 @@ std::vector<std::uint64_t> fluctuation_scales(std::size_t n) {
     return tau;
 }
 
+void fluctuations(Series cs, std::span<const std::uint64_t> tau, bool dfa, std::span<double> out) {
+    const std::size_t m = cs.size();
+    std::vector<double> x(tau.empty() ? 0 : tau.back());
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<double>(k + 1);
+    std::size_t windows = 0;
+    for (std::uint64_t s : tau) windows += m / s;
+    Scratch scratch(windows, m, dfa);
+    if (dfa) {
+        dfa_fluctuations(cs, x, tau, scratch, out);
+    } else {
+        range_fluctuations(cs, x, tau, scratch, out);
+    }
+}
+
 double line_error(Series x, Series y) {
     const auto fit = common::linear_fit(x, y).value_or(common::LinearFit{0.0, 0.0});
     double sse = 0.0;

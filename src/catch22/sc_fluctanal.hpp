@@ -19,6 +19,13 @@ namespace quorlex::catch22 {
 // away from zero, runs of equal lengths reduced to their first entry.
 std::vector<std::uint64_t> fluctuation_scales(std::size_t n);
 
+// The fluctuation of the integrated series cs at each window length of `tau`
+// (each from 1 to cs.size()) over the floor(cs.size() / s) whole windows, each
+// detrended by its least-squares line over x = 1 .. s: with `dfa` the root mean
+// squared residual, otherwise the root mean squared range of the residuals.
+// Written to out (tau.size() entries).
+void fluctuations(Series cs, std::span<const std::uint64_t> tau, bool dfa, std::span<double> out);
+
 // Root of the summed squared residuals of the least-squares line through
 // (x, y), summed in index order; a singular fit counts as the zero line.
 double line_error(Series x, Series y);

@@ -1,5 +1,6 @@
 #include "parallel/batch.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "hctsa/distribution/dn_histogrammode.hpp"
 #include "hctsa/distribution/dn_mean.hpp"
 #include "parallel/catch22.hpp"
+#include "parallel/catch22_v1.hpp"
 #include "parallel/catchamouse16.hpp"
 #include "parallel/combined.hpp"
 #include "parallel/hctsa.hpp"
@@ -27,6 +29,8 @@ enum Option : unsigned {
     freq = 1u << 4,
     lags = 1u << 5,
     demean = 1u << 6,
+    mask = 1u << 7,
+    short_names = 1u << 8,
 };
 
 using Segments = std::vector<Segment>;
@@ -75,6 +79,14 @@ Segments catch22_segments(const Options& o, bool catch24) {
     return out;
 }
 
+// catch22 v1 (pycatch22 1.0): one run whose catch22 intermediates z-score
+// the raw series, masked unless the options say otherwise.
+Segments catch22_v1_segments(const Options& o, bool catch24) {
+    Segment segment{catch22_v1_tasks(catch24, o.short_names.value_or(false)), {}, {}, false, true, {}};
+    segment.mask = o.mask.value_or(true);
+    return {segment};
+}
+
 Segments combined_segments(const Options& o) {
     const CombinedOptions c{o.catch24.value_or(false), o.catchamouse16.value_or(true), o.hctsa.value_or(false),
                             freq_or(o, std::nullopt), o.lags.value_or(12), o.demean.value_or(true)};
@@ -108,6 +120,8 @@ const SetRow set_table[] = {
                           true, o.normalize.value_or(true), {}}};
      }},
     {"combined", normalize | catch24 | catchamouse16 | hctsa | freq | lags | demean, combined_segments},
+    {"catch22-v1", mask | short_names, [](const Options& o) { return catch22_v1_segments(o, false); }},
+    {"catch24-v1", mask | short_names, [](const Options& o) { return catch22_v1_segments(o, true); }},
 };
 
 const SetRow& find_set(const std::string& name) {
@@ -128,6 +142,8 @@ void check_options(const SetRow& row, const Options& o) {
         {o.freq.has_value(), {freq, "freq"}},
         {o.lags.has_value(), {lags, "lags"}},
         {o.demean.has_value(), {demean, "demean"}},
+        {o.mask.has_value(), {mask, "mask"}},
+        {o.short_names.has_value(), {short_names, "short_names"}},
     };
     for (const auto& [set, option] : given) {
         if (set && (row.options & option.first) == 0) {
@@ -203,7 +219,7 @@ std::vector<std::string> Plan::names() const {
     return out;
 }
 
-void Plan::run_one(Series y, double* out) const {
+void Plan::run_one(Series y, double* out, bool* masked) const {
     // One z-score of the series serves every segment that needs it: those on
     // the normalising executor and the catch22 intermediates of those that
     // z-score per feature (catch24's histogram modes and its catch22 part).
@@ -218,8 +234,22 @@ void Plan::run_one(Series y, double* out) const {
         if (!segment.zscore_first && segment.normalize) shared.catch22.share_zscore(zscore());
         if (!segment.normalize && z) shared.moments = z->moments;
         if (!segment.per_series) {
-            for (const FeatureTask& task : segment.tasks) *out++ = task.compute(series, segment.normalize, shared);
+            for (const FeatureTask& task : segment.tasks) {
+                double value = task.compute(series, segment.normalize, shared);
+                bool flag = false;
+                if (segment.mask && task.mask != nullptr && std::isnan(value) && !series.empty() &&
+                    shared.catch22.series_finite()) {
+                    value = task.mask(series.size());
+                    flag = true;
+                }
+                *out++ = value;
+                if (masked != nullptr) *masked++ = flag;
+            }
             continue;
+        }
+        if (masked != nullptr) {
+            std::fill_n(masked, segment.names.size(), false);
+            masked += segment.names.size();
         }
         // Intermediates bound to this series, computed by the first member
         // that needs them: the values each member computes for itself.
@@ -243,13 +273,14 @@ std::vector<std::string> feature_sources() { return {"catch24", "catchamouse16",
 namespace {
 
 // Computes row i = plan on span(i) for every i < n on at most max_threads
-// pool threads (0: the whole pool).
+// pool threads (0: the whole pool); row i's masked flags go to
+// masked[i * width ..] when masked is given.
 template <class Rows>
 void run_rows(const Plan& plan, std::size_t n, Rows span, double* out, std::size_t max_threads,
-              std::atomic<std::size_t>& done) {
+              std::atomic<std::size_t>& done, bool* masked) {
     const std::size_t width = plan.width();
     const auto one = [&](std::size_t i) {
-        plan.run_one(span(i), out + i * width);
+        plan.run_one(span(i), out + i * width, masked != nullptr ? masked + i * width : nullptr);
         done.fetch_add(1, std::memory_order_relaxed);
     };
     if (max_threads == 0 || max_threads >= thread_count()) return for_each_index(n, one);
@@ -264,12 +295,12 @@ void run_rows(const Plan& plan, std::size_t n, Rows span, double* out, std::size
 }  // namespace
 
 void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
-         std::size_t max_threads, std::atomic<std::size_t>& done) {
+         std::size_t max_threads, std::atomic<std::size_t>& done, bool* masked) {
     const auto span = [&](std::size_t i) {
         const auto begin = static_cast<std::size_t>(offsets[i]);
         return values.subspan(begin, static_cast<std::size_t>(offsets[i + 1]) - begin);
     };
-    run_rows(plan, offsets.size() - 1, span, out, max_threads, done);
+    run_rows(plan, offsets.size() - 1, span, out, max_threads, done, masked);
 }
 
 void run_windows(const Plan& plan, Series values, std::span<const std::int64_t> bounds, double* out,
@@ -278,7 +309,7 @@ void run_windows(const Plan& plan, Series values, std::span<const std::int64_t> 
         const auto begin = static_cast<std::size_t>(bounds[2 * i]);
         return values.subspan(begin, static_cast<std::size_t>(bounds[2 * i + 1]) - begin);
     };
-    run_rows(plan, bounds.size() / 2, span, out, max_threads, done);
+    run_rows(plan, bounds.size() / 2, span, out, max_threads, done, nullptr);
 }
 
 }  // namespace quorlex::parallel::batch

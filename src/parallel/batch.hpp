@@ -40,6 +40,8 @@ struct Options {
     std::optional<std::optional<std::uint64_t>> freq;
     std::optional<std::uint64_t> lags;
     std::optional<bool> demean;
+    std::optional<bool> mask;
+    std::optional<bool> short_names;
 };
 
 struct Segment {
@@ -52,6 +54,9 @@ struct Segment {
     bool zscore_first = false;  // normalising executor: z-score once when normalize is set
     bool normalize = false;
     std::vector<std::string> names;  // filled when the plan takes the segment
+    // Masking (catch22 v1): on a finite, non-empty series, a task with a mask
+    // rule that gives NaN takes the rule's value instead and is flagged.
+    bool mask = false;
 };
 
 class Plan {
@@ -66,8 +71,9 @@ public:
     std::size_t width() const { return width_; }
     std::vector<std::string> names() const;
 
-    // Writes the width() values of one series to out[0 .. width()).
-    void run_one(Series y, double* out) const;
+    // Writes the width() values of one series to out[0 .. width()), and when
+    // `masked` is given whether each was masked to masked[0 .. width()).
+    void run_one(Series y, double* out, bool* masked = nullptr) const;
 
 private:
     std::vector<Segment> segments_;
@@ -82,11 +88,12 @@ std::vector<std::string> feature_sources();
 
 // Series i is values[offsets[i] .. offsets[i+1]). Runs every series of the
 // plan on at most max_threads pool threads (0: the whole pool), writes row i to
-// out[i * width ..] and counts finished series in `done`. Inside a run of
+// out[i * width ..] (and its masked flags to masked[i * width ..] when masked
+// is given) and counts finished series in `done`. Inside a run of
 // run_interruptible, a stop skips the series not yet started. Preconditions:
 // offsets are non-decreasing and lie within values; out holds every row.
 void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets, double* out,
-         std::size_t max_threads, std::atomic<std::size_t>& done);
+         std::size_t max_threads, std::atomic<std::size_t>& done, bool* masked = nullptr);
 
 // Row i is the window values[bounds[2i] .. bounds[2i+1]): windows may overlap
 // and are read in place, never copied. Otherwise as run. Preconditions: every

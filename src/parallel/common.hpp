@@ -19,6 +19,10 @@ namespace quorlex::parallel {
 struct FeatureTask {
     std::string name;
     std::function<double(Series y, bool normalize, RunShared& shared)> compute;
+    // For a feature that is masked where it cannot be estimated: the value
+    // standing in for its NaN on a finite series of n values (see
+    // batch::Segment::mask).
+    double (*mask)(std::size_t n) = nullptr;
 };
 
 // A feature routine as a task's computation, whichever of the routine forms

@@ -12,6 +12,7 @@
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/shared.hpp"
 #include "catch22/sp_summaries.hpp"
+#include "catch22/v1/features.hpp"
 #include "helpers/common.hpp"
 #include "tsfeatures/pacf.hpp"
 
@@ -73,9 +74,18 @@ struct TsfeaturesShared {
     Once<tsfeatures::PacfFeatures> pacf;
 };
 
+// catch22 v1: whether the run's series is measured at all (finite, not
+// constant, a z-score without NaN), and the periodogram both spectral
+// features read.
+struct Catch22V1Shared {
+    Once<bool> measured;
+    Once<catch22::v1::Periodogram> periodogram;
+};
+
 struct RunShared {
     RunShared(Series y, bool normalize) : catch22(y, normalize) {}
     Catch22Shared catch22;
+    Catch22V1Shared catch22_v1;
     TsfeaturesShared tsfeatures;
     // The moments of the run's series, when its z-score was already taken.
     std::optional<common::Moments> moments;

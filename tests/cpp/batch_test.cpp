@@ -44,7 +44,7 @@ void expect_bad_request(const std::function<void()>& build, const std::string& m
 TEST(batch_test, bad_requests_name_what_is_wrong) {
     expect_bad_request([] { batch::Plan::for_set("catch23", {}); },
                        "unknown feature set 'catch23' (known sets: 'catch22', 'catch24', 'catchamouse16', "
-                       "'tsfeatures', 'hctsa', 'combined')");
+                       "'tsfeatures', 'hctsa', 'combined', 'catch22-v1', 'catch24-v1')");
     batch::Options lags;
     lags.lags = 3;
     expect_bad_request([&] { batch::Plan::for_set("catch22", lags); }, "feature set 'catch22' takes no option 'lags'");

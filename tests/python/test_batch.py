@@ -208,7 +208,8 @@ def test_clear_errors(call, error, message):
 def test_empty_batch_and_set_names():
     matrix, names = qb.extract_array(np.empty((0, 10)), "tsfeatures")
     assert matrix.shape == (0, 14) and names == qb.feature_names("tsfeatures")
-    assert qb.sets() == ["catch22", "catch24", "catchamouse16", "tsfeatures", "hctsa", "combined"]
+    assert qb.sets() == ["catch22", "catch24", "catchamouse16", "tsfeatures", "hctsa", "combined", "catch22-v1",
+                         "catch24-v1"]
     assert qb.FeatureSet("tsfeatures", freq=4) == qb.FeatureSet("tsfeatures", freq=4)
     assert repr(qb.FeatureSet("tsfeatures", freq=None)) == "FeatureSet('tsfeatures', freq=None)"
 

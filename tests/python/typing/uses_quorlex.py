@@ -20,6 +20,9 @@ pacf: dict[str, float] = quorlex.pacf_features_f((1, 2, 3, 4), freq=None)
 
 matrix, columns = quorlex_batch.extract_array(np.ones((4, 30)), "tsfeatures", n_jobs=1)
 first: npt.NDArray[np.float64] = matrix[0]
+v1, v1_names, masked = quorlex_batch.extract_array(np.ones((4, 30)), "catch24-v1", return_masked=True)
+flags: npt.NDArray[np.bool_] = masked
+v1_row: dict[str, float] = quorlex_batch.catch22_v1(y, catch24=True, short_names=True)
 frame: pd.DataFrame = quorlex_batch.extract([y, y[:100]], quorlex_batch.FeatureSet("tsfeatures", freq=12))
 transformer = quorlex_batch.FeatureTransformer(["entropy", "hurst"])
 out: npt.NDArray[np.float64] = transformer.fit_transform(np.ones((3, 40)))
