@@ -13,22 +13,28 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
-from ._core import FeatureSet, Features, extract_array, feature_names, sets
+from quorlex import PanicException as PanicException
+from quorlex import __version__ as __version__
+
+from ._core import FeatureSet, Features, extract_array, feature_names, optional_import, sets
 
 if TYPE_CHECKING:
     from ._frame import extract
     from ._sklearn import FeatureTransformer
 
-__all__ = ["FeatureSet", "FeatureTransformer", "Features", "extract", "extract_array", "feature_names", "sets"]
+__all__ = ["FeatureSet", "FeatureTransformer", "Features", "PanicException", "extract", "extract_array",
+           "feature_names", "sets"]
 
 
 def __getattr__(name: str) -> Any:
     # pandas and scikit-learn are optional: imported on first use.
     if name == "extract":
+        optional_import("pandas", "pandas")
         from ._frame import extract
 
         return extract
     if name == "FeatureTransformer":
+        optional_import("sklearn", "sklearn")
         from ._sklearn import FeatureTransformer
 
         return FeatureTransformer

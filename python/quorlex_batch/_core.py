@@ -8,6 +8,7 @@ fills it with the interpreter lock released.
 
 from __future__ import annotations
 
+import importlib
 import sys
 from collections.abc import Callable, Sequence
 from dataclasses import dataclass
@@ -53,6 +54,15 @@ class FeatureSet:
 Features = Union[str, FeatureSet, Sequence[str]]
 
 
+def optional_import(module: str, extra: str) -> object:
+    """Imports an optional dependency, or says which extra of quorlex installs it."""
+    try:
+        return importlib.import_module(module)
+    except ImportError as error:
+        raise ImportError(f"this part of quorlex_batch needs {(error.name or module).split('.')[0]}:"
+                          f" pip install 'quorlex[{extra}]'", name=error.name) from error
+
+
 def _request(features: Features) -> tuple[str | list[str], dict[str, Option] | None]:
     if isinstance(features, FeatureSet):
         return features.name, features.options
@@ -66,10 +76,25 @@ def sets() -> list[str]:
     return _engine.sets()
 
 
-def feature_names(features: Features = "catch24") -> list[str]:
-    """The output names of a set or of a list of single features, in column order."""
+def _columns(features: Features) -> tuple[list[str], list[int] | None]:
+    """The engine's output names, and the positions of the columns a table
+    keeps (None: all). A name the run gives more than once (a feature asked for
+    twice, "seas_pacf" of a seasonal tsfeatures run) is one column where the
+    name first appears, holding the later value, as in quorlex's cumulative
+    tables."""
     name, options = _request(features)
-    return _engine.names(name, options)
+    names = _engine.names(name, options)
+    last: dict[str, int] = {}
+    for i, column in enumerate(names):
+        last[column] = i  # a dict keeps the position of the first insertion
+    return names, (None if len(last) == len(names) else list(last.values()))
+
+
+def feature_names(features: Features = "catch24") -> list[str]:
+    """The output names of a set or of a list of single features, in column
+    order, each once."""
+    names, keep = _columns(features)
+    return names if keep is None else [names[i] for i in keep]
 
 
 @dataclass
@@ -152,16 +177,16 @@ def _threads(n_jobs: int | None) -> int:
 
 
 def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False) -> Matrix:
-    """The (series x features) matrix of a batch, row i for series i."""
+    """The (series x features) matrix of a batch, row i for series i, one
+    column per name of ``feature_names(features)``."""
     name, options = _request(features)
-    width = len(_engine.names(name, options))
+    names, keep = _columns(features)
     threads = _threads(n_jobs)
-    out: Matrix = np.empty((batch.count, width), dtype=np.float64)
+    out: Matrix = np.empty((batch.count, len(names)), dtype=np.float64)
     report: Callable[[int], object] | None = None
     bar = None
     if progress:
-        from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
-
+        tqdm = getattr(optional_import("tqdm.auto", "progress"), "tqdm")
         bar = tqdm(total=batch.count, unit="series", file=sys.stderr)
         report = bar.update
     try:
@@ -169,7 +194,7 @@ def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: b
     finally:
         if bar is not None:
             bar.close()
-    return out
+    return out if keep is None else out[:, keep]
 
 
 def extract_array(data: object, features: Features = "catch24", *, n_jobs: int | None = None,

@@ -2,6 +2,7 @@
 
     quorlex-extract INPUT -o OUTPUT [--features catch24,tsfeatures,...]
                     [--id COL --sort COL --value COL --kind COL] [--format wide|long]
+                    [--header | --no-header]
                     [--jobs N] [--plot FILE.png [--label COL]] [--force] [--quiet]
 
 The input is read in chunks of whole series, each chunk goes through the batch
@@ -20,10 +21,17 @@ from collections.abc import Sequence
 from typing import Any
 
 import numpy as np
-import pandas as pd
 
 from ._core import Features, extract_array, feature_names, sets
-from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
+
+try:
+    import pandas as pd
+
+    from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
+except ImportError as error:  # main() names the extra in one line
+    _MISSING: ImportError | None = error
+else:
+    _MISSING = None
 
 PROG = "quorlex-extract"
 # Long files: rows read at a time (a few MB of CSV text; the chunk in
@@ -36,7 +44,7 @@ def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog=PROG, description="Compute time-series features of every series in a CSV or Parquet file.",
         epilog="Long files must keep the rows of each id together. The output lists the ids in the order in"
-               " which the input first gives them.")
+               " which the input first gives them, as quorlex_batch.extract does.")
     parser.add_argument("input", metavar="INPUT", help="a .csv or .parquet file, long or wide")
     parser.add_argument("-o", "--output", metavar="OUTPUT", required=True,
                         help="the feature table: .parquet or .csv, by its extension")
@@ -50,6 +58,12 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--kind", metavar="COL", help="long: the column whose values name separate series per id")
     parser.add_argument("--format", choices=("wide", "long"),
                         help="the input layout (default: long when --sort, --value or --kind is given, else wide)")
+    first_line = parser.add_mutually_exclusive_group()
+    first_line.add_argument("--header", dest="header", action="store_true", default=None,
+                            help="wide CSV: the first line names the columns")
+    first_line.add_argument("--no-header", dest="header", action="store_false",
+                            help="wide CSV: the first line is a series (default: told from the line itself;"
+                                 " a line that could be either stops with an error)")
     parser.add_argument("--jobs", type=int, metavar="N", help="worker threads (default: all)")
     parser.add_argument("--plot", metavar="FILE.png", help="also draw the feature matrix and a PCA of the series")
     parser.add_argument("--label", metavar="COL", help="a column of classes that colours the PCA scatter")
@@ -71,18 +85,37 @@ def _requests(text: str) -> list[Features]:
             requests[-1].append(token)
         else:
             requests.append([token])
-    seen: dict[str, str] = {}
+    owners: dict[str, Features] = {}
     for request in requests:
         try:
             names = feature_names(request)
         except ValueError as error:
             raise InputError(str(error)) from None
-        where = request if isinstance(request, str) else "the listed features"
         for name in names:
-            if name in seen:
-                raise InputError(f"feature {name!r} is requested twice (by {seen[name]} and {where})")
-            seen[name] = where
+            owner = owners.setdefault(name, request)
+            if owner is not request and not _same_feature(name, owner, request):
+                raise InputError(f"two different features are named {name!r}: one from {_describe(owner)},"
+                                 f" one from {_describe(request)}")
     return requests
+
+
+def _describe(request: Features) -> str:
+    return repr(request) if isinstance(request, str) else "the listed features"
+
+
+def _same_feature(name: str, one: Features, other: Features) -> bool:
+    """Whether two requests give the same values under ``name``, judged on fixed
+    series: a feature asked for twice (catch24 and hctsa both carry
+    DN_HistogramMode_5) is one column, two computations under one name are an
+    error."""
+    rng = np.random.default_rng(19)
+    probes = [rng.normal(size=40), np.cumsum(rng.normal(size=250)) + np.sin(np.arange(250) / 3.0),
+              rng.exponential(size=120)]
+    columns = []
+    for request in (one, other):
+        matrix, names = extract_array(probes, request)
+        columns.append(matrix[:, names.index(name)].view(np.int64))
+    return bool(np.array_equal(columns[0], columns[1]))
 
 
 class _Target:
@@ -176,7 +209,9 @@ def _layout(args: argparse.Namespace) -> Layout:
         raise InputError("--label colours the plot: pass --plot too")
     if args.jobs is not None and args.jobs < 1:
         raise InputError(f"--jobs must be positive, got {args.jobs}")
-    return Layout(long, args.id, args.sort, args.value, args.kind, args.label)
+    if long and args.header is False:
+        raise InputError("long input names its columns in a header line: --no-header applies to wide input")
+    return Layout(long, args.id, args.sort, args.value, args.kind, args.label, args.header)
 
 
 def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[str]:
@@ -184,7 +219,7 @@ def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[st
     for request in requests:
         names = feature_names(request)
         columns += names if kind_values is None else [f"{k}__{n}" for k in kind_values for n in names]
-    return columns
+    return list(dict.fromkeys(columns))  # a feature two requests give is one column
 
 
 def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: list[str],
@@ -207,19 +242,40 @@ def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: l
                      for request in requests]
         except ValueError as error:
             raise InputError(str(error)) from None
-        return pd.concat(parts, axis=1).reindex(index=order, columns=columns), labels
+        table = pd.concat(parts, axis=1)
+        table = table.loc[:, ~table.columns.duplicated()]
+        return table.reindex(index=order, columns=columns), labels
     blocks = []
     for request in requests:
         matrix, names = extract_array(chunk.series, request, n_jobs=jobs)
         blocks.append(pd.DataFrame(matrix, columns=names))
     table = pd.concat(blocks, axis=1)
+    table = table.loc[:, ~table.columns.duplicated()]
     table.index = pd.Index(chunk.ids)
     return table, chunk.labels
 
 
-def _progress(quiet: bool) -> Any:
-    from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
+class _NoBar:
+    """Stands in for the progress bar when tqdm is not installed."""
 
+    n = 0
+    total: int | None = None
+
+    def update(self, count: int) -> None:
+        self.n += count
+
+    def refresh(self) -> None:
+        pass
+
+    def close(self) -> None:
+        pass
+
+
+def _progress(quiet: bool) -> Any:
+    try:
+        from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
+    except ImportError:  # the bar is optional: pip install 'quorlex[cli]' brings it
+        return _NoBar()
     # disable=None: drawn only when stderr is a terminal.
     return tqdm(total=None, unit="series", file=sys.stderr, disable=True if quiet else None, dynamic_ncols=True)
 
@@ -263,15 +319,15 @@ def run(args: argparse.Namespace) -> None:
                 targets.append(_Target(path, args.force))
         writer = _TableWriter(targets[0].temporary, output_kind, layout.id or "id")
         for chunk in chunks:
+            if chunk.done > 0:  # the estimated total, shown before the chunk is computed
+                bar.total = max(bar.n + chunk.count(layout), round((bar.n + chunk.count(layout)) / chunk.done))
+                bar.refresh()
             table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
             writer.write(table)
             if args.plot is not None:
                 kept.append(table)
                 labels += chunk_labels if chunk_labels is not None else []
             bar.update(len(table))
-            if chunk.done > 0:
-                bar.total = max(bar.n, round(bar.n / chunk.done))
-                bar.refresh()
         if writer.csv is None and writer.parquet is None:
             writer.write(pd.DataFrame(columns=columns, dtype=np.float64))
         writer.close()
@@ -295,6 +351,10 @@ def run(args: argparse.Namespace) -> None:
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    if _MISSING is not None:
+        print(f"{PROG}: error: the command line needs {_MISSING.name or 'pandas'}: pip install 'quorlex[cli]'",
+              file=sys.stderr)
+        return 2
     args = _parser().parse_args(argv)
     try:
         run(args)

@@ -23,3 +23,8 @@ first: npt.NDArray[np.float64] = matrix[0]
 frame: pd.DataFrame = quorlex_batch.extract([y, y[:100]], quorlex_batch.FeatureSet("tsfeatures", freq=12))
 transformer = quorlex_batch.FeatureTransformer(["entropy", "hurst"])
 out: npt.NDArray[np.float64] = transformer.fit_transform(np.ones((3, 40)))
+versions: tuple[str, str] = (quorlex.__version__, quorlex_batch.__version__)
+try:
+    quorlex.dn_iqm_mean_f([])
+except quorlex_batch.PanicException as failure:
+    message: str = str(failure)
