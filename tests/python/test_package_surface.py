@@ -2,6 +2,8 @@
 per feature name, result reprs, generated docstrings and the scikit-learn rules."""
 
 import inspect
+import math
+import os
 
 import numpy as np
 import pytest
@@ -24,6 +26,17 @@ def test_one_panic_exception_class_for_both_packages():
     from quorlex_batch import _engine
 
     assert _engine.PanicException is q.PanicException
+
+
+def test_allocation_failure_is_the_same_panic_in_both_packages():
+    # arch_stat's (lags + 1)^2 table of doubles outgrows physical memory.
+    physical = os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+    lags = math.isqrt(physical // 8) + 10
+    y = np.random.default_rng(6).normal(size=lags + 1000)
+    for call in (lambda: q.arch_stat_f(y, lags),
+                 lambda: qb.extract_array([y], qb.FeatureSet("tsfeatures", lags=lags))):
+        with pytest.raises(q.PanicException, match="^memory allocation failed$"):
+            call()
 
 
 def test_versions_agree():
