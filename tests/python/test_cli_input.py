@@ -199,3 +199,43 @@ def test_missing_extras_are_named(tmp_path):
                            f" {str(tmp_path / 'out.csv')!r}, '--features', 'crossing_points']))")
     assert (done.returncode, done.stderr) == (0, "")
     assert pd.read_csv(tmp_path / "out.csv", index_col=0).shape == (2, 1)
+
+
+def generated_file(path, seed):
+    """A CSV file as pandas writes it, long or wide, with or without its index,
+    line endings, byte order mark, blank lines and missing cells varied; and
+    the ids and series it holds, in file order."""
+    rng = np.random.default_rng(seed)
+    count = int(rng.integers(1, 6))
+    ids = [f"s{i}" for i in rng.permutation(count)] if rng.random() < 0.5 else list(rng.permutation(count) * 10)
+    lengths = rng.integers(3, 40, size=count)
+    long = pd.DataFrame({"id": np.repeat(ids, lengths), "time": np.concatenate([np.arange(n) for n in lengths]),
+                         "value": rng.normal(size=int(lengths.sum()))})
+    long.loc[rng.random(len(long)) < 0.05, "value"] = np.nan
+    layout = ["long", "long-index", "pivot", "array", "array-index"][seed % 5]
+    if layout.startswith("long"):
+        text = long.to_csv(index=layout == "long-index")
+        series = [long.value[long.id == i].to_numpy() for i in ids]
+        argv = ["--id", "id", "--sort", "time", "--value", "value"]
+    else:
+        wide = long.pivot(index="id", columns="time", values="value").loc[ids]
+        series = list(wide.to_numpy())
+        if layout == "pivot":
+            text = wide.to_csv()
+        else:
+            text = pd.DataFrame(wide.to_numpy()).to_csv(index=layout == "array-index")
+            ids = list(range(count))
+        argv = []
+    if rng.random() < 0.3:
+        text = text.replace("\n", "\n\n")
+    data = text.replace("\n", "\r\n" if rng.random() < 0.5 else "\n").encode()
+    path.write_bytes((b"\xef\xbb\xbf" if rng.random() < 0.3 else b"") + data)
+    return argv, ids, series
+
+
+@pytest.mark.parametrize("seed", range(40))
+def test_generated_pandas_files_give_every_series_once(tmp_path, capsys, seed):
+    source = tmp_path / "in.csv"
+    argv, ids, series = generated_file(source, seed)
+    frame = table(capsys, source, tmp_path / "out.csv", "--features", "crossing_points,flat_spots", *argv)
+    expect(frame, ids, series, ["crossing_points", "flat_spots"])
