@@ -85,17 +85,20 @@ def _requests(text: str) -> list[Features]:
             requests[-1].append(token)
         else:
             requests.append([token])
-    owners: dict[str, Features] = {}
-    for request in requests:
+    owners: dict[str, int] = {}
+    probed: dict[int, tuple[np.ndarray[Any, Any], list[str]]] = {}
+    for index, request in enumerate(requests):
         try:
             names = feature_names(request)
         except ValueError as error:
             raise InputError(str(error)) from None
         for name in names:
-            owner = owners.setdefault(name, request)
-            if owner is not request and not _same_feature(name, owner, request):
-                raise InputError(f"two different features are named {name!r}: one from {_describe(owner)},"
-                                 f" one from {_describe(request)}")
+            owner = owners.setdefault(name, index)
+            if owner == index:
+                continue
+            if not _same_feature(name, [_probed_run(probed, requests, k) for k in (owner, index)]):
+                raise InputError(f"two different features are named {name!r}: one from"
+                                 f" {_describe(requests[owner])}, one from {_describe(request)}")
     return requests
 
 
@@ -103,19 +106,25 @@ def _describe(request: Features) -> str:
     return repr(request) if isinstance(request, str) else "the listed features"
 
 
-def _same_feature(name: str, one: Features, other: Features) -> bool:
-    """Whether two requests give the same values under ``name``, judged on fixed
-    series: a feature asked for twice (catch24 and hctsa both carry
+# Fixed series on which two requests that give one name are compared.
+_PROBES = [np.random.default_rng(19).normal(size=40), np.cumsum(np.random.default_rng(20).normal(size=250))
+           + np.sin(np.arange(250) / 3.0), np.random.default_rng(21).exponential(size=120)]
+
+
+def _probed_run(cache: dict[int, tuple[np.ndarray[Any, Any], list[str]]], requests: list[Features],
+               index: int) -> tuple[np.ndarray[Any, Any], list[str]]:
+    if index not in cache:
+        cache[index] = extract_array(_PROBES, requests[index])
+    return cache[index]
+
+
+def _same_feature(name: str, runs: list[tuple[np.ndarray[Any, Any], list[str]]]) -> bool:
+    """Whether two requests give the same values under ``name`` on the probe
+    series: a feature two requests carry (catch24 and hctsa both give
     DN_HistogramMode_5) is one column, two computations under one name are an
     error."""
-    rng = np.random.default_rng(19)
-    probes = [rng.normal(size=40), np.cumsum(rng.normal(size=250)) + np.sin(np.arange(250) / 3.0),
-              rng.exponential(size=120)]
-    columns = []
-    for request in (one, other):
-        matrix, names = extract_array(probes, request)
-        columns.append(matrix[:, names.index(name)].view(np.int64))
-    return bool(np.array_equal(columns[0], columns[1]))
+    one, other = (matrix[:, names.index(name)].view(np.int64) for matrix, names in runs)
+    return bool(np.array_equal(one, other))
 
 
 class _Target:

@@ -66,7 +66,8 @@ def test_result_reprs_show_the_set_the_count_and_the_first_values():
     assert repr(r) == (f"<Catch22Result: 20 features: {r.names[0]}={r.values[0]!r}, {r.names[1]}={r.values[1]!r},"
                        f" {r.names[2]}={r.values[2]!r}, ...>")
     nan = q.tsfeatures_all_f([])
-    assert repr(nan).startswith(f"<TSFeaturesResult: {len(nan.names)} features: {nan.names[0]}=0.0, {nan.names[1]}=nan, ")
+    assert repr(nan).startswith(f"<TSFeaturesResult: {len(nan.names)} features: {nan.names[0]}=0.0,"
+                                f" {nan.names[1]}=nan, ")
     table = q.extract_catch22_features_cumulative_f(Y[:5])
     last = table.values[-1]
     assert repr(table) == (f"<CumulativeFeatures: 5 rows x {len(table.feature_names)} columns:"
