@@ -258,7 +258,7 @@ def _rising_integers(cells: list[str]) -> bool:
     return len(numbers) > 1 and all(a < b for a, b in zip(numbers, numbers[1:]))
 
 
-def _is_header(path: str, cells: list[str]) -> bool:
+def _is_header(path: str, line: int, cells: list[str]) -> bool:
     """Tells a header line from a series, or stops when the line could be
     either. Headers: every cell past the first is a name, or names followed by
     pandas' labels 0, 1, 2, ... Series: numbers past the first cell. Anything
@@ -272,7 +272,7 @@ def _is_header(path: str, cells: list[str]) -> bool:
     if text in ([], [0]) and not (text and _rising_integers([c for c in cells[1:] if c])):
         return False
     shown = ",".join(cells) if len(",".join(cells)) <= 60 else ",".join(cells)[:57] + "..."
-    raise InputError(f"{path}: line 1 ({shown}) could name the columns or hold a series: pass --header or"
+    raise InputError(f"{path}: line {line} ({shown}) could name the columns or hold a series: pass --header or"
                      " --no-header")
 
 
@@ -297,7 +297,8 @@ def _csv_wide(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
         if first is None:
             raise InputError(f"{path} is empty")
         first_line = reader.line_num
-        is_header = layout.header if layout.header is not None else _is_header(path, [c.strip() for c in first])
+        is_header = layout.header if layout.header is not None else _is_header(path, first_line,
+                                                                                [c.strip() for c in first])
         header = [c.strip() for c in first] if is_header else None
         if header is None and (layout.id is not None or layout.label is not None):
             raise InputError(f"{path} has no header line, so --id and --label cannot name a column"
