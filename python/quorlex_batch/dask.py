@@ -16,7 +16,10 @@ from __future__ import annotations
 from collections.abc import Hashable, Sequence
 from typing import Any
 
-import dask.dataframe as dd
+from ._core import optional_import
+
+optional_import("dask.dataframe", "dask")  # a missing Dask names the extra to install
+import dask.dataframe as dd  # noqa: E402
 import numpy as np
 import pandas as pd
 

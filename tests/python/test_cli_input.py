@@ -193,6 +193,8 @@ def test_missing_extras_are_named(tmp_path):
                            "    quorlex_batch.extract_array(numpy.ones((2, 9)), progress=True)\n"
                            "except ImportError as error:\n    print(error)")
     assert done.stdout == "this part of quorlex_batch needs tqdm: pip install 'quorlex[progress]'\n", done.stderr
+    done = without("dask", "try:\n    import quorlex_batch.dask\nexcept ImportError as error:\n    print(error)")
+    assert done.stdout == "this part of quorlex_batch needs dask: pip install 'quorlex[dask]'\n", done.stderr
     source = tmp_path / "in.csv"
     source.write_text("1,2,3,5\n4,3,2,7\n")
     done = without("tqdm", f"from quorlex_batch import cli\nsys.exit(cli.main([{str(source)!r}, '-o',"
