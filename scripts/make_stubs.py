@@ -45,9 +45,11 @@ class _Series(Protocol):
     def __len__(self) -> int: ...
     def __getitem__(self, index: int, /) -> SupportsFloat | SupportsIndex: ...
 
-@type_check_only
+__version__: str
+
 class PanicException(BaseException):
-    """Raised when quorlex's native code fails internally (not a module attribute)."""
+    """Raised when quorlex's native code fails internally; quorlex_batch raises the same class.
+    It derives from BaseException, not Exception: catch it by name."""
 '''
 
 

@@ -14,8 +14,11 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
+from quorlex import PanicException as PanicException
+from quorlex import __version__ as __version__
+
 from ._catch22_v1 import catch22_v1
-from ._core import FeatureSet, Features, extract_array, feature_names, sets
+from ._core import FeatureSet, Features, extract_array, feature_names, optional_import, sets
 from ._roll import roll_array
 
 if TYPE_CHECKING:
@@ -25,13 +28,15 @@ if TYPE_CHECKING:
     from ._select import FeatureSelector
     from ._sklearn import FeatureTransformer
 
-__all__ = ["FeatureSelector", "FeatureSet", "FeatureTransformer", "Features", "catch22_v1", "extract", "extract_array",
-           "extract_relevant", "feature_names", "relevance", "roll", "roll_array", "select", "sets"]
+__all__ = ["FeatureSelector", "FeatureSet", "FeatureTransformer", "Features", "PanicException", "catch22_v1",
+           "extract", "extract_array", "extract_relevant", "feature_names", "relevance", "roll", "roll_array",
+           "select", "sets"]
 
 
 def __getattr__(name: str) -> Any:
     # pandas and scikit-learn are optional: imported on first use.
     if name == "extract":
+        optional_import("pandas", "pandas")
         from ._frame import extract
 
         return extract
@@ -40,6 +45,7 @@ def __getattr__(name: str) -> Any:
 
         return roll
     if name == "FeatureTransformer":
+        optional_import("sklearn", "sklearn")
         from ._sklearn import FeatureTransformer
 
         return FeatureTransformer

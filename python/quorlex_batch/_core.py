@@ -8,6 +8,7 @@ fills it with the interpreter lock released.
 
 from __future__ import annotations
 
+import importlib
 import sys
 from collections.abc import Callable, Sequence
 from dataclasses import dataclass
@@ -56,6 +57,15 @@ class FeatureSet:
 Features = Union[str, FeatureSet, Sequence[str]]
 
 
+def optional_import(module: str, extra: str) -> object:
+    """Imports an optional dependency, or says which extra of quorlex installs it."""
+    try:
+        return importlib.import_module(module)
+    except ImportError as error:
+        raise ImportError(f"this part of quorlex_batch needs {(error.name or module).split('.')[0]}:"
+                          f" pip install 'quorlex[{extra}]'", name=error.name) from error
+
+
 def _request(features: Features) -> tuple[str | list[str], dict[str, Option] | None]:
     if isinstance(features, FeatureSet):
         return features.name, features.options
@@ -69,10 +79,25 @@ def sets() -> list[str]:
     return _engine.sets()
 
 
-def feature_names(features: Features = "catch24") -> list[str]:
-    """The output names of a set or of a list of single features, in column order."""
+def _columns(features: Features) -> tuple[list[str], list[int] | None]:
+    """The engine's output names, and the positions of the columns a table
+    keeps (None: all). A name the run gives more than once (a feature asked for
+    twice, "seas_pacf" of a seasonal tsfeatures run) is one column where the
+    name first appears, holding the later value, as in quorlex's cumulative
+    tables."""
     name, options = _request(features)
-    return _engine.names(name, options)
+    names = _engine.names(name, options)
+    last: dict[str, int] = {}
+    for i, column in enumerate(names):
+        last[column] = i  # a dict keeps the position of the first insertion
+    return names, (None if len(last) == len(names) else list(last.values()))
+
+
+def feature_names(features: Features = "catch24") -> list[str]:
+    """The output names of a set or of a list of single features, in column
+    order, each once."""
+    names, keep = _columns(features)
+    return names if keep is None else [names[i] for i in keep]
 
 
 @dataclass
@@ -156,31 +181,36 @@ def _threads(n_jobs: int | None) -> int:
 
 def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False,
         bounds: npt.NDArray[np.int64] | None = None, masked: Flags | None = None) -> Matrix:
-    """The (series x features) matrix of a batch, row i for series i; or with
-    ``bounds``, (n, 2) int64 (start, end) positions in batch.values, row i for
-    the window values[start:end] read in place. `masked`, when given, (series x
-    features) receives the masked flags (series only)."""
+    """The (series x features) matrix of a batch, row i for series i, one
+    column per name of ``feature_names(features)``; or with ``bounds``, (n, 2)
+    int64 (start, end) positions in batch.values, row i for the window
+    values[start:end] read in place. `masked`, when given, (series x features)
+    receives the masked flags (series only)."""
     name, options = _request(features)
-    width = len(_engine.names(name, options))
+    names, keep = _columns(features)
     threads = _threads(n_jobs)
     rows = batch.count if bounds is None else len(bounds)
-    out: Matrix = np.empty((rows, width), dtype=np.float64)
+    out: Matrix = np.empty((rows, len(names)), dtype=np.float64)
+    flags = masked if masked is None or keep is None else np.zeros((rows, len(names)), dtype=np.bool_)
     report: Callable[[int], object] | None = None
     bar = None
     if progress:
-        from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
-
+        tqdm = getattr(optional_import("tqdm.auto", "progress"), "tqdm")
         bar = tqdm(total=rows, unit="series" if bounds is None else "windows", file=sys.stderr)
         report = bar.update
     try:
         if bounds is None:
-            _engine.run(name, options, batch.values, batch.offsets, out, threads, report, masked)
+            _engine.run(name, options, batch.values, batch.offsets, out, threads, report, flags)
         else:
             _engine.run_windows(name, options, batch.values, bounds, out, threads, report)
     finally:
         if bar is not None:
             bar.close()
-    return out
+    if keep is None:
+        return out
+    if masked is not None and flags is not None:
+        masked[...] = flags[:, keep]
+    return out[:, keep]
 
 
 @overload

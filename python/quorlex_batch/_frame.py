@@ -16,11 +16,11 @@ def _column(frame: pd.DataFrame, name: Hashable | None) -> None:
         raise ValueError(f"column {name!r} is not in the data frame")
 
 
-def _codes(values: pd.Series, what: str, column: Hashable) -> tuple[npt.NDArray[np.intp], pd.Index]:
+def _codes(values: pd.Series, what: str, column: Hashable, sort: bool) -> tuple[npt.NDArray[np.intp], pd.Index]:
     if values.isna().any():
         raise ValueError(f"column {column!r} holds NaN {what}")
     try:
-        codes, uniques = pd.factorize(values, sort=True)
+        codes, uniques = pd.factorize(values, sort=sort)
     except TypeError:  # unorderable mixed types: first-seen order
         codes, uniques = pd.factorize(values, sort=False)
     return codes, pd.Index(uniques)
@@ -38,7 +38,8 @@ def _from_long(frame: pd.DataFrame, features: Features, column_id: Hashable, col
                progress: bool) -> pd.DataFrame:
     for name in (column_id, column_sort, column_value, column_kind):
         _column(frame, name)
-    id_codes, ids = _codes(frame[column_id], "ids", column_id)
+    # Ids in the order the frame first gives them, as the command line writes them.
+    id_codes, ids = _codes(frame[column_id], "ids", column_id, sort=False)
     used = {column_id, column_sort, column_kind}
     if column_value is not None:
         value_columns = [column_value]
@@ -55,7 +56,7 @@ def _from_long(frame: pd.DataFrame, features: Features, column_id: Hashable, col
         keys.append(frame[column_sort].to_numpy())
     keys.append(id_codes)
     if column_kind is not None:
-        kind_codes, kinds = _codes(frame[column_kind], "kinds", column_kind)
+        kind_codes, kinds = _codes(frame[column_kind], "kinds", column_kind, sort=True)
         keys.append(kind_codes)
         order = np.lexsort(keys)
         series_key = kind_codes[order] * len(ids) + id_codes[order]
@@ -96,7 +97,9 @@ def extract(data: object, features: Features = "catch24", *, column_id: Hashable
     - A DataFrame without ``column_id``: wide format, one series per row, indexed
       by the frame's index.
 
-    The result is indexed by id (sorted) for data frames.
+    The rows of a long frame follow its ids in the order it first gives them
+    (as the command line writes them); kinds and value columns keep the order
+    described above.
     """
     if isinstance(data, pd.DataFrame):
         if column_id is not None:

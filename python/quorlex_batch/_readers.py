@@ -35,6 +35,7 @@ class Layout:
     value: str | None = None
     kind: str | None = None
     label: str | None = None
+    header: bool | None = None  # wide CSV: whether line 1 names the columns (None: told from the line)
 
     def roles(self) -> list[str]:
         return [c for c in (self.id, self.sort, self.value, self.kind, self.label) if c is not None]
@@ -51,6 +52,12 @@ class Chunk:
     labels: list[Any] | None = None
     done: float = 0.0  # fraction of the input consumed after this chunk
 
+    def count(self, layout: Layout) -> int:
+        """The number of series (output rows) in the chunk."""
+        if self.frame is not None:
+            return int(self.frame[layout.id].nunique())
+        return len(self.ids)
+
 
 def file_format(path: str, what: str) -> str:
     lower = path.lower()
@@ -59,6 +66,10 @@ def file_format(path: str, what: str) -> str:
     if lower.endswith((".parquet", ".pq")):
         return "parquet"
     raise InputError(f"cannot tell the format of {what} {path} from its name: use .csv or .parquet")
+
+
+# What pandas calls a first header cell left empty.
+PANDAS_INDEX = "Unnamed: 0"
 
 
 def _unreadable(path: str, error: BaseException) -> InputError:
@@ -77,7 +88,9 @@ def value_columns(columns: list[str], layout: Layout) -> list[str]:
     if layout.value is not None:
         return [layout.value]
     roles = set(layout.roles())
-    return [c for c in columns if c not in roles]
+    # A first column without a name is the row index pandas writes (to_csv()), not values.
+    index = {PANDAS_INDEX} if columns[:1] == [PANDAS_INDEX] else set()
+    return [c for c in columns if c not in roles and c not in index]
 
 
 def _first_text(path: str, frame: pd.DataFrame, columns: list[str], first_line: int) -> None:
@@ -162,9 +175,11 @@ class _Counting:
         self.consumed = 0
 
     def __iter__(self) -> Iterator[str]:
+        encoding = "utf-8-sig"  # a byte order mark before the first line is no part of it
         for raw in self.handle:
             self.consumed += len(raw)
-            yield raw.decode("utf-8")
+            yield raw.decode(encoding)
+            encoding = "utf-8"
 
 
 def _csv_header(path: str) -> list[str]:
@@ -219,11 +234,54 @@ def _parse_row(path: str, line: int, cells: list[str], skip: set[int]) -> npt.ND
         raise InputError(f"{path}, line {line}: column {bad + 1} holds {cells[bad]!r}, which is not a number") from None
 
 
+def _label_run(cells: list[str]) -> bool:
+    """Whether the cells are "0", "1", "2", ...: the column labels pandas writes
+    for a frame built from an array or pivoted over a 0-based step."""
+    return bool(cells) and cells == [str(i) for i in range(len(cells))]
+
+
+def _names_then_labels(cells: list[str]) -> int:
+    """The number of leading name cells (text or empty) when the rest is a
+    pandas label run, as in "id,0,1,2" or ",0,1,2"; -1 otherwise."""
+    names = next((i for i, c in enumerate(cells) if c and _is_number(c)), len(cells))
+    rest = cells[names:]
+    if _label_run(rest) and (names > 0 or len(rest) > 1):
+        return names
+    return -1
+
+
+def _rising_integers(cells: list[str]) -> bool:
+    try:
+        numbers = [int(c) for c in cells]
+    except ValueError:
+        return False
+    return len(numbers) > 1 and all(a < b for a, b in zip(numbers, numbers[1:]))
+
+
+def _is_header(path: str, line: int, cells: list[str]) -> bool:
+    """Tells a header line from a series, or stops when the line could be
+    either. Headers: every cell past the first is a name, or names followed by
+    pandas' labels 0, 1, 2, ... Series: numbers past the first cell. Anything
+    else (numbers beside text past the first cell, or names followed by rising
+    whole numbers such as time steps 1, 2, 3) is ambiguous."""
+    if _names_then_labels(cells) >= 0:
+        return True
+    text = [i for i, c in enumerate(cells) if c and not _is_number(c)]
+    if any(i > 0 for i in text) and all(i in text or not cells[i] for i in range(1, len(cells))):
+        return True
+    if text in ([], [0]) and not (text and _rising_integers([c for c in cells[1:] if c])):
+        return False
+    shown = ",".join(cells) if len(",".join(cells)) <= 60 else ",".join(cells)[:57] + "..."
+    raise InputError(f"{path}: line {line} ({shown}) could name the columns or hold a series: pass --header or"
+                     " --no-header")
+
+
 def _csv_wide(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
     """One series per line; lines may differ in length and an empty cell is a
-    missing value. The first line is a header when a cell past the first is
-    not a number. Ids: the --id column, else the first column when its first
-    cell is not a number, else the row number."""
+    missing value. Line 1 is a header as ``--header``/``--no-header`` say, else
+    as ``_is_header`` tells. Ids: the --id column; else the first column when
+    the header leaves it unnamed or names it before pandas' labels 0, 1, ...,
+    or when its first cell is not a number; else the row number."""
     try:
         handle = open(path, "rb")
     except OSError as error:
@@ -233,34 +291,46 @@ def _csv_wide(path: str, layout: Layout, rows: int) -> Iterator[Chunk]:
         size = max(os.path.getsize(path), 1)
         reader = csv.reader(counting)
         try:
-            first = next(reader, None)
+            first = next((cells for cells in reader if cells), None)
         except (UnicodeDecodeError, csv.Error) as error:
             raise _unreadable(path, error) from None
         if first is None:
             raise InputError(f"{path} is empty")
-        header = [c.strip() for c in first] if not all(_is_number(c) or not c.strip() for c in first[1:]) else None
+        first_line = reader.line_num
+        is_header = layout.header if layout.header is not None else _is_header(path, first_line,
+                                                                                [c.strip() for c in first])
+        header = [c.strip() for c in first] if is_header else None
         if header is None and (layout.id is not None or layout.label is not None):
-            raise InputError(f"{path} has no header line, so --id and --label cannot name a column")
+            raise InputError(f"{path} has no header line, so --id and --label cannot name a column"
+                             " (pass --header if line 1 names the columns)")
         if header is not None:
             _check_columns(path, header, layout)
         id_at = header.index(layout.id) if header is not None and layout.id is not None else None
         label_at = header.index(layout.label) if header is not None and layout.label is not None else None
-        pending: list[tuple[int, list[str]]] = [] if header is not None else [(1, first)]
+        if header is not None and id_at is None and (header[0] == "" or _names_then_labels(header) > 0):
+            id_at = 0  # the index column pandas writes
+        pending: list[tuple[int, list[str]]] = [] if header is not None else [(first_line, first)]
         skip = {i for i in (id_at, label_at) if i is not None}
         row_number = 0
         chunk = Chunk(labels=[] if label_at is not None else None)
+        lines: dict[Any, int] = {}  # id -> its line, so that a long file read as wide is refused
 
         def take(line: int, cells: list[str]) -> None:
             nonlocal row_number, id_at
             if not cells:
                 return
-            if row_number == 0 and layout.id is None and 0 not in skip and cells[0].strip() \
+            if row_number == 0 and layout.id is None and id_at is None and cells[0].strip() \
                     and not _is_number(cells[0]):
                 id_at = 0  # the first column holds names
                 skip.add(0)
             if skip and max(skip) >= len(cells):
                 raise InputError(f"{path}, line {line}: the row ends before column {max(skip) + 1}")
-            chunk.ids.append(cells[id_at] if id_at is not None else row_number)
+            name = cells[id_at] if id_at is not None else row_number
+            if name in lines:
+                raise InputError(f"{path}, line {line}: id {name!r} is also on line {lines[name]}; a file with"
+                                 " one value per line is long: pass --format long with --sort or --value")
+            lines[name] = line
+            chunk.ids.append(name)
             if chunk.labels is not None and label_at is not None:
                 chunk.labels.append(cells[label_at])
             chunk.series.append(_parse_row(path, line, cells, skip))

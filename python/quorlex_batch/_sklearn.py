@@ -11,6 +11,22 @@ from sklearn.utils.validation import check_is_fitted  # type: ignore[import-unty
 
 from ._core import Features, extract_array, feature_names, to_batch
 
+try:
+    from sklearn.utils.validation import validate_data  # type: ignore[import-untyped,unused-ignore]
+except ImportError:  # scikit-learn before 1.6
+    def validate_data(estimator: Any, X: Any, **options: Any) -> Any:
+        options["force_all_finite"] = options.pop("ensure_all_finite")
+        return estimator._validate_data(X, **options)
+
+
+def _table(X: Any) -> bool:
+    """Whether X is an array-like other than a 3-D array (an array, a DataFrame,
+    not a list of series of several lengths): checked by scikit-learn's rules,
+    its series length counted as n_features_in_."""
+    if isinstance(X, (list, tuple)) or not (hasattr(X, "ndim") or hasattr(X, "__array__")):
+        return False
+    return int(getattr(X, "ndim", None) or np.asarray(X).ndim) != 3
+
 
 class FeatureTransformer(TransformerMixin, BaseEstimator):  # type: ignore[misc]
     """Turns series into feature rows: X is a 2-D array (one series per row), a
@@ -27,6 +43,8 @@ class FeatureTransformer(TransformerMixin, BaseEstimator):  # type: ignore[misc]
         self.progress = progress
 
     def fit(self, X: Any, y: Any = None) -> FeatureTransformer:
+        if _table(X):  # sets n_features_in_ (the series length) and feature_names_in_
+            X = validate_data(self, X, reset=True, dtype=np.float64, ensure_all_finite=False)
         batch = to_batch(X)
         names = feature_names(self.features)
         if batch.channels is not None:
@@ -37,6 +55,8 @@ class FeatureTransformer(TransformerMixin, BaseEstimator):  # type: ignore[misc]
 
     def transform(self, X: Any) -> npt.NDArray[np.float64]:
         check_is_fitted(self, "feature_names_out_")
+        if _table(X) and hasattr(self, "n_features_in_"):
+            X = validate_data(self, X, reset=False, dtype=np.float64, ensure_all_finite=False)
         matrix, names = extract_array(X, self.features, n_jobs=self.n_jobs, progress=self.progress)
         if len(names) != len(self.feature_names_out_):
             raise ValueError(f"X gives {len(names)} features, but the transformer was fitted for"

@@ -2,6 +2,7 @@
 
     quorlex-extract INPUT -o OUTPUT [--features catch24,tsfeatures,...]
                     [--id COL --sort COL --value COL --kind COL] [--format wide|long]
+                    [--header | --no-header]
                     [--jobs N] [--plot FILE.png [--label COL]] [--force] [--quiet]
                     [--label FILE --label-column NAME [--label-id ID]]
                     [--relevance OUT.csv] [--select] [--plot-relevance FILE.png]
@@ -23,12 +24,19 @@ from collections.abc import Sequence
 from typing import Any
 
 import numpy as np
-import pandas as pd
 
 from ._core import Features, extract_array, feature_names, sets
-from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
-from ._roll_cli import add_arguments as add_window_arguments
-from ._roll_cli import options as window_options
+
+try:
+    import pandas as pd
+
+    from ._readers import Chunk, InputError, Layout, file_format, header, kinds, read_chunks, value_columns
+    from ._roll_cli import add_arguments as add_window_arguments
+    from ._roll_cli import options as window_options
+except ImportError as error:  # main() names the extra in one line
+    _MISSING: ImportError | None = error
+else:
+    _MISSING = None
 
 PROG = "quorlex-extract"
 # Long files: rows read at a time (a few MB of CSV text; the chunk in
@@ -41,7 +49,7 @@ def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog=PROG, description="Compute time-series features of every series in a CSV or Parquet file.",
         epilog="Long files must keep the rows of each id together. The output lists the ids in the order in"
-               " which the input first gives them.")
+               " which the input first gives them, as quorlex_batch.extract does.")
     parser.add_argument("input", metavar="INPUT", help="a .csv or .parquet file, long or wide")
     parser.add_argument("-o", "--output", metavar="OUTPUT", required=True,
                         help="the feature table: .parquet or .csv, by its extension")
@@ -55,6 +63,12 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--kind", metavar="COL", help="long: the column whose values name separate series per id")
     parser.add_argument("--format", choices=("wide", "long"),
                         help="the input layout (default: long when --sort, --value or --kind is given, else wide)")
+    first_line = parser.add_mutually_exclusive_group()
+    first_line.add_argument("--header", dest="header", action="store_true", default=None,
+                            help="wide CSV: the first line names the columns")
+    first_line.add_argument("--no-header", dest="header", action="store_false",
+                            help="wide CSV: the first line is a series (default: told from the line itself;"
+                                 " a line that could be either stops with an error)")
     parser.add_argument("--jobs", type=int, metavar="N", help="worker threads (default: all)")
     parser.add_argument("--plot", metavar="FILE.png", help="also draw the feature matrix and a PCA of the series")
     parser.add_argument("--label", metavar="COL|FILE",
@@ -91,18 +105,46 @@ def _requests(text: str) -> list[Features]:
             requests[-1].append(token)
         else:
             requests.append([token])
-    seen: dict[str, str] = {}
-    for request in requests:
+    owners: dict[str, int] = {}
+    probed: dict[int, tuple[np.ndarray[Any, Any], list[str]]] = {}
+    for index, request in enumerate(requests):
         try:
             names = feature_names(request)
         except ValueError as error:
             raise InputError(str(error)) from None
-        where = request if isinstance(request, str) else "the listed features"
         for name in names:
-            if name in seen:
-                raise InputError(f"feature {name!r} is requested twice (by {seen[name]} and {where})")
-            seen[name] = where
+            owner = owners.setdefault(name, index)
+            if owner == index:
+                continue
+            if not _same_feature(name, [_probed_run(probed, requests, k) for k in (owner, index)]):
+                raise InputError(f"two different features are named {name!r}: one from"
+                                 f" {_describe(requests[owner])}, one from {_describe(request)}")
     return requests
+
+
+def _describe(request: Features) -> str:
+    return repr(request) if isinstance(request, str) else "the listed features"
+
+
+# Fixed series on which two requests that give one name are compared.
+_PROBES = [np.random.default_rng(19).normal(size=40), np.cumsum(np.random.default_rng(20).normal(size=250))
+           + np.sin(np.arange(250) / 3.0), np.random.default_rng(21).exponential(size=120)]
+
+
+def _probed_run(cache: dict[int, tuple[np.ndarray[Any, Any], list[str]]], requests: list[Features],
+               index: int) -> tuple[np.ndarray[Any, Any], list[str]]:
+    if index not in cache:
+        cache[index] = extract_array(_PROBES, requests[index])
+    return cache[index]
+
+
+def _same_feature(name: str, runs: list[tuple[np.ndarray[Any, Any], list[str]]]) -> bool:
+    """Whether two requests give the same values under ``name`` on the probe
+    series: a feature two requests carry (catch24 and hctsa both give
+    DN_HistogramMode_5) is one column, two computations under one name are an
+    error."""
+    one, other = (matrix[:, names.index(name)].view(np.int64) for matrix, names in runs)
+    return bool(np.array_equal(one, other))
 
 
 class _Target:
@@ -211,7 +253,9 @@ def _layout(args: argparse.Namespace) -> Layout:
         return Layout(long, args.id, args.sort, args.value, args.kind, None)
     if args.jobs is not None and args.jobs < 1:
         raise InputError(f"--jobs must be positive, got {args.jobs}")
-    return Layout(long, args.id, args.sort, args.value, args.kind, args.label)
+    if long and args.header is False:
+        raise InputError("long input names its columns in a header line: --no-header applies to wide input")
+    return Layout(long, args.id, args.sort, args.value, args.kind, args.label, args.header)
 
 
 def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[str]:
@@ -219,7 +263,7 @@ def _columns(requests: list[Features], kind_values: list[Any] | None) -> list[st
     for request in requests:
         names = feature_names(request)
         columns += names if kind_values is None else [f"{k}__{n}" for k in kind_values for n in names]
-    return columns
+    return list(dict.fromkeys(columns))  # a feature two requests give is one column
 
 
 def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: list[str],
@@ -242,19 +286,40 @@ def _features(chunk: Chunk, requests: list[Features], layout: Layout, columns: l
                      for request in requests]
         except ValueError as error:
             raise InputError(str(error)) from None
-        return pd.concat(parts, axis=1).reindex(index=order, columns=columns), labels
+        table = pd.concat(parts, axis=1)
+        table = table.loc[:, ~table.columns.duplicated()]
+        return table.reindex(index=order, columns=columns), labels
     blocks = []
     for request in requests:
         matrix, names = extract_array(chunk.series, request, n_jobs=jobs)
         blocks.append(pd.DataFrame(matrix, columns=names))
     table = pd.concat(blocks, axis=1)
+    table = table.loc[:, ~table.columns.duplicated()]
     table.index = pd.Index(chunk.ids)
     return table, chunk.labels
 
 
-def _progress(quiet: bool) -> Any:
-    from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
+class _NoBar:
+    """Stands in for the progress bar when tqdm is not installed."""
 
+    n = 0
+    total: int | None = None
+
+    def update(self, count: int) -> None:
+        self.n += count
+
+    def refresh(self) -> None:
+        pass
+
+    def close(self) -> None:
+        pass
+
+
+def _progress(quiet: bool) -> Any:
+    try:
+        from tqdm.auto import tqdm  # type: ignore[import-untyped,unused-ignore]
+    except ImportError:  # the bar is optional: pip install 'quorlex[cli]' brings it
+        return _NoBar()
     # disable=None: drawn only when stderr is a terminal.
     return tqdm(total=None, unit="series", file=sys.stderr, disable=True if quiet else None, dynamic_ncols=True)
 
@@ -311,6 +376,9 @@ def run(args: argparse.Namespace) -> None:
             targets.append(_Target(path, args.force) if path is not None else None)
         writer = _TableWriter(_temporary(targets[0]), output_kind, layout.id or "id")
         for chunk in chunks:
+            if chunk.done > 0 and rolling is None:  # the estimated total, shown before the chunk is computed
+                bar.total = max(bar.n + chunk.count(layout), round((bar.n + chunk.count(layout)) / chunk.done))
+                bar.refresh()
             if rolling is None:
                 table, chunk_labels = _features(chunk, requests, layout, columns, args.jobs)
             else:
@@ -321,9 +389,6 @@ def run(args: argparse.Namespace) -> None:
                 kept.append(table)
                 labels += chunk_labels if chunk_labels is not None else []
             bar.update(len(table))
-            if chunk.done > 0:
-                bar.total = max(bar.n, round(bar.n / chunk.done))
-                bar.refresh()
         if rolling is not None:
             rolling.check_done(args.input)
         everything = pd.concat(kept) if kept else pd.DataFrame()
@@ -368,6 +433,10 @@ def run(args: argparse.Namespace) -> None:
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    if _MISSING is not None:
+        print(f"{PROG}: error: the command line needs {_MISSING.name or 'pandas'}: pip install 'quorlex[cli]'",
+              file=sys.stderr)
+        return 2
     args = _parser().parse_args(argv)
     try:
         run(args)

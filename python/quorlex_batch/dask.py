@@ -18,7 +18,10 @@ from __future__ import annotations
 from collections.abc import Hashable, Sequence
 from typing import Any
 
-import dask.dataframe as dd
+from ._core import optional_import
+
+optional_import("dask.dataframe", "dask")  # a missing Dask names the extra to install
+import dask.dataframe as dd  # noqa: E402
 import numpy as np
 import pandas as pd
 
@@ -65,8 +68,9 @@ def extract(ddf: dd.DataFrame, features: Features = "catch24", *, column_id: Has
 
     The arguments mean what they mean for ``quorlex_batch.extract`` on a pandas
     frame; ``column_id`` may also name the frame's index. The result has one row
-    per id, indexed by id, in no particular order across partitions
-    (``.compute().sort_index()`` gives the in-process order). ``n_jobs`` caps the
+    per id, indexed by id, in no particular order across partitions (the
+    in-process order is the input's; ``.compute().sort_index()`` gives a fixed
+    one). ``n_jobs`` caps the
     engine's threads within each task.
 
     With ``column_kind`` the kinds are read once up front (one pass over that

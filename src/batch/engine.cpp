@@ -13,6 +13,7 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,25 +55,14 @@ PyObject* type_error(const std::string& message) {
     return nullptr;
 }
 
-// quorlex keeps its PanicException class private (it is no module attribute),
-// so the engine makes its own of the same name and base: internal failures
-// derive from BaseException on both paths.
-PyObject* panic_type() {
-    // Created under the interpreter lock on first use and kept for the process.
-    static PyObject* type = PyErr_NewExceptionWithDoc(
-        "pyo3_runtime.PanicException",
-        "The exception raised when quorlex's native code fails internally.\n\n"
-        "Like SystemExit, it derives from BaseException so that it typically propagates\n"
-        "all the way through the stack.",
-        PyExc_BaseException, nullptr);
-    return type;
-}
+// Internal failures raise quorlex's own PanicException (a BaseException), so
+// that one except clause catches it from both packages. Set by module init.
+PyObject* panic_type = nullptr;
 
 PyObject* raise_panic(const std::string& message) {
     std::fprintf(stderr, "quorlex_batch: internal failure: %s\n", message.c_str());
     std::fflush(stderr);
-    PyObject* type = panic_type();
-    if (type == nullptr) return nullptr;
+    PyObject* type = panic_type;
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
     if (text != nullptr) {
         PyErr_SetObject(type, text);
@@ -86,10 +76,13 @@ PyObject* raise_exception(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const batch::BadRequest& bad) {
         return value_error(bad.what());
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
+    } catch (const std::bad_alloc&) {  // as quorlex reports its own allocation failures
+        return raise_panic("memory allocation failed");
+    } catch (const std::length_error&) {  // a container asked for more than it can ever hold
+        return raise_panic("memory allocation failed");
     } catch (const std::exception& failure) {
-        return raise_panic(failure.what());
+        const std::string what = failure.what();
+        return raise_panic(what.empty() ? "quorlex's native code failed without a message" : what);
     } catch (...) {
         return raise_panic("quorlex's native code failed without a message");
     }
@@ -407,8 +400,12 @@ PyModuleDef module_def = {
 PyMODINIT_FUNC PyInit__engine() {
     PyObject* module = PyModule_Create(&module_def);
     if (module == nullptr) return nullptr;
-    PyObject* type = panic_type();
-    if (type == nullptr || PyModule_AddObjectRef(module, "PanicException", type) < 0) {
+    if (panic_type == nullptr) {
+        PyObject* quorlex = PyImport_ImportModule("quorlex");
+        if (quorlex != nullptr) panic_type = PyObject_GetAttrString(quorlex, "PanicException");  // kept for the process
+        Py_XDECREF(quorlex);
+    }
+    if (panic_type == nullptr || PyModule_AddObjectRef(module, "PanicException", panic_type) < 0) {
         Py_DECREF(module);
         return nullptr;
     }

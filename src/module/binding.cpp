@@ -43,6 +43,38 @@ std::string Function::text_signature() const {
     return text + ")";
 }
 
+std::string Function::summary() const {
+    const std::string full = name;
+    const auto strip = [&](std::string_view prefix, std::string_view suffix) {
+        return full.substr(prefix.size(), full.size() - prefix.size() - suffix.size());
+    };
+    const auto ends = [&](std::string_view suffix) { return full.ends_with(suffix); };
+    std::string text;
+    if (ends("_features_cumulative_f")) {
+        text = "The " + strip("extract_", "_features_cumulative_f") +
+               " set of every prefix of series (lengths 1 to n), one row each, as CumulativeFeatures.";
+    } else if (ends("_cumulative_f")) {
+        text = "The " + strip("extract_", "_cumulative_f") +
+               " set of every prefix of series (lengths 1 to n), one row each, as CumulativeFeatures.";
+    } else if (ends("_all_f")) {
+        text = "The " + strip("", "_all_f") + " feature set of y: a result with names and values.";
+    } else if (full.starts_with("compute_") && ends("_parallel_f")) {
+        text = "The " + strip("compute_", "_parallel_f") + " feature set of y: a result with names and values.";
+    } else if (ends("_features_f")) {
+        text = "The " + strip("", "_features_f") + " features of y as a dict of floats.";
+    } else {
+        text = "The feature " + strip("", "_f") + " of y as a float.";
+    }
+    for (std::size_t i = 0; i < param_count; ++i) {
+        const Param& p = params[i];
+        if (std::string_view(p.name) != "normalize") continue;
+        if (p.required) text += " normalize=True z-scores the series first.";
+        else if (p.fallback.value_or(0) != 0) text += " The series is z-scored first unless normalize=False.";
+        else text += " normalize=True z-scores the series first.";
+    }
+    return text;
+}
+
 void SeriesValue::use_buffer(const Py_buffer& buffer, std::size_t n) {
     release();
     buffer_ = buffer;

@@ -84,6 +84,9 @@ struct Function {
     std::size_t required_count() const;
     // "name(y, normalize=None)" as __text_signature__ shows it.
     std::string text_signature() const;
+    // One line for __doc__ after the signature, rendered from the name and the
+    // parameters (what the function returns and what normalize does).
+    std::string summary() const;
 };
 
 // The result classes, in the order they appear among the module's attributes.

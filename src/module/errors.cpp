@@ -37,6 +37,7 @@ PyObject* panic_exception_type() {
     // The interpreter lock serialises first use, so a plain static suffices.
     static PyObject* type = nullptr;
     if (type == nullptr) {
+        // "pyo3_runtime" is the module name callers already match on, kept as it is.
         type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
     }
     return type;

@@ -144,6 +144,7 @@ std::vector<Entry> build_table() {
         function("co_histogram_ami_even_2_5_f", feature<&catch22::co_histogram_ami_even_2_5>, {y, normalize(true)}),
         function("md_hrv_classic_pnn40_f", feature<&catch22::md_hrv_classic_pnn40>, {y, normalize(true)}),
         function("dn_spread_std_f", feature<&catch22::dn_spread_std>, {y}),
+        // "longsstretch" (double s) is the function's published name, kept as it is.
         function("sb_binarystats_diff_longsstretch0_f", feature<&catch22::sb_binarystats_diff_longstretch0>, {y, normalize(true)}),
         function("sb_binarystats_mean_longstretch1_f", feature<&catch22::sb_binarystats_mean_longstretch1>, {y, normalize(true)}),
         function("sb_transitionmatrix_3ac_sumdiagcov_f", feature<&catch22::sb_transitionmatrix_3ac_sumdiagcov>, {y, normalize(true)}),

@@ -67,6 +67,11 @@ bool add_public(PyObject* module, const char* name, PyObject* value) {
     return ok;
 }
 
+// Adds `value` (borrowed) as attribute `name`, outside __all__.
+bool add_attribute(PyObject* module, const char* name, PyObject* value) {
+    return value != nullptr && PyModule_AddObjectRef(module, name, value) == 0;
+}
+
 bool register_all(PyObject* module) {
     static std::vector<std::string> docs;
     static std::vector<PyMethodDef> methods;
@@ -98,7 +103,7 @@ bool register_all(PyObject* module) {
             continue;
         }
         const Function& f = entry.function;
-        docs.push_back(f.text_signature() + "\n--\n\n");
+        docs.push_back(f.text_signature() + "\n--\n\n" + f.summary());
         methods.push_back({f.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry_points[i])), METH_FASTCALL | METH_KEYWORDS, docs.back().c_str()});
         ok = add_public(module, f.name, PyCFunction_NewEx(&methods.back(), module, module_name));
     }
@@ -126,9 +131,10 @@ PyObject* init() {
     if (module == nullptr) {
         PyObject* created = PyModule_Create2(&module_def, 1013);
         if (created == nullptr) return nullptr;
-        // The version is a plain attribute, outside __all__: the public names
-        // stay the table's.
-        if (!register_all(created) || PyModule_AddStringConstant(created, "__version__", QUORLEX_VERSION) < 0) {
+        // The version and the exception class are plain attributes, outside
+        // __all__: the public names stay the table's.
+        if (!register_all(created) || PyModule_AddStringConstant(created, "__version__", QUORLEX_VERSION) < 0 ||
+            !add_attribute(created, "PanicException", panic_exception_type())) {
             Py_DECREF(created);
             return nullptr;
         }

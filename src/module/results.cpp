@@ -64,6 +64,49 @@ PyObject* get_rows(PyObject* self, void*) {
     return read<CumulativeObject>(self, [](const parallel::CumulativeTable& r) { return row_lists(r.rows); });
 }
 
+// "<Catch22Result: 20 features, DN_HistogramMode_5=0.52, ...>": the class, the
+// count and the first names with their values.
+constexpr std::size_t repr_items = 3;
+
+std::string number_text(double value) {
+    char* text = PyOS_double_to_string(value, 'r', 0, Py_DTSF_ADD_DOT_0, nullptr);  // as repr(float)
+    if (text == nullptr) {
+        PyErr_Clear();
+        return "?";
+    }
+    std::string out = text;
+    PyMem_Free(text);
+    return out;
+}
+
+PyObject* repr_text(PyObject* self, const std::string& body) {
+    const std::string text = "<" + type_qualname(self) + ": " + body + ">";
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+}
+
+PyObject* set_repr(PyObject* self) {
+    const parallel::FeatureSet& r = *reinterpret_cast<SetObject*>(self)->record;
+    std::string body = std::to_string(r.names.size()) + (r.names.size() == 1 ? " feature" : " features");
+    for (std::size_t i = 0; i < r.names.size() && i < repr_items; ++i) {
+        body += (i == 0 ? ": " : ", ") + r.names[i] + "=" + (i < r.values.size() ? number_text(r.values[i]) : "?");
+    }
+    if (r.names.size() > repr_items) body += ", ...";
+    return repr_text(self, body);
+}
+
+PyObject* cumulative_repr(PyObject* self) {
+    const parallel::CumulativeTable& r = *reinterpret_cast<CumulativeObject*>(self)->record;
+    std::string body = std::to_string(r.rows.size()) + " rows x " + std::to_string(r.feature_names.size()) + " columns";
+    // The values shown are those of the last row: the whole series.
+    const std::vector<double>* last = r.rows.empty() ? nullptr : &r.rows.back();
+    for (std::size_t i = 0; i < r.feature_names.size() && i < repr_items; ++i) {
+        body += (i == 0 ? ": " : ", ") + r.feature_names[i];
+        if (last != nullptr && i < last->size()) body += "=" + number_text((*last)[i]);
+    }
+    if (r.feature_names.size() > repr_items) body += ", ...";
+    return repr_text(self, body);
+}
+
 template <class Object>
 void dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
@@ -87,11 +130,13 @@ PyGetSetDef cumulative_getters[] = {
 PyType_Slot set_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc<SetObject>)},
     {Py_tp_getset, set_getters},
+    {Py_tp_repr, reinterpret_cast<void*>(set_repr)},
     {0, nullptr},
 };
 PyType_Slot cumulative_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc<CumulativeObject>)},
     {Py_tp_getset, cumulative_getters},
+    {Py_tp_repr, reinterpret_cast<void*>(cumulative_repr)},
     {0, nullptr},
 };
 

@@ -49,6 +49,7 @@ std::size_t positive_count(const char* variable) {
 }
 
 std::size_t configured_threads() {
+    // The RAYON_* names are the interface users already set: kept as they are.
     std::size_t n = positive_count("RAYON_NUM_THREADS");
     if (n == 0) n = positive_count("RAYON_RS_NUM_CPUS");
     if (n == 0) n = std::thread::hardware_concurrency();

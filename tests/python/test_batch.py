@@ -34,13 +34,22 @@ FEW = ([i for i, y in enumerate(SERIES[:-4]) if len(y) != 150][::2] + [i for i, 
        + list(range(len(SERIES) - 4, len(SERIES))))
 
 
+def one_per_name(result):
+    """The values of a set result as a table holds them: one per name, where the
+    name first appears, the later value (as in the cumulative tables)."""
+    last = {}
+    for i, name in enumerate(result.names):
+        last[name] = i
+    return [result.values[i] for i in last.values()]
+
+
 def per_series(function, *args, few=False, **kwargs):
     """Row per series; None where the per-series run fails internally (or
     where the set is only checked on FEW series)."""
     rows = []
     for i, y in enumerate(SERIES):
         try:
-            rows.append(None if few and i not in FEW else function(y, *args, **kwargs).values)
+            rows.append(None if few and i not in FEW else one_per_name(function(y, *args, **kwargs)))
         except BaseException as failure:
             if type(failure).__name__ != "PanicException":
                 raise
@@ -117,8 +126,8 @@ def test_single_features_by_name_equal_their_set_columns():
     picked = ["entropy", "AC_NL_112", "DN_HistogramMode_5", "hurst", "AC_52", "entropy", "DN_Mean", "AC_1",
               "SY_DriftingMean50_min"]
     matrix, names = qb.extract_array(series, picked)
-    assert names == picked
-    for k, name in enumerate(picked):
+    assert names == list(dict.fromkeys(picked))  # "entropy", asked twice, is one column
+    for k, name in enumerate(names):
         source, source_names = next(sources[s] for s in sources if name in sources[s][1])
         assert np.array_equal(bits(matrix[:, k]), bits(source[:, source_names.index(name)]))
 
@@ -149,8 +158,10 @@ def test_data_frames_long_and_wide():
         "x": np.concatenate([a, b, c]),
     }).sample(frac=1.0, random_state=3)
     frame = qb.extract(long, "tsfeatures", column_id="id", column_sort="time", column_value="x")
-    assert list(frame.index) == ["a", "b", "c"] and frame.index.name == "id"
-    expected = qb.extract_array([b, a[::-1], c], "tsfeatures")[0]
+    order = list(pd.unique(long["id"]))  # the ids in the order the shuffled frame first gives them
+    assert sorted(order) == ["a", "b", "c"] and list(frame.index) == order and frame.index.name == "id"
+    by_id = {"a": b, "b": a[::-1], "c": c}
+    expected = qb.extract_array([by_id[i] for i in order], "tsfeatures")[0]
     assert np.array_equal(bits(frame.to_numpy()), bits(expected))
     # Each other column is a kind of its own, or the kind column says which.
     long["y"] = long["x"] * 2
@@ -233,26 +244,52 @@ def test_progress_bar_counts_every_series(capsys):
 
 
 def test_ctrl_c_stops_a_long_run_and_other_threads_run_meanwhile():
-    long = np.random.default_rng(1).normal(size=(4000, 400))
+    from quorlex_batch import _engine
+
+    # Tens of seconds of hctsa work in milliseconds per series. The SIGINT comes from
+    # another thread, and only once the run is under way: the progress callback
+    # (called by the waiting engine) has seen that thread tick meanwhile.
+    long = np.random.default_rng(1).normal(size=(3000, 300))
+    out = np.empty((len(long), len(qb.feature_names("hctsa"))))
+    offsets = np.arange(0, long.size + 1, long.shape[1], dtype=np.int64)
     ticks = []
-    stop = threading.Event()
+    armed, stop = threading.Event(), threading.Event()
+    sent = []
+    interrupts = []
 
     def tick():
         while not stop.is_set():
             ticks.append(1)
+            if armed.is_set() and not sent:
+                sent.append(time.monotonic())
+                os.kill(os.getpid(), signal.SIGINT)
             time.sleep(0.001)
 
+    def progress(count):
+        if len(ticks) > started + 2:
+            armed.set()
+
+    def on_sigint(number, frame):
+        interrupts.append(number)
+        if len(interrupts) == 1:
+            raise KeyboardInterrupt
+
+    previous = signal.signal(signal.SIGINT, on_sigint)
     ticker = threading.Thread(target=tick)
-    ticker.start()
-    threading.Timer(0.3, lambda: os.kill(os.getpid(), signal.SIGINT)).start()
-    start = time.perf_counter()
-    with pytest.raises(KeyboardInterrupt):
-        qb.extract_array(long, "catchamouse16")
-    elapsed = time.perf_counter() - start
-    stop.set()
-    ticker.join()
-    assert elapsed < 2.0
-    assert len(ticks) > 50
+    try:
+        started = len(ticks)
+        ticker.start()
+        with pytest.raises(KeyboardInterrupt):
+            _engine.run("hctsa", None, long.reshape(-1), offsets, out, 0, progress)
+        answered = time.monotonic()
+    finally:
+        stop.set()
+        ticker.join()
+        signal.signal(signal.SIGINT, previous)
+    assert len(sent) == 1 and answered - sent[0] < 5.0
+    assert len(ticks) > started + 2
+    # The pool is usable afterwards.
+    assert qb.extract_array(long[:3], ["entropy"])[0].shape == (3, 1)
 
 
 def test_scikit_learn_transformer_follows_the_estimator_rules():
@@ -265,7 +302,7 @@ def test_scikit_learn_transformer_follows_the_estimator_rules():
     copy = clone(transformer)
     assert copy.get_params() == transformer.get_params() and copy is not transformer
     assert np.array_equal(bits(transformer.fit(X).transform(X)), bits(qb.extract_array(X, seasonal)[0]))
-    assert list(transformer.get_feature_names_out())[-1] == "seas_pacf"
+    assert list(transformer.get_feature_names_out()).count("seas_pacf") == 1
     frame = qb.FeatureTransformer(["entropy"]).set_output(transform="pandas").fit_transform(X[:3])
     assert list(frame.columns) == ["entropy"]
 

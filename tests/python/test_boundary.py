@@ -44,7 +44,7 @@ class TestRegistration:
         for name in FUNCTIONS:
             function = getattr(quorlex, name)
             assert function.__text_signature__ == expected[name][len(name):]
-            assert function.__doc__ is None
+            assert function.__doc__ == function.__doc__.strip() and "\n" not in function.__doc__
             assert function.__module__ == "quorlex"
             assert function.__self__ is quorlex
             inspect.signature(function)
@@ -215,7 +215,7 @@ class TestResultClasses:
             result.values = []
         with pytest.raises(AttributeError):
             result.other = 1
-        assert repr(result).startswith("<builtins.Catch22Result object at ")
+        assert repr(result).startswith("<Catch22Result: 20 features: ")
 
 
 class TestInternalFailures:

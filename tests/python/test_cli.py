@@ -197,9 +197,9 @@ def test_bad_files_exit_2_and_leave_nothing(tmp_path, capsys):
          f"cannot read {binary}: 'utf-8' codec can't decode byte 0xff in position 0: invalid start byte\n"),
         ([binary], f"cannot read {binary}: 'utf-8' codec can't decode byte 0xff in position 0: invalid start byte\n"),
         ([garbage], f"cannot read {garbage}: "),  # the rest is pyarrow's wording
-        ([wide], f"{wide}, line 2: column 3 holds 'five', which is not a number\n"),
-        ([wide, "--features", "catchamouse16,catchamouse16"],
-         "feature 'SY_DriftingMean50_min' is requested twice (by catchamouse16 and catchamouse16)\n"),
+        ([wide, "--no-header"], f"{wide}, line 2: column 3 holds 'five', which is not a number\n"),
+        ([wide], f"{wide}: line 1 (s1,1,2,3) could name the columns or hold a series: pass --header or"
+                 " --no-header\n"),
         ([tmp_path / "table.txt"], f"cannot tell the format of input {tmp_path / 'table.txt'} from its name:"
                                     " use .csv or .parquet\n"),
     ]

@@ -16,6 +16,10 @@ import pytest
 import quorlex
 
 
+# Series length of the interrupted runs: each cumulative run takes minutes.
+RUN_LENGTH = 20000
+
+
 def run_script(code, timeout=60):
     out = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True,
                          timeout=timeout)
@@ -57,7 +61,8 @@ class TestReproducers:
         """)
         p, n, elapsed, grown_kb = out.split()
         assert (float(p), float(n)) == (0.5109999999999999, 0.5109999999999999)
-        assert float(elapsed) < 0.010 * 2 and int(grown_kb) < 50 * 1024
+        # Generous on a loaded machine, and still far below the 14 s of the old scan.
+        assert float(elapsed) < 1.0 and int(grown_kb) < 50 * 1024
 
     def test_a_claimed_length_reserves_nothing(self):
         class Liar:
@@ -85,6 +90,13 @@ class TestReproducers:
         assert type(excinfo.value).__name__ == "PanicException" and str(excinfo.value) == "memory allocation failed"
 
 
+def cpu_seconds(pid):
+    """User and system CPU time of a process so far."""
+    with open(f"/proc/{pid}/stat") as handle:
+        fields = handle.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 class TestInterrupt:
     @pytest.mark.parametrize("call", [
         "quorlex.extract_catch22_features_cumulative_f(y)",
@@ -92,12 +104,13 @@ class TestInterrupt:
         "quorlex.extract_combined_features_cumulative_f(y)",
     ])
     def test_ctrl_c_stops_a_long_cumulative_run(self, call):
-        # SIGINT half a second into a run of many seconds: the pool must answer
-        # within a second or two and compute the next run normally.
+        # A run of minutes gets SIGINT once the child has spent a CPU second past
+        # "started" (so it is inside the call): the pool must answer well before
+        # the run could end, and the next run must compute normally.
         code = textwrap.dedent(f"""
             import numpy as np
             import quorlex
-            y = np.random.default_rng(1).normal(size=5000)
+            y = np.random.default_rng(1).normal(size=RUN_LENGTH)
             print("started", flush=True)
             try:
                 {call}
@@ -105,17 +118,21 @@ class TestInterrupt:
             except KeyboardInterrupt:
                 print("interrupted", flush=True)
             print(quorlex.catch22_all_f(y[:300]).values == quorlex.catch22_all_f(y[:300]).values)
-        """)
+        """).replace("RUN_LENGTH", str(RUN_LENGTH))
         child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, text=True)
         try:
             assert child.stdout.readline() == "started\n"
-            time.sleep(0.5)
+            begin = cpu_seconds(child.pid)
+            deadline = time.monotonic() + 120
+            while cpu_seconds(child.pid) - begin < 1.0:
+                assert child.poll() is None and time.monotonic() < deadline
+                time.sleep(0.01)
             sent = time.monotonic()
             child.send_signal(signal.SIGINT)
-            assert child.stdout.readline() == "interrupted\n"
-            assert time.monotonic() - sent < 2.0
-            assert child.stdout.readline() == "True\n"
-            assert child.wait(timeout=30) == 0
+            out, _ = child.communicate(timeout=120)
+            assert out == "interrupted\nTrue\n"
+            assert time.monotonic() - sent < 10.0
+            assert child.returncode == 0
         finally:
             child.kill()
             child.wait()

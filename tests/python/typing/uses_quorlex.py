@@ -32,3 +32,8 @@ selector = quorlex_batch.FeatureSelector(multiclass=True, n_significant=2)
 windows, window_names, where = quorlex_batch.roll_array(y, "catch24", 100, 10)
 X, target = quorlex_batch.roll(y, "catch24", 100, horizon=1)
 rolled_frame: pd.DataFrame = quorlex_batch.roll([y, y[:300]], ["DN_Mean"], 50, min_window=10)
+versions: tuple[str, str] = (quorlex.__version__, quorlex_batch.__version__)
+try:
+    quorlex.dn_iqm_mean_f([])
+except quorlex_batch.PanicException as failure:
+    message: str = str(failure)
