@@ -179,7 +179,7 @@ def _threads(n_jobs: int | None) -> int:
     return int(n_jobs)
 
 
-def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False,
+def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False, *,
         bounds: npt.NDArray[np.int64] | None = None, masked: Flags | None = None) -> Matrix:
     """The (series x features) matrix of a batch, row i for series i, one
     column per name of ``feature_names(features)``; or with ``bounds``, (n, 2)
@@ -234,7 +234,7 @@ def extract_array(data: object, features: Features = "catch24", *, n_jobs: int |
     batch = to_batch(data)
     names = feature_names(features)
     flags = np.zeros((batch.count, len(names)), dtype=np.bool_) if return_masked else None
-    matrix = run(batch, features, n_jobs, progress, flags)
+    matrix = run(batch, features, n_jobs, progress, masked=flags)
     if batch.channels is not None:
         cases = batch.count // batch.channels if batch.channels else 0
         matrix = matrix.reshape(cases, batch.channels * len(names))

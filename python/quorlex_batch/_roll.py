@@ -122,7 +122,7 @@ def roll_arrays(data: object, features: Features, c: Counts, n_jobs: int | None,
     if strict and len(where) == 0 and len(lengths) > 0:
         raise longer_than_every(c, lengths)
     names = feature_names(features)
-    matrix = run(batch, features, n_jobs, progress, bounds(batch, where, channels))
+    matrix = run(batch, features, n_jobs, progress, bounds=bounds(batch, where, channels))
     rows = np.stack([where.series, where.stop - 1], axis=1)
     y = None if c.horizon is None else targets(batch, where, c.horizon, channels)
     if batch.channels is None:

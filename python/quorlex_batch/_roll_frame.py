@@ -164,7 +164,7 @@ def _from_long(frame: pd.DataFrame, features: Features, a: Counts | Spans, colum
     if isinstance(a, Spans) and not pd.api.types.is_datetime64_any_dtype(frame[column_sort]):
         raise ValueError(f"window {a.text!r} is a time span, but column_sort {column_sort!r} does not hold"
                          f" datetimes ({frame[column_sort].dtype})")
-    id_codes, ids = _codes(frame[column_id], "ids", column_id)
+    id_codes, ids = _codes(frame[column_id], "ids", column_id, sort=False)
     used = {column_id, column_sort, column_kind}
     value_columns = [column_value] if column_value is not None else [c for c in frame.columns if c not in used]
     if not value_columns:
@@ -174,7 +174,7 @@ def _from_long(frame: pd.DataFrame, features: Features, a: Counts | Spans, colum
 
     # One series per (kind, id), ordered by kind, id and the sort column.
     if column_kind is not None:
-        kind_codes, kind_index = _codes(frame[column_kind], "kinds", column_kind)
+        kind_codes, kind_index = _codes(frame[column_kind], "kinds", column_kind, sort=True)
         kinds: list[Hashable] | None = list(kind_index)
         row_keys = kind_codes * len(ids) + id_codes
         row_values = [_numbers(frame[value_columns[0]], value_columns[0])]
@@ -223,7 +223,7 @@ def _from_long(frame: pd.DataFrame, features: Features, a: Counts | Spans, colum
             ends = _datetimes(sort_sorted[last].astype(np.int64), zone) if dated else pd.Index(sort_sorted[last])
         y = None if a.horizon is None else count_targets(batch, where, a.horizon)[:, 0]
     names = feature_names(features)
-    matrix = run(batch, features, n_jobs, progress, bounds(batch, where))
+    matrix = run(batch, features, n_jobs, progress, bounds=bounds(batch, where))
     id_code = where.series % max(len(ids), 1)
     kind_code = where.series // max(len(ids), 1)
     level_names = [column_id, "end"]

@@ -31,7 +31,8 @@ def test_dask_roll_equals_roll_in_process(window, step, horizon, kind):
     expected_X, expected_y = qb.roll(frame.drop(columns="kind") if kind is None else frame, FEATURES, window, step,
                                      horizon=horizon, column_id="id", column_sort="time", column_kind=kind,
                                      column_value=value)
-    expected = pd.concat([expected_y, expected_X], axis=1).reset_index(level="end")
+    expected = (pd.concat([expected_y, expected_X], axis=1).reset_index().sort_values(["id", "end"], kind="stable")
+                .set_index("id"))  # in process, ids come in the order the frame first gives them
     lazy = qdask.roll(ddf.drop(columns="kind") if kind is None else ddf, FEATURES, window, step, horizon=horizon,
                       column_id="id", column_sort="time", column_kind=kind, column_value=value)
     got = lazy.compute(scheduler="sync").reset_index().sort_values(["id", "end"]).set_index("id")
