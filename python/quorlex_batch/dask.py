@@ -40,13 +40,19 @@ def _numbered(frame: pd.DataFrame, partition_info: dict[str, Any] | None = None)
     return frame.assign(**{_POSITION: (np.int64(number) << _POSITION_BITS) + np.arange(len(frame), dtype=np.int64)})
 
 
-def _partition(frame: pd.DataFrame, features: Features, column_id: Hashable, column_sort: Hashable | None,
-               column_value: Hashable | None, column_kind: Hashable | None, meta: pd.DataFrame,
-               n_jobs: int | None) -> pd.DataFrame:
+def _in_order(frame: pd.DataFrame, column_id: Hashable) -> pd.DataFrame:
+    """A shuffled partition's rows back in input order, with the id as a column."""
     if _POSITION in frame.columns:
         frame = frame.sort_values(_POSITION, kind="stable").drop(columns=_POSITION)
     if column_id not in frame.columns:  # indexed by id
         frame = frame.reset_index()
+    return frame
+
+
+def _partition(frame: pd.DataFrame, features: Features, column_id: Hashable, column_sort: Hashable | None,
+               column_value: Hashable | None, column_kind: Hashable | None, meta: pd.DataFrame,
+               n_jobs: int | None) -> pd.DataFrame:
+    frame = _in_order(frame, column_id)
     if len(frame) == 0:
         return meta
     result = _extract_frame(frame, features, column_id=column_id, column_sort=column_sort,
@@ -124,10 +130,7 @@ def _by_id(ddf: dd.DataFrame, column_id: Hashable, indexed: bool) -> dd.DataFram
 def _roll_partition(frame: pd.DataFrame, features: Features, window: Any, step: Any, min_window: Any,
                     horizon: Any, column_id: Hashable, column_sort: Hashable | None, column_value: Hashable | None,
                     column_kind: Hashable | None, meta: pd.DataFrame, n_jobs: int | None) -> pd.DataFrame:
-    if _POSITION in frame.columns:
-        frame = frame.sort_values(_POSITION, kind="stable").drop(columns=_POSITION)
-    if column_id not in frame.columns:  # indexed by id
-        frame = frame.reset_index()
+    frame = _in_order(frame, column_id)
     if len(frame) == 0:
         return meta
     X, y = rolled(frame, features, window, step, min_window, horizon, column_id, column_sort, column_value,
