@@ -3,7 +3,23 @@
 #include <algorithm>
 #include <cmath>
 
-#include "catch22/v1/features.hpp"
+#include "catch22/v1/co_embed2_dist.hpp"
+#include "catch22/v1/co_firstcrossing_acf_1e.hpp"
+#include "catch22/v1/co_firstmin_ac.hpp"
+#include "catch22/v1/co_histogram_ami.hpp"
+#include "catch22/v1/co_trev.hpp"
+#include "catch22/v1/dn_histogrammode.hpp"
+#include "catch22/v1/dn_outlierinclude.hpp"
+#include "catch22/v1/fc_localsimple.hpp"
+#include "catch22/v1/in_automutualinfostats.hpp"
+#include "catch22/v1/md_pnn.hpp"
+#include "catch22/v1/pd_periodicitywang.hpp"
+#include "catch22/v1/periodogram.hpp"
+#include "catch22/v1/sb_binarystats.hpp"
+#include "catch22/v1/sb_motifthree.hpp"
+#include "catch22/v1/sb_transitionmatrix.hpp"
+#include "catch22/v1/sc_fluctanal.hpp"
+#include "catch22/v1/sp_summaries.hpp"
 
 namespace quorlex::parallel {
 

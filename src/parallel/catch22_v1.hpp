@@ -1,6 +1,7 @@
 // catch22 v1 as a set run: pycatch22 1.0's 22 features (catch24 adds the mean
 // and standard deviation of the raw series), its names and order, and the
-// value each takes when it is masked.
+// value each takes when it is masked. The routines, in src/catch22/v1, each
+// reproduce one hctsa v3.0.0 call on the z-scored series, as catch22 1.x does.
 #pragma once
 
 #include "parallel/common.hpp"

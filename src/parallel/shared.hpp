@@ -12,7 +12,7 @@
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/shared.hpp"
 #include "catch22/sp_summaries.hpp"
-#include "catch22/v1/features.hpp"
+#include "catch22/v1/periodogram.hpp"
 #include "helpers/common.hpp"
 #include "tsfeatures/pacf.hpp"
 

@@ -6,8 +6,13 @@
 #include <vector>
 
 #include "catch22/sc_fluctanal.hpp"
-#include "catch22/v1/features.hpp"
+#include "catch22/v1/co_firstcrossing_acf_1e.hpp"
+#include "catch22/v1/co_firstmin_ac.hpp"
+#include "catch22/v1/dn_histogrammode.hpp"
+#include "catch22/v1/fc_localsimple.hpp"
 #include "catch22/v1/histogram.hpp"
+#include "catch22/v1/sc_fluctanal.hpp"
+#include "catch22/v1/sp_summaries.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;

@@ -1,12 +1,10 @@
-// The v1 spectral features: summaries of the periodogram (hctsa's
-// SP_Summaries with 'fft'), by the catch22 transform.
+#include "catch22/v1/periodogram.hpp"
+
 #include <bit>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 #include "catch22/fft.hpp"
-#include "catch22/v1/features.hpp"
 
 namespace quorlex::catch22::v1 {
 
@@ -43,27 +41,6 @@ Periodogram periodogram(Series z) {
     const double floor = 1e-12 * most;
     for (double& p : out.power) p = p < floor ? floor : p;
     return out;
-}
-
-double sp_summaries_fft_area_5_1(const Periodogram& s) {
-    const std::size_t bins = s.power.size();
-    if (bins < 2) return common::nan;
-    double area = 0;
-    for (std::size_t k = 0; k < bins / 5; ++k) area += s.power[k];
-    return area * (s.frequency(1) - s.frequency(0));
-}
-
-double sp_summaries_fft_wq_50(const Periodogram& s) {
-    const std::size_t bins = s.power.size();
-    if (bins < 2) return common::nan;
-    double total = 0;
-    for (const double p : s.power) total += p;
-    double running = 0;
-    for (std::size_t k = 0; k < bins; ++k) {
-        running += s.power[k];
-        if (running >= 0.5 * total) return s.frequency(k);
-    }
-    return common::nan;
 }
 
 }  // namespace quorlex::catch22::v1

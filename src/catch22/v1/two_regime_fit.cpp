@@ -1,5 +1,5 @@
-// The v1 scaling features: fluctuation analysis with a two-regime fit (hctsa's
-// SC_FluctAnal(x, 2, how, 50, 1, lag, true).prop_r1).
+#include "catch22/v1/two_regime_fit.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "catch22/sc_fluctanal.hpp"
-#include "catch22/v1/features.hpp"
 
 namespace quorlex::catch22::v1 {
 
@@ -80,8 +79,8 @@ const Scales& scales(std::size_t ny, std::size_t lag) {
     return slot;
 }
 
-// The proportion of the log-spaced timescales in the first of two scaling
-// regimes, for the integral of every lag-th value.
+}  // namespace
+
 double two_regime_prop_r1(Series z, std::size_t lag, bool dfa) {
     const std::size_t ny = (z.size() + lag - 1) / lag;
     if (ny < 10) return common::nan;
@@ -123,16 +122,6 @@ double two_regime_prop_r1(Series z, std::size_t lag, bool dfa) {
         }
     }
     return static_cast<double>(split) / static_cast<double>(count);
-}
-
-}  // namespace
-
-double sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1(Series z, Shared*) {
-    return two_regime_prop_r1(z, 1, false);
-}
-
-double sc_fluctanal_2_dfa_50_1_2_logi_prop_r1(Series z, Shared*) {
-    return two_regime_prop_r1(z, 2, true);
 }
 
 }  // namespace quorlex::catch22::v1

@@ -1,0 +1,19 @@
+// CO_FirstMin_ac (v1): the first local minimum of the autocorrelation.
+#pragma once
+
+#include "catch22/shared.hpp"
+#include "helpers/common.hpp"
+
+namespace quorlex::catch22::v1 {
+
+// z is the z-score of a finite series that is not constant, with at least
+// two values (the set run screens the series and masks what a routine
+// cannot estimate); NaN where the feature cannot be estimated.
+// `shared`, when given, serves the autocorrelation of z (the run's catch22
+// intermediates, prepared as z).
+
+// The first local minimum of the autocorrelation; n when there is none, NaN
+// below three values.
+double co_firstmin_ac(Series z, Shared* shared = nullptr);
+
+}  // namespace quorlex::catch22::v1
