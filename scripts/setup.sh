@@ -12,7 +12,7 @@ python=${QUORLEX_PYTHON:-python3}
 check_build=(-C "build-dir=$repo/build/check" -C cmake.define.QUORLEX_TESTS=ON)
 
 ensure_system_packages() {
-    local wanted=(libgsl-dev libfftw3-dev libtbb-dev libgtest-dev pkg-config g++)
+    local wanted=(libgsl-dev libfftw3-dev libtbb-dev libgtest-dev pkg-config g++ "$@")
     local missing=()
     for package in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -134,7 +134,7 @@ bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* value
     const std::size_t buckets = n / 4 + 1;
     const double scale = static_cast<double>(buckets) / (hi - lo);
     if (!(lo < hi) || !std::isfinite(hi - lo) || !std::isfinite(scale)) return false;
-    const auto bucket_of = [lo, scale, buckets](double v) {
+    const auto bucket_of = [lo = lo, scale, buckets](double v) {
         const auto b = static_cast<std::size_t>((v - lo) * scale);
         return b < buckets ? b : buckets - 1;
     };

@@ -239,10 +239,19 @@ void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body)
     if (serial_stop != nullptr) return for_each_serially(n, body);
     const Entry entry;
     if (entry.pool() == nullptr) return for_each_serially(n, body);
+    // Failures are carried past oneTBB's own frames rather than thrown
+    // through them: a build on another C++ runtime than the library's (libc++
+    // beside a libstdc++ oneTBB) cannot capture the other's exceptions.
+    std::exception_ptr failure;
     entry.pool()->arena->execute([&] {
         const InsidePool inside;
-        parallel_indices(n, body);
+        try {
+            parallel_indices(n, body);
+        } catch (...) {
+            failure = std::current_exception();
+        }
     });
+    if (failure) std::rethrow_exception(failure);
 }
 
 void run_interruptible(const std::function<void()>& work, const std::function<bool()>& should_stop) {
@@ -265,7 +274,11 @@ void run_interruptible(const std::function<void()>& work, const std::function<bo
                 tbb::blocked_range<int>(0, 1),
                 [&](const tbb::blocked_range<int>&) {
                     const InsidePool inside_root;  // the root may run on a thief
-                    work();
+                    try {
+                        work();
+                    } catch (...) {  // kept out of oneTBB's frames, as in for_each_index
+                        failure = std::current_exception();
+                    }
                 },
                 tbb::simple_partitioner(), context);
         } catch (...) {
