@@ -36,9 +36,22 @@ install_package() {
     "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation "$@" "$repo"
 }
 
-# The one wheel scripts/wheel left in dist/.
+# The cross compiler and the arm64 libraries and Python headers, from Debian's
+# arm64 architecture (added to dpkg's foreign architectures if missing).
+ensure_arm64_packages() {
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        $sudo dpkg --add-architecture arm64
+        $sudo apt-get update -qq
+    fi
+    ensure_system_packages crossbuild-essential-arm64 libgsl-dev:arm64 libfftw3-dev:arm64 libtbb-dev:arm64 \
+        libpython3.11-dev:arm64
+}
+
+# The one wheel for an architecture (default x86_64) scripts/wheel left in dist/.
 built_wheel() {
-    local wheels=("$repo"/dist/quorlex-*.whl)
-    [ ${#wheels[@]} -eq 1 ] && [ -f "${wheels[0]}" ] || { echo "expected one wheel in dist/" >&2; return 1; }
+    local wheels=("$repo"/dist/quorlex-*_"${1:-x86_64}".whl)
+    [ ${#wheels[@]} -eq 1 ] && [ -f "${wheels[0]}" ] || { echo "expected one ${1:-x86_64} wheel in dist/" >&2; return 1; }
     echo "${wheels[0]}"
 }
