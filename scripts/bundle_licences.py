@@ -17,7 +17,9 @@ auditwheel writes no SBOM for a cross-compiled wheel when the host has the same
 packages installed for its own architecture too (its dpkg query of the bare
 package name is then ambiguous). Given LIBRARY_DIR, the directory the bundled
 libraries came from (/usr/lib/aarch64-linux-gnu), such a wheel's packages are
-found by asking dpkg which package owns each bundled library's original file.
+found by asking dpkg which package owns each bundled library's original file,
+and the wheel gains a CycloneDX SBOM of its own naming them,
+<dist-info>/sboms/bundled-libraries.cdx.json, in auditwheel's form.
 """
 
 import base64
@@ -125,6 +127,24 @@ def record_line(name, data):
     return f"{name},sha256={digest},{len(data)}\n"
 
 
+def debian_sbom(wheel_name, packages):
+    """A CycloneDX SBOM listing the wheel and the Debian packages it bundles."""
+    name, version = wheel_name.split("-")[:2]
+    wheel_purl = f"pkg:pypi/{name}@{version}?file_name={urllib.parse.quote(wheel_name)}"
+    components = [{"type": "library", "bom-ref": wheel_purl, "name": name, "version": version,
+                   "purl": wheel_purl}]
+    for package in packages:
+        bare, _, arch = package.partition(":")
+        version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], check=True,
+                                 capture_output=True, text=True).stdout.strip()
+        purl = (f"pkg:deb/debian/{bare}@{urllib.parse.quote(version)}"
+                f"?arch={arch or host_architecture()}")
+        components.append({"type": "library", "bom-ref": purl, "name": bare, "version": version, "purl": purl})
+    return json.dumps({"bomFormat": "CycloneDX", "specVersion": "1.4", "version": 1,
+                       "metadata": {"component": components[0]}, "components": components,
+                       "dependencies": [{"ref": wheel_purl, "dependsOn": [c["bom-ref"] for c in components[1:]]}]})
+
+
 def main(source, output_dir, library_dir=None):
     source = pathlib.Path(source)
     target = pathlib.Path(output_dir) / source.name
@@ -136,6 +156,9 @@ def main(source, output_dir, library_dir=None):
     present = {data for info, data in entries if info.filename.startswith(f"{dist_info}/licenses/")}
     # A text the wheel already carries (GPL-3 is quorlex's own LICENSE) is not repeated.
     added = {name: text for name, text in licence_files(packages).items() if text not in present}
+    sbom = {}
+    if not any("/sboms/" in info.filename for info, _ in entries):
+        sbom[f"{dist_info}/sboms/bundled-libraries.cdx.json"] = debian_sbom(source.name, packages).encode()
     records = []
     with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as wheel:
         def write(info, data):
@@ -154,6 +177,11 @@ def main(source, output_dir, library_dir=None):
             info.external_attr = 0o100644 << 16
             info.compress_type = zipfile.ZIP_DEFLATED
             write(info, added[name])
+        for name, data in sbom.items():
+            info = zipfile.ZipInfo(name, date_time=entries[0][0].date_time)
+            info.external_attr = 0o100644 << 16
+            info.compress_type = zipfile.ZIP_DEFLATED
+            write(info, data)
         wheel.writestr(f"{dist_info}/RECORD", "".join(records) + f"{dist_info}/RECORD,,\n")
     print(f"{target.name}: added {', '.join(sorted(added))}")
 
