@@ -1,6 +1,10 @@
 #include "parallel/pool.hpp"
 
+// Fork handlers exist where fork does: Linux, macOS and the other POSIX systems.
+#if defined(__unix__) || defined(__APPLE__)
+#define QUORLEX_FORK_HANDLERS 1
 #include <pthread.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -139,8 +143,10 @@ struct InsidePool {
 class Entry {
 public:
     Entry() {
+#if defined(QUORLEX_FORK_HANDLERS)
         static const bool fork_handlers = pthread_atfork(before_fork, after_fork_parent, after_fork_child) == 0;
         (void)fork_handlers;
+#endif
         const std::lock_guard lock(pool_mutex);
         if (serial_only) return;
         if (!the_pool) the_pool = std::make_unique<Pool>();
