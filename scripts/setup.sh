@@ -37,7 +37,9 @@ install_package() {
 }
 
 # The cross compiler and the arm64 libraries and Python headers, from Debian's
-# arm64 architecture (added to dpkg's foreign architectures if missing).
+# arm64 architecture (added to dpkg's foreign architectures if missing). GSL
+# comes as its arm64 libraries only: libgsl-dev:arm64 would replace the host's
+# libgsl-dev, whose headers serve both.
 ensure_arm64_packages() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -45,7 +47,7 @@ ensure_arm64_packages() {
         $sudo dpkg --add-architecture arm64
         $sudo apt-get update -qq
     fi
-    ensure_system_packages crossbuild-essential-arm64 libgsl-dev:arm64 libfftw3-dev:arm64 libtbb-dev:arm64 \
+    ensure_system_packages crossbuild-essential-arm64 libgsl27:arm64 libgslcblas0:arm64 libfftw3-dev:arm64 libtbb-dev:arm64 \
         libpython3.11-dev:arm64
 }
 
