@@ -12,15 +12,17 @@ python=${QUORLEX_PYTHON:-python3}
 check_build=(-C "build-dir=$repo/build/check" -C cmake.define.QUORLEX_TESTS=ON)
 
 ensure_system_packages() {
-    local wanted=(libgsl-dev libfftw3-dev libtbb-dev libgtest-dev pkg-config g++)
-    # Named with the machine's own architecture: with a foreign architecture
-    # enabled (the aarch64 cross build), libgsl-dev:arm64 can stand in for the
-    # native package, which it replaces, and would otherwise count as installed.
+    # The native packages are named with the machine's own architecture: with a
+    # foreign architecture enabled (the aarch64 cross build), libgsl-dev:arm64
+    # can stand in for the native package, which it replaces, and would
+    # otherwise count as installed. Extra packages are taken as given (an
+    # architecture-independent package answers to no architecture suffix).
     local arch missing=()
     arch=$(dpkg --print-architecture)
+    local wanted=(libgsl-dev libfftw3-dev libtbb-dev libgtest-dev pkg-config g++)
+    wanted=("${wanted[@]/%/:$arch}" "$@")
     for package in "${wanted[@]}"; do
-        dpkg-query -W -f='${Status}' "$package:$arch" 2>/dev/null | grep -q "install ok installed" ||
-            missing+=("$package:$arch")
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
     done
     if [ ${#missing[@]} -gt 0 ]; then
         local sudo=""
@@ -54,9 +56,24 @@ install_package() {
     "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation "$@" "$repo"
 }
 
-# The one wheel scripts/wheel left in dist/.
+# The cross compiler and the arm64 libraries and Python headers, from Debian's
+# arm64 architecture (added to dpkg's foreign architectures if missing). GSL
+# comes as its arm64 libraries only: libgsl-dev:arm64 would replace the host's
+# libgsl-dev, whose headers serve both.
+ensure_arm64_packages() {
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        $sudo dpkg --add-architecture arm64
+        $sudo apt-get update -qq
+    fi
+    ensure_system_packages crossbuild-essential-arm64 libgsl27:arm64 libgslcblas0:arm64 libfftw3-dev:arm64 libtbb-dev:arm64 \
+        libpython3.11-dev:arm64
+}
+
+# The one wheel for an architecture (default x86_64) scripts/wheel left in dist/.
 built_wheel() {
-    local wheels=("$repo"/dist/quorlex-*.whl)
-    [ ${#wheels[@]} -eq 1 ] && [ -f "${wheels[0]}" ] || { echo "expected one wheel in dist/" >&2; return 1; }
+    local wheels=("$repo"/dist/quorlex-*_"${1:-x86_64}".whl)
+    [ ${#wheels[@]} -eq 1 ] && [ -f "${wheels[0]}" ] || { echo "expected one ${1:-x86_64} wheel in dist/" >&2; return 1; }
     echo "${wheels[0]}"
 }

@@ -11,6 +11,7 @@
 #include "catch22/fft.hpp"
 #include "catch22/histcounts.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/portable.hpp"
 
 namespace quorlex::catch22 {
 
@@ -28,7 +29,7 @@ public:
           // The spectrum, then the transforms' scratch, in one allocation; the
           // transforms write their scratch before reading it, so only the
           // series is written in.
-          buffer_(std::make_unique_for_overwrite<double[]>(4 * n_fft_)),
+          buffer_(common::uninitialized_array<double>(4 * n_fft_)),
           second_(transform(y, m)) {}
     std::size_t size() const { return n_fft_; }
     // The second transform, computed as far as the entries read need.
@@ -138,7 +139,7 @@ std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau) {
 
 struct LazyAutocorrs::State {
     State(Series y, double mean)
-        : power(y, mean), lags(std::make_unique_for_overwrite<double[]>(y.size())) {}
+        : power(y, mean), lags(common::uninitialized_array<double>(y.size())) {}
     PowerSpectrum power;
     std::unique_ptr<double[]> lags;
     std::size_t done = 0;

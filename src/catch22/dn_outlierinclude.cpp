@@ -49,6 +49,10 @@ struct ThresholdStats {
 
 // Threshold numbers. Their count grows with the largest value (about 100 per
 // unit), so it passes 64 bits for values beyond about 1.8e17.
+// (GCC and Clang offer the type on 64-bit targets, x86-64 and aarch64 alike.)
+#if !defined(__SIZEOF_INT128__)
+#error "quorlex needs unsigned __int128: GCC or Clang on a 64-bit target"
+#endif
 using Index = unsigned __int128;
 
 // The count is floor(maxVal / 0.01 + 1.0) as a double; at or beyond 2^127 it

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "helpers/lanes.hpp"
+#include "helpers/portable.hpp"
 
 namespace quorlex::catch22 {
 
@@ -457,7 +458,7 @@ SplitView LazyTransform::head(std::size_t count) {
     full_levels_down_to(n_ / count);
     // Each head level writes every entry it reads back, so the buffer needs no
     // initialising.
-    if (!tail_) tail_ = std::make_unique_for_overwrite<double[]>(2 * n_);
+    if (!tail_) tail_ = common::uninitialized_array<double>(2 * n_);
     const std::size_t half = n_ / 2;
     const Split halves[2] = {{tail_.get(), tail_.get() + half}, {tail_.get() + n_, tail_.get() + n_ + half}};
     Split src = buffers_[current_];

@@ -36,11 +36,14 @@ void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {
     // The first interval holding the value, chosen by selects rather than
     // branches (which mispredict on the values); a value in none keeps its
     // label.
+    // (The bounds as plain values: Clang takes `&` between a comparison and an
+    // element access for a mistaken `&&`.)
+    const double t0 = th[0], t1 = th[1], t2 = th[2], t3 = th[3];
     for (std::size_t i = 0; i < y.size(); ++i) {
         const double v = y[i];
-        const bool first = (th[0] < v) & (v <= th[1]);
-        const bool second = (th[1] < v) & (v <= th[2]);
-        const bool third = (th[2] < v) & (v <= th[3]);
+        const bool first = (t0 < v) & (v <= t1);
+        const bool second = (t1 < v) & (v <= t2);
+        const bool third = (t2 < v) & (v <= t3);
         std::uint64_t label = labels[i];
         label = third ? 3 : label;
         label = second ? 2 : label;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "helpers/lanes.hpp"
+#include "helpers/portable.hpp"
 
 namespace quorlex::catch22 {
 
@@ -218,7 +219,7 @@ struct Scratch {
     double* squares;
     std::vector<Leftover> rest;
     Scratch(std::size_t windows, std::size_t m, bool dfa)
-        : memory(std::make_unique_for_overwrite<double[]>(2 * windows + (dfa ? scale_lanes * m : windows))),
+        : memory(common::uninitialized_array<double>(2 * windows + (dfa ? scale_lanes * m : windows))),
           sxy(memory.get()),
           sy(sxy + windows),
           squares(sy + windows) {}

@@ -10,6 +10,7 @@
 
 #include "catch22/fft.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/portable.hpp"
 
 namespace quorlex::catch22 {
 
@@ -46,7 +47,7 @@ Spectrum centred_welch(Series y, std::span<const double> window, double m, doubl
     const SharedTwiddles tw(nfft);
     // The transform's input, then its scratch; every entry of the input is
     // written before each transform, which writes its scratch before reading.
-    const auto buffer = std::make_unique_for_overwrite<double[]>(4 * nfft);
+    const auto buffer = common::uninitialized_array<double>(4 * nfft);
     const Split f{buffer.get(), buffer.get() + nfft};
     const Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
     // Only the one-sided bins 0 .. nfft/2 are read below, so the power of the

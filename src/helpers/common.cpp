@@ -8,7 +8,9 @@
 #include <tuple>
 #include <unordered_map>
 
-#include <unistd.h>
+#if __has_include(<unistd.h>)
+#include <unistd.h>  // sysconf: Linux, macOS and the BSDs
+#endif
 
 #include "helpers/failure.hpp"
 #include "helpers/lanes.hpp"
@@ -65,12 +67,22 @@ bool all_finite(Series y) {
 
 std::size_t table_size(std::size_t rows, std::size_t cols) {
     static const std::size_t physical_bytes = [] {
+#if defined(_SC_PHYS_PAGES)
         const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
         return pages > 0 && page > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(page)
                                      : std::numeric_limits<std::size_t>::max();
+#else  // no physical memory count here: only the size type bounds a table
+        return std::numeric_limits<std::size_t>::max();
+#endif
     }();
+#if defined(__GNUC__)  // GCC and Clang
     std::size_t elements = 0;
-    if (__builtin_mul_overflow(rows, cols, &elements) || elements > physical_bytes / sizeof(double)) {
+    const bool overflow = __builtin_mul_overflow(rows, cols, &elements);
+#else
+    const std::size_t elements = rows * cols;
+    const bool overflow = cols != 0 && elements / cols != rows;
+#endif
+    if (overflow || elements > physical_bytes / sizeof(double)) {
         throw std::bad_alloc();
     }
     return elements;
@@ -134,7 +146,7 @@ bool values_at_ranks(Series y, std::span<const std::size_t> ranks, double* value
     const std::size_t buckets = n / 4 + 1;
     const double scale = static_cast<double>(buckets) / (hi - lo);
     if (!(lo < hi) || !std::isfinite(hi - lo) || !std::isfinite(scale)) return false;
-    const auto bucket_of = [lo, scale, buckets](double v) {
+    const auto bucket_of = [lo = lo, scale, buckets](double v) {
         const auto b = static_cast<std::size_t>((v - lo) * scale);
         return b < buckets ? b : buckets - 1;
     };

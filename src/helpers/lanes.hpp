@@ -8,6 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
+// GCC and Clang (Apple's too, which also defines __GNUC__) have vector types;
+// MSVC has none, and the kernels written on them have no scalar copy.
+#if !defined(__GNUC__)
+#error "quorlex needs GCC or Clang vector extensions (GCC, Clang or Apple Clang; not MSVC)"
+#endif
+
 namespace quorlex::common {
 
 constexpr std::size_t lanes = 2;

@@ -232,7 +232,7 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         } else if (kind == "midhinge") {
             t.push_back(task(name, [shared](Series y) { return common::midhinge(y, shared->sorted(y)); }));
         } else {
-            t.push_back(task(name, [type](Series y) { return hctsa::dn_mean(y, type); }));
+            t.push_back(task(name, [type = type](Series y) { return hctsa::dn_mean(y, type); }));
         }
     }
     for (int p : {1, 5, 10, 25, 50}) {
@@ -279,16 +279,16 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         for (const auto& [suffix, p] : within) {
             if (centre == std::string("median")) {
                 t.push_back(task(prefix + suffix,
-                                 [shared, p](Series y) { return hctsa::dn_withinp_median(y, shared->sorted(y), p); }));
+                                 [shared, p = p](Series y) { return hctsa::dn_withinp_median(y, shared->sorted(y), p); }));
             } else {
-                t.push_back(task(prefix + suffix, [p, centre](Series y) { return hctsa::dn_withinp(y, p, centre); }));
+                t.push_back(task(prefix + suffix, [p = p, centre](Series y) { return hctsa::dn_withinp(y, p, centre); }));
             }
         }
     }
     const std::pair<const char*, double> pleft[] = {{"005", 0.05}, {"01", 0.1}, {"02", 0.2},
                                                     {"03", 0.3},   {"04", 0.4}, {"05", 0.5}};
     for (const auto& [suffix, th] : pleft) {
-        t.push_back(task(std::string("DN_pleft_") + suffix, [th](Series y) { return hctsa::dn_pleft(y, th); }));
+        t.push_back(task(std::string("DN_pleft_") + suffix, [th = th](Series y) { return hctsa::dn_pleft(y, th); }));
     }
     for (int q : {1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99}) {
         t.push_back(task("quantile_" + std::to_string(q), [shared, q](Series y) {
@@ -300,7 +300,7 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
                                                                  {"geq0", hctsa::ValueClass::geq0}};
     for (const auto& [suffix, kind] : classes) {
         t.push_back(task(std::string("DN_ProportionValues_") + suffix,
-                         [kind](Series y) { return hctsa::dn_proportionvalues(y, kind); }));
+                         [kind = kind](Series y) { return hctsa::dn_proportionvalues(y, kind); }));
     }
     t.push_back(task("propUnique", [shared](Series y) { return hctsa::prop_unique(y, shared->sorted(y)); }));
     t.push_back(task("coeff_var_1", hctsa::coeff_var_1));
@@ -347,10 +347,10 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     constexpr double one_over_e = 0.36787944117144233;
     const std::pair<const char*, double> crossings[] = {{"firstZero_acf_", 0.0}, {"firstCrossing_1e_acf_", one_over_e}};
     for (const auto& [prefix, th] : crossings) {
-        t.push_back(task(std::string(prefix) + "tau", [shared, th](Series y) {
+        t.push_back(task(std::string(prefix) + "tau", [shared, th = th](Series y) {
             return static_cast<double>(hctsa::bf_point_of_crossing(shared->acf(y), th).index);
         }));
-        t.push_back(task(std::string(prefix) + "point", [shared, th](Series y) {
+        t.push_back(task(std::string(prefix) + "point", [shared, th = th](Series y) {
             return hctsa::bf_point_of_crossing(shared->acf(y), th).point;
         }));
     }
@@ -387,7 +387,7 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     for (std::size_t m = 0; m < min_ami_methods.size(); ++m) {
         for (const auto& [suffix, stat] : stats) {
             t.push_back(task(std::string("CO_CompareMinAmi_") + min_ami_methods[m] + "_2_80_" + suffix,
-                             [shared, m, stat](Series y) {
+                             [shared, m, stat = stat](Series y) {
                                  return hctsa::min_ami_entry(shared->min_ami(y, static_cast<Method>(m)), stat);
                              }));
         }

@@ -1,6 +1,10 @@
 #include "parallel/pool.hpp"
 
+// Fork handlers exist where fork does: Linux, macOS and the other POSIX systems.
+#if defined(__unix__) || defined(__APPLE__)
+#define QUORLEX_FORK_HANDLERS 1
 #include <pthread.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -140,8 +144,10 @@ struct InsidePool {
 class Entry {
 public:
     Entry() {
+#if defined(QUORLEX_FORK_HANDLERS)
         static const bool fork_handlers = pthread_atfork(before_fork, after_fork_parent, after_fork_child) == 0;
         (void)fork_handlers;
+#endif
         const std::lock_guard lock(pool_mutex);
         if (serial_only) return;
         if (!the_pool) the_pool = std::make_unique<Pool>();
@@ -240,10 +246,19 @@ void for_each_index(std::size_t n, const std::function<void(std::size_t)>& body)
     if (serial_stop != nullptr) return for_each_serially(n, body);
     const Entry entry;
     if (entry.pool() == nullptr) return for_each_serially(n, body);
+    // Failures are carried past oneTBB's own frames rather than thrown
+    // through them: a build on another C++ runtime than the library's (libc++
+    // beside a libstdc++ oneTBB) cannot capture the other's exceptions.
+    std::exception_ptr failure;
     entry.pool()->arena->execute([&] {
         const InsidePool inside;
-        parallel_indices(n, body);
+        try {
+            parallel_indices(n, body);
+        } catch (...) {
+            failure = std::current_exception();
+        }
     });
+    if (failure) std::rethrow_exception(failure);
 }
 
 void run_interruptible(const std::function<void()>& work, const std::function<bool()>& should_stop) {
@@ -266,7 +281,11 @@ void run_interruptible(const std::function<void()>& work, const std::function<bo
                 tbb::blocked_range<int>(0, 1),
                 [&](const tbb::blocked_range<int>&) {
                     const InsidePool inside_root;  // the root may run on a thief
-                    work();
+                    try {
+                        work();
+                    } catch (...) {  // kept out of oneTBB's frames, as in for_each_index
+                        failure = std::current_exception();
+                    }
                 },
                 tbb::simple_partitioner(), context);
         } catch (...) {

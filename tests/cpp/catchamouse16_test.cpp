@@ -145,7 +145,7 @@ TEST(catchamouse16_test, seeded_noise_and_robust_fit_agree_across_threads) {
     const double expected[2] = {co_addnoise_1_even_10_ami_at_10(y, true), sc_fluctanal_2_dfa_50_2_logi_r2_se2(y, true)};
     std::vector<double> got(8);
     {
-        std::vector<std::jthread> threads;
+        std::vector<std::thread> threads;
         for (std::size_t t = 0; t < got.size(); ++t) {
             threads.emplace_back([&, t] {
                 for (int k = 0; k < 5; ++k) {
@@ -153,6 +153,7 @@ TEST(catchamouse16_test, seeded_noise_and_robust_fit_agree_across_threads) {
                 }
             });
         }
+        for (auto& thread : threads) thread.join();
     }
     for (std::size_t t = 0; t < got.size(); ++t) EXPECT_EQ(got[t], expected[t % 2]) << t;
 }

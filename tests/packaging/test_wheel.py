@@ -25,13 +25,17 @@ import pytest
 REPO = pathlib.Path(__file__).resolve().parents[2]
 PROBE = pathlib.Path(__file__).with_name("probe.py")
 SERIES = REPO / "examples" / "data" / "series.csv"
+# The wheel under test: scripts/check-wheel --arch aarch64 sets this, and
+# test_wheel_aarch64.py then runs it under emulation instead of the host tests.
+ARCH = os.environ.get("QUORLEX_WHEEL_ARCH", "x86_64")
+on_host = pytest.mark.skipif(ARCH != "x86_64", reason="runs the wheel on the host")
 # The four system libraries the developer build loads; each must be bundled.
 BUNDLED = {"libgsl", "libgslcblas", "libfftw3", "libtbb"}
 
 
 @pytest.fixture(scope="module")
 def wheel_path():
-    wheels = list((REPO / "dist").glob("quorlex-*.whl"))
+    wheels = list((REPO / "dist").glob(f"quorlex-*_{ARCH}.whl"))
     assert len(wheels) == 1, "expected the one wheel scripts/wheel leaves in dist/"
     return wheels[0]
 
@@ -69,7 +73,7 @@ def bundled_base(name):
 
 def test_tag_and_bundled_libraries(wheel_path, wheel, metadata):
     version = dict(metadata)["Version"]
-    assert re.fullmatch(rf"quorlex-{re.escape(version)}-cp311-abi3-manylinux_2_\d+_x86_64\.whl", wheel_path.name)
+    assert re.fullmatch(rf"quorlex-{re.escape(version)}-cp311-abi3-manylinux_2_\d+_{ARCH}\.whl", wheel_path.name)
     libs = [name for name in wheel.namelist() if name.startswith("quorlex.libs/") and not name.endswith("/")]
     assert {bundled_base(name) for name in libs} >= BUNDLED
     # The core both extension modules share, and the batch package.
@@ -134,6 +138,7 @@ def developer_values(developer_module):
     return result
 
 
+@on_host
 def test_masked_system_libraries_break_the_developer_build(developer_module):
     env = dict(os.environ, PYTHONPATH=str(developer_module.parent))
     run = run_without_system_libraries(system_copies(developer_module), [sys.executable, "-c", "import quorlex"],
@@ -150,6 +155,7 @@ def interpreter(version):
     return found[0]
 
 
+@on_host
 @pytest.mark.parametrize("version", ["3.11", "3.13"])
 def test_fresh_install_runs_without_system_libraries(version, tmp_path, wheel_path, metadata,
                                                      developer_module, developer_values):
