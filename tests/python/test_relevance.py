@@ -16,6 +16,7 @@ stats = pytest.importorskip("scipy.stats")
 pytest.importorskip("sklearn")
 
 import quorlex_batch as qb  # noqa: E402
+import v1_reference  # noqa: E402
 
 GOLDEN = pathlib.Path(__file__).with_name("relevance_golden.json")
 HAVE_TSFRESH = importlib.util.find_spec("tsfresh") is not None
@@ -49,26 +50,12 @@ def assert_agrees(mine, theirs, exceptions=()):
 # --- Agreement on UCR data bundled with aeon ---------------------------------
 
 def ucr(name):
-    """The series and labels of a UCR set bundled in aeon's wheel, train then
-    test, read from its .ts files (aeon itself is not imported)."""
-    spec = importlib.util.find_spec("aeon")
-    if spec is None or not spec.submodule_search_locations:
-        pytest.skip("aeon (the bundled UCR data) is not installed")
-    root = pathlib.Path(spec.submodule_search_locations[0]) / "datasets" / "data" / name
-    series, labels = [], []
-    for split in ("TRAIN", "TEST"):
-        in_data = False
-        for line in (root / f"{name}_{split}.ts").read_text().splitlines():
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            if line.lower().startswith("@data"):
-                in_data = True
-            elif in_data:
-                values, label = line.rsplit(":", 1)
-                series.append(np.array(values.split(","), dtype=float))
-                labels.append(label)
-    return np.array(series), pd.Series(labels)
+    """The series and labels of a univariate UCR set bundled in aeon's wheel,
+    train then test (the data the catch22 v1 checks install)."""
+    if not (v1_reference.REFERENCE_DIR / "aeon").is_dir():
+        pytest.skip("aeon's bundled UCR data are not installed (scripts/check installs them)")
+    cases = v1_reference.ucr_cases(name)
+    return np.array([channels[0] for channels, _ in cases]), pd.Series([label for _, label in cases])
 
 
 def catch24_and_tsfeatures(series):

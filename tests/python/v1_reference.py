@@ -57,8 +57,8 @@ def pycatch22_v1(series, mask=True):
 
 
 def _read_ts(path):
-    """The series of a .ts file, every channel of every case, '?' as NaN."""
-    out = []
+    """The cases of a .ts file: each case's channels ('?' as NaN) and its class label."""
+    cases = []
     in_data = False
     with open(path) as handle:
         for line in handle:
@@ -69,15 +69,21 @@ def _read_ts(path):
                 in_data = True
                 continue
             if in_data:
-                for channel in line.split(":")[:-1]:  # the last field is the class label
-                    out.append(np.array([np.nan if v == "?" else float(v) for v in channel.split(",")]))
-    return out
+                *channels, label = line.split(":")
+                cases.append(([np.array([np.nan if v == "?" else float(v) for v in channel.split(",")])
+                               for channel in channels], label))
+    return cases
+
+
+def ucr_cases(name):
+    """The cases of one of the bundled datasets, training then test."""
+    folder = REFERENCE_DIR / "aeon" / "datasets" / "data" / name
+    return _read_ts(folder / f"{name}_TRAIN.ts") + _read_ts(folder / f"{name}_TEST.ts")
 
 
 def ucr(name):
-    """Every series of one of the bundled datasets, training then test cases."""
-    folder = REFERENCE_DIR / "aeon" / "datasets" / "data" / name
-    return _read_ts(folder / f"{name}_TRAIN.ts") + _read_ts(folder / f"{name}_TEST.ts")
+    """Every series of one of the bundled datasets (each channel of each case), training then test cases."""
+    return [series for channels, _ in ucr_cases(name) for series in channels]
 
 
 def generated():
