@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "catch22/fft.hpp"
+#include "helpers/portable.hpp"
 
 namespace quorlex::catch22::v1 {
 
@@ -24,7 +25,7 @@ Periodogram periodogram(Series z) {
     Periodogram out{std::vector<double>(nfft / 2), nfft};
     if (out.power.empty()) return out;
     const SharedTwiddles tw(nfft);
-    const auto buffer = std::make_unique_for_overwrite<double[]>(4 * nfft);
+    const auto buffer = common::uninitialized_array<double>(4 * nfft);
     const Split f{buffer.get(), buffer.get() + nfft};
     const Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
     for (std::size_t i = 0; i < nfft; ++i) {
