@@ -6,6 +6,10 @@
 
 namespace quorlex::catch22::v1 {
 
+// Not common::LagCorrelations: the two round their sums in different orders,
+// and this order is the one that reproduces pycatch22 1.0's correlations to
+// the bit (the shared one differs from it at the rounding level on about half
+// of them).
 std::array<double, 4> lag_correlations(Series z, std::span<const double> prefix, std::size_t first) {
     constexpr std::size_t lanes = 4;
     const std::size_t n = z.size();
