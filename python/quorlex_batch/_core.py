@@ -2,8 +2,8 @@
 
 Every front end ends here: the data become one flat float64 array with int64
 row offsets (a view, not a copy, when the input is already a C-contiguous
-float64 array), the output is one preallocated float64 matrix, and the engine
-fills it with the interpreter lock released.
+float64 array), and one call of the engine returns the float64 matrix it
+filled with the interpreter lock released, with its column names.
 """
 
 from __future__ import annotations
@@ -79,24 +79,23 @@ def sets() -> list[str]:
     return _engine.sets()
 
 
-def _columns(features: Features) -> tuple[list[str], list[int] | None]:
-    """The engine's output names, and the positions of the columns a table
-    keeps (None: all). A name the run gives more than once (a feature asked for
-    twice, "seas_pacf" of a seasonal tsfeatures run) is one column where the
-    name first appears, holding the later value, as in quorlex's cumulative
-    tables."""
-    name, options = _request(features)
-    names = _engine.names(name, options)
+def _distinct(names: list[str]) -> list[int] | None:
+    """The positions of the columns a table keeps (None: all). A name the run
+    gives more than once (a feature asked for twice, "seas_pacf" of a seasonal
+    tsfeatures run) is one column where the name first appears, holding the
+    later value, as in quorlex's cumulative tables."""
     last: dict[str, int] = {}
     for i, column in enumerate(names):
         last[column] = i  # a dict keeps the position of the first insertion
-    return names, (None if len(last) == len(names) else list(last.values()))
+    return None if len(last) == len(names) else list(last.values())
 
 
 def feature_names(features: Features = "catch24") -> list[str]:
     """The output names of a set or of a list of single features, in column
     order, each once."""
-    names, keep = _columns(features)
+    name, options = _request(features)
+    names: list[str] = _engine.names(name, options)
+    keep = _distinct(names)
     return names if keep is None else [names[i] for i in keep]
 
 
@@ -180,37 +179,37 @@ def _threads(n_jobs: int | None) -> int:
 
 
 def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: bool = False, *,
-        bounds: npt.NDArray[np.int64] | None = None, masked: Flags | None = None) -> Matrix:
-    """The (series x features) matrix of a batch, row i for series i, one
-    column per name of ``feature_names(features)``; or with ``bounds``, (n, 2)
-    int64 (start, end) positions in batch.values, row i for the window
-    values[start:end] read in place. `masked`, when given, (series x features)
-    receives the masked flags (series only)."""
+        bounds: npt.NDArray[np.int64] | None = None,
+        return_masked: bool = False) -> tuple[Matrix, list[str], Flags | None]:
+    """The (series x features) matrix of a batch, row i for series i, with its
+    column names (each once); or with ``bounds``, (n, 2) int64 (start, end)
+    positions in batch.values, row i for the window values[start:end] read in
+    place. With return_masked (series only), also the masked flags of every
+    value; else None there."""
     name, options = _request(features)
-    names, keep = _columns(features)
     threads = _threads(n_jobs)
-    rows = batch.count if bounds is None else len(bounds)
-    out: Matrix = np.empty((rows, len(names)), dtype=np.float64)
-    flags = masked if masked is None or keep is None else np.zeros((rows, len(names)), dtype=np.bool_)
     report: Callable[[int], object] | None = None
     bar = None
     if progress:
         tqdm = getattr(optional_import("tqdm.auto", "progress"), "tqdm")
+        rows = batch.count if bounds is None else len(bounds)
         bar = tqdm(total=rows, unit="series" if bounds is None else "windows", file=sys.stderr)
         report = bar.update
+    masked: Flags | None = None
     try:
-        if bounds is None:
-            _engine.run(name, options, batch.values, batch.offsets, out, threads, report, flags)
+        if bounds is not None:
+            out, names = _engine.run_windows(name, options, batch.values, bounds, threads, report)
+        elif return_masked:
+            out, names, masked = _engine.run(name, options, batch.values, batch.offsets, threads, report, True)
         else:
-            _engine.run_windows(name, options, batch.values, bounds, out, threads, report)
+            out, names = _engine.run(name, options, batch.values, batch.offsets, threads, report)
     finally:
         if bar is not None:
             bar.close()
+    keep = _distinct(names)
     if keep is None:
-        return out
-    if masked is not None and flags is not None:
-        masked[...] = flags[:, keep]
-    return out[:, keep]
+        return out, names, masked
+    return out[:, keep], [names[i] for i in keep], None if masked is None else masked[:, keep]
 
 
 @overload
@@ -232,9 +231,7 @@ def extract_array(data: object, features: Features = "catch24", *, n_jobs: int |
     also a boolean matrix of the same shape saying which values were masked
     (only the v1 sets mask)."""
     batch = to_batch(data)
-    names = feature_names(features)
-    flags = np.zeros((batch.count, len(names)), dtype=np.bool_) if return_masked else None
-    matrix = run(batch, features, n_jobs, progress, masked=flags)
+    matrix, names, flags = run(batch, features, n_jobs, progress, return_masked=return_masked)
     if batch.channels is not None:
         cases = batch.count // batch.channels if batch.channels else 0
         matrix = matrix.reshape(cases, batch.channels * len(names))

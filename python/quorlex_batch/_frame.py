@@ -8,7 +8,7 @@ import numpy as np
 import numpy.typing as npt
 import pandas as pd
 
-from ._core import Batch, Features, extract_array, feature_names, run
+from ._core import Batch, Features, extract_array, run
 
 
 def _column(frame: pd.DataFrame, name: Hashable | None) -> None:
@@ -72,9 +72,8 @@ def _from_long(frame: pd.DataFrame, features: Features, column_id: Hashable, col
     counts = np.bincount(series_key, minlength=kind_count * len(ids))
     offsets = np.zeros(len(counts) + 1, dtype=np.int64)
     np.cumsum(counts, out=offsets[1:])
-    matrix = run(Batch(np.ascontiguousarray(values), offsets), features, n_jobs, progress)
+    matrix, names, _ = run(Batch(np.ascontiguousarray(values), offsets), features, n_jobs, progress)
     matrix[counts == 0] = np.nan  # an id without rows of some kind
-    names = feature_names(features)
     width = len(names)
     matrix = matrix.reshape(kind_count, len(ids), width).transpose(1, 0, 2).reshape(len(ids), kind_count * width)
     columns = names if labels is None else [f"{label}__{name}" for label in labels for name in names]

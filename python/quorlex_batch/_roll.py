@@ -18,7 +18,7 @@ from typing import overload
 import numpy as np
 import numpy.typing as npt
 
-from ._core import Batch, Features, Matrix, feature_names, run, to_batch
+from ._core import Batch, Features, Matrix, run, to_batch
 
 Ints = npt.NDArray[np.int64]
 
@@ -121,8 +121,7 @@ def roll_arrays(data: object, features: Features, c: Counts, n_jobs: int | None,
     where = count_windows(lengths, c)
     if strict and len(where) == 0 and len(lengths) > 0:
         raise longer_than_every(c, lengths)
-    names = feature_names(features)
-    matrix = run(batch, features, n_jobs, progress, bounds=bounds(batch, where, channels))
+    matrix, names, _ = run(batch, features, n_jobs, progress, bounds=bounds(batch, where, channels))
     rows = np.stack([where.series, where.stop - 1], axis=1)
     y = None if c.horizon is None else targets(batch, where, c.horizon, channels)
     if batch.channels is None:

@@ -19,7 +19,7 @@ import numpy as np
 import numpy.typing as npt
 import pandas as pd
 
-from ._core import Batch, Features, Matrix, feature_names, run
+from ._core import Batch, Features, Matrix, run
 from ._frame import _codes, _column, _numbers, _numbers_frame
 from ._roll import Counts, Ints, Placement, bounds, count, count_windows, counts, longer_than_every, roll_arrays
 from ._roll import targets as count_targets
@@ -222,8 +222,7 @@ def _from_long(frame: pd.DataFrame, features: Features, a: Counts | Spans, colum
         else:
             ends = _datetimes(sort_sorted[last].astype(np.int64), zone) if dated else pd.Index(sort_sorted[last])
         y = None if a.horizon is None else count_targets(batch, where, a.horizon)[:, 0]
-    names = feature_names(features)
-    matrix = run(batch, features, n_jobs, progress, bounds=bounds(batch, where))
+    matrix, names, _ = run(batch, features, n_jobs, progress, bounds=bounds(batch, where))
     id_code = where.series % max(len(ids), 1)
     kind_code = where.series // max(len(ids), 1)
     level_names = [column_id, "end"]

@@ -5,11 +5,11 @@
 #include <atomic>
 #include <cstring>
 
-#include "parallel/batch.hpp"
+#include "batch/plan.hpp"
 #include "parallel/pool.hpp"
 #include "test_support.hpp"
 
-namespace batch = quorlex::parallel::batch;
+namespace batch = quorlex::batch;
 namespace parallel = quorlex::parallel;
 
 namespace {

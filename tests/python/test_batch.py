@@ -228,13 +228,18 @@ def test_empty_batch_and_set_names():
 def test_engine_refuses_inconsistent_buffers():
     from quorlex_batch import _engine
 
-    out = np.empty((1, 14))
     with pytest.raises(ValueError, match="offsets must rise from 0 to len"):
-        _engine.run("tsfeatures", None, np.ones(5), np.array([0, 6]), out, 0, None)
-    with pytest.raises(ValueError, match="out must hold n"):
-        _engine.run("tsfeatures", None, np.ones(5), np.array([0, 5]), np.empty((2, 14)), 0, None)
-    with pytest.raises(TypeError, match="values must be float64"):
-        _engine.run("tsfeatures", None, np.ones(5, dtype=np.float32), np.array([0, 5]), out, 0, None)
+        _engine.run("tsfeatures", None, np.ones(5), np.array([0, 6]), 0, None)
+    with pytest.raises(TypeError, match="argument 'values': expected an aligned, C-contiguous buffer of float64"):
+        _engine.run("tsfeatures", None, np.ones(5, dtype=np.float32), np.array([0, 5]), 0, None)
+    with pytest.raises(TypeError, match="argument 'offsets': expected an aligned, C-contiguous buffer of int64"):
+        _engine.run("tsfeatures", None, np.ones(5), np.array([0, 5], dtype=np.int32), 0, None)
+    with pytest.raises(ValueError, match="not C-contiguous"):
+        _engine.run("tsfeatures", None, np.ones(10)[::2], np.array([0, 5]), 0, None)
+    with pytest.raises(ValueError, match="every window must satisfy"):
+        _engine.run_windows("catch24", None, np.ones(5), np.array([[2, 6]]), 0, None)
+    with pytest.raises(TypeError, match="argument 'progress': 'int' object is not callable"):
+        _engine.run("tsfeatures", None, np.ones(5), np.array([0, 5]), 0, 3)
 
 
 def test_progress_bar_counts_every_series(capsys):
@@ -250,7 +255,6 @@ def test_ctrl_c_stops_a_long_run_and_other_threads_run_meanwhile():
     # another thread, and only once the run is under way: the progress callback
     # (called by the waiting engine) has seen that thread tick meanwhile.
     long = np.random.default_rng(1).normal(size=(3000, 300))
-    out = np.empty((len(long), len(qb.feature_names("hctsa"))))
     offsets = np.arange(0, long.size + 1, long.shape[1], dtype=np.int64)
     ticks = []
     armed, stop = threading.Event(), threading.Event()
@@ -280,7 +284,7 @@ def test_ctrl_c_stops_a_long_run_and_other_threads_run_meanwhile():
         started = len(ticks)
         ticker.start()
         with pytest.raises(KeyboardInterrupt):
-            _engine.run("hctsa", None, long.reshape(-1), offsets, out, 0, progress)
+            _engine.run("hctsa", None, long.reshape(-1), offsets, 0, progress)
         answered = time.monotonic()
     finally:
         stop.set()

@@ -121,16 +121,12 @@ def test_per_series_function_and_options():
     assert str(excinfo.value) == "expected a 1-D sequence of numbers, got 2 dimensions"
 
 
-def test_engine_checks_the_masked_buffer():
+def test_engine_returns_the_masked_flags_with_the_matrix():
     from quorlex_batch import _engine
 
-    out = np.empty((1, 22))
-    with pytest.raises(TypeError) as excinfo:
-        _engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), out, 0, None, np.zeros((1, 22)))
-    assert str(excinfo.value) == "masked must be bool"
-    with pytest.raises(ValueError) as excinfo:
-        _engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), out, 0, None, np.zeros((1, 21), bool))
-    assert str(excinfo.value) == "masked must hold n * width values"
+    out, names, masked = _engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), 0, None, True)
+    assert out.shape == masked.shape == (1, len(names)) == (1, 22) and masked.dtype == np.bool_
+    assert len(_engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), 0, None)) == 2
 
 
 def test_front_ends_take_the_v1_sets():

@@ -176,10 +176,9 @@ def test_progress_counts_every_window_and_an_interruption_stops_the_run(capsys):
         reports.append(count)
         raise KeyboardInterrupt
 
-    out = np.empty((len(windows), 24))
     start = time.perf_counter()
     with pytest.raises(KeyboardInterrupt):
-        _engine.run_windows("catch24", None, y, windows, out, 1, interrupt)
+        _engine.run_windows("catch24", None, y, windows, 1, interrupt)
     assert len(reports) == 1 and reports[0] < len(windows) // 4
     assert time.perf_counter() - start < 10.0
 

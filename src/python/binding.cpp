@@ -1,11 +1,12 @@
-#include "module/binding.hpp"
+#include "python/binding.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
-#include "module/errors.hpp"
+#include "python/errors.hpp"
 
 namespace quorlex::module {
 
@@ -44,6 +45,7 @@ std::string Function::text_signature() const {
 }
 
 std::string Function::summary() const {
+    if (doc != nullptr) return doc;
     const std::string full = name;
     const auto strip = [&](std::string_view prefix, std::string_view suffix) {
         return full.substr(prefix.size(), full.size() - prefix.size() - suffix.size());
@@ -75,17 +77,15 @@ std::string Function::summary() const {
     return text;
 }
 
-void SeriesValue::use_buffer(const Py_buffer& buffer, std::size_t n) {
+bool HeldBuffer::acquire(PyObject* object, int flags) {
     release();
-    buffer_ = buffer;
-    holds_buffer_ = true;
-    view_ = Series(static_cast<const double*>(buffer_.buf), n);
+    held_ = PyObject_GetBuffer(object, &view_, flags) == 0;
+    return held_;
 }
 
-void SeriesValue::release() {
-    if (holds_buffer_) PyBuffer_Release(&buffer_);
-    holds_buffer_ = false;
-    view_ = {};
+void HeldBuffer::release() {
+    if (held_) PyBuffer_Release(&view_);
+    held_ = false;
 }
 
 namespace {
@@ -144,10 +144,16 @@ namespace {
 
 // ---- converters: each returns false with an exception set ----
 
-bool is_double_format(const char* format) {
-    return format != nullptr && (std::strcmp(format, "d") == 0 || std::strcmp(format, "<d") == 0 ||
-                                 std::strcmp(format, "=d") == 0 || std::strcmp(format, "@d") == 0);
+// The struct-module format of a native item: "d" for float64, "q" or "l"
+// for int64 (8-byte longs), with or without a native byte-order prefix.
+bool has_format(const Py_buffer& view, std::string_view accepted, std::size_t itemsize) {
+    std::string_view format = view.format != nullptr ? view.format : "B";
+    if (!format.empty() && (format[0] == '<' || format[0] == '=' || format[0] == '@')) format.remove_prefix(1);
+    return view.itemsize == static_cast<Py_ssize_t>(itemsize) && format.size() == 1 &&
+           accepted.find(format[0]) != std::string_view::npos;
 }
+
+bool holds_doubles(const Py_buffer& view) { return has_format(view, "d", sizeof(double)); }
 
 // Objects exporting a one-dimensional buffer of native doubles (numpy float64
 // arrays, array('d'), memoryviews) are read directly, without a copy when the
@@ -156,29 +162,66 @@ bool is_double_format(const char* format) {
 // by byte, never read in place.
 bool read_double_buffer(PyObject* object, SeriesValue& out) {
     if (!PyObject_CheckBuffer(object)) return false;
-    Py_buffer view;
-    if (PyObject_GetBuffer(object, &view, PyBUF_RECORDS_RO) != 0) {
+    HeldBuffer& buffer = out.buffer();
+    if (!buffer.acquire(object, PyBUF_RECORDS_RO)) {
         PyErr_Clear();
         return false;
     }
-    if (view.ndim != 1 || view.itemsize != sizeof(double) || !is_double_format(view.format) ||
-        view.shape == nullptr || view.strides == nullptr || view.shape[0] < 0 || view.suboffsets != nullptr) {
-        PyBuffer_Release(&view);
+    const Py_buffer& view = buffer.view();
+    if (view.ndim != 1 || !holds_doubles(view) || view.shape == nullptr || view.strides == nullptr ||
+        view.shape[0] < 0 || view.suboffsets != nullptr) {
+        buffer.release();
         return false;
     }
     const auto n = static_cast<std::size_t>(view.shape[0]);
     const Py_ssize_t stride = view.strides[0];
     const bool aligned = reinterpret_cast<std::uintptr_t>(view.buf) % alignof(double) == 0;
     if (aligned && (stride == static_cast<Py_ssize_t>(sizeof(double)) || n <= 1)) {
-        out.use_buffer(view, n);
+        out.use_buffer(n);
         return true;
     }
     const char* base = static_cast<const char*>(view.buf);
     auto& values = out.storage();
     values.resize(n);
     for (std::size_t i = 0; i < n; ++i) std::memcpy(&values[i], base + static_cast<Py_ssize_t>(i) * stride, sizeof(double));
-    PyBuffer_Release(&view);
+    buffer.release();
     out.use_storage();
+    return true;
+}
+
+// A whole dataset's buffer, read in place: C-contiguous, native items of the
+// given format, suitably aligned. The caller must not resize it during the call.
+bool hold_contiguous(PyObject* object, HeldBuffer& buffer, std::string_view format, std::size_t itemsize,
+                     const char* what) {
+    if (!buffer.acquire(object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return false;
+    const Py_buffer& view = buffer.view();
+    if (!has_format(view, format, itemsize) || reinterpret_cast<std::uintptr_t>(view.buf) % itemsize != 0) {
+        buffer.release();
+        type_error(std::string("expected an aligned, C-contiguous buffer of ") + what);
+        return false;
+    }
+    return true;
+}
+
+bool convert_doubles(PyObject* object, SeriesValue& out) {
+    if (!hold_contiguous(object, out.buffer(), "d", sizeof(double), "float64")) return false;
+    out.use_buffer(static_cast<std::size_t>(out.buffer().view().len) / sizeof(double));
+    return true;
+}
+
+bool convert_int64s(PyObject* object, Value& out) {
+    if (!hold_contiguous(object, out.int64_buffer, "ql", sizeof(std::int64_t), "int64")) return false;
+    const Py_buffer& view = out.int64_buffer.view();
+    out.int64s = {static_cast<const std::int64_t*>(view.buf), static_cast<std::size_t>(view.len) / sizeof(std::int64_t)};
+    return true;
+}
+
+bool convert_callback(PyObject* object, Value& out) {
+    if (object != Py_None && !PyCallable_Check(object)) {
+        type_error("'" + type_qualname(object) + "' object is not callable");
+        return false;
+    }
+    out.object = object;
     return true;
 }
 
@@ -322,6 +365,61 @@ bool convert_text(PyObject* object, std::optional<std::string>& out) {
     return true;
 }
 
+// A str, or a sequence of str items.
+bool convert_names(PyObject* object, Value& out) {
+    if (PyUnicode_Check(object)) return convert_text(object, out.text);
+    if (!PySequence_Check(object)) {
+        type_error("'" + type_qualname(object) + "' object is neither a str nor a sequence of str");
+        return false;
+    }
+    const Py_ssize_t n = PySequence_Size(object);
+    if (n < 0) return false;
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* item = PySequence_GetItem(object, i);
+        if (item == nullptr) return false;
+        std::optional<std::string> name;
+        const bool ok = convert_text(item, name);
+        Py_DECREF(item);
+        if (!ok) return false;
+        out.texts.push_back(std::move(*name));
+    }
+    return true;
+}
+
+NamedOption option_value(std::string name, PyObject* value) {
+    NamedOption option{std::move(name), NamedOption::Type::other, false, std::nullopt};
+    if (value == Py_None) {
+        option.type = NamedOption::Type::none;
+    } else if (PyBool_Check(value)) {
+        option.type = NamedOption::Type::boolean;
+        option.flag = value == Py_True;
+    } else if (PyLong_Check(value)) {
+        option.type = NamedOption::Type::integer;
+        const unsigned long long n = PyLong_AsUnsignedLongLong(value);
+        if (n == static_cast<unsigned long long>(-1) && PyErr_Occurred()) PyErr_Clear();  // negative or too big
+        else option.count = n;
+    }
+    return option;
+}
+
+// None (no options) or a dict with str keys, in the dict's order.
+bool convert_options(PyObject* object, std::vector<NamedOption>& out) {
+    if (object == Py_None) return true;
+    if (!PyDict_Check(object)) {
+        type_error("'" + type_qualname(object) + "' object is not a dict");
+        return false;
+    }
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    Py_ssize_t position = 0;
+    while (PyDict_Next(object, &position, &key, &value)) {
+        std::optional<std::string> name;
+        if (!convert_text(key, name)) return false;
+        out.push_back(option_value(std::move(*name), value));
+    }
+    return true;
+}
+
 // Fills `out` from a bound Python value, or from the parameter's fallback when
 // the argument was omitted (object == nullptr).
 bool convert(const Param& p, PyObject* object, Value& out) {
@@ -353,6 +451,16 @@ bool convert(const Param& p, PyObject* object, Value& out) {
         case Kind::opt_text:
             if (object == nullptr || none) return true;
             return convert_text(object, out.text);
+        case Kind::doubles:
+            return convert_doubles(object, out.series);
+        case Kind::int64s:
+            return convert_int64s(object, out);
+        case Kind::callback:
+            return convert_callback(object == nullptr ? Py_None : object, out);
+        case Kind::names:
+            return convert_names(object, out);
+        case Kind::options:
+            return convert_options(object == nullptr ? Py_None : object, out.options);
     }
     return false;
 }
@@ -362,6 +470,20 @@ bool keyword_matches(PyObject* keyword, const char* name) {
 }
 
 }  // namespace
+
+PyObject* string_list(const std::vector<std::string>& strings) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(strings.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        PyObject* text = PyUnicode_FromStringAndSize(strings[i].data(), static_cast<Py_ssize_t>(strings[i].size()));
+        if (text == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), text);
+    }
+    return list;
+}
 
 PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     std::array<PyObject*, max_params> slots{};

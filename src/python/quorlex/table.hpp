@@ -8,8 +8,10 @@
 
 #include "helpers/common.hpp"
 #include "catch22/shared.hpp"
-#include "module/binding.hpp"
-#include "parallel/pool.hpp"
+#include "python/binding.hpp"
+#include "python/errors.hpp"
+#include "python/pool_run.hpp"
+#include "python/quorlex/results.hpp"
 
 namespace quorlex::module::table {
 
@@ -34,13 +36,23 @@ constexpr Param count(const char* name) { return {name, Kind::count, true}; }
 inline constexpr Param value_column_name{"value_column_name", Kind::opt_text, false};
 
 inline Entry function(const char* name, Routine routine, std::initializer_list<Param> params) {
-    Entry entry{std::nullopt, Function{name, {}, params.size(), routine}};
+    Entry entry{nullptr, nullptr, Function{name, {}, params.size(), routine}};
     std::size_t i = 0;
     for (const Param& p : params) entry.function.params[i++] = p;
     return entry;
 }
 
-inline Entry result_class(ResultClass cls) { return Entry{cls, Function{"", {}, 0, nullptr}}; }
+// A result class as a module attribute.
+template <ResultClass C>
+Entry result_class() {
+    return {result_class_name(C), [] {
+                try {
+                    return Py_NewRef(result_type(C));
+                } catch (...) {
+                    return raise_current_failure();
+                }
+            }};
+}
 
 // Wraps `double f(Series, bool[, catch22::Shared*])` (series and normalize; a
 // single call has no run to share with) or `double f(Series)`.
@@ -55,13 +67,13 @@ PyObject* feature(Args& a) {
     }
 }
 
-// Runs a set run or cumulative extraction on the worker pool while the calling
-// thread, which holds the interpreter lock, runs the signal handlers: Ctrl-C
-// stops the run (parallel::Interrupted) and leaves KeyboardInterrupt pending.
+// Runs a set run or cumulative extraction on the worker pool, the calling
+// thread keeping the interpreter lock: Ctrl-C stops the run
+// (parallel::Interrupted) and leaves KeyboardInterrupt pending.
 template <class Run>
 auto interruptible(Run&& run) -> decltype(run()) {
     std::optional<decltype(run())> result;
-    parallel::run_interruptible([&] { result.emplace(run()); }, [] { return PyErr_CheckSignals() != 0; });
+    run_on_pool(Lock::held, [&] { result.emplace(run()); });
     return std::move(*result);
 }
 

@@ -1,4 +1,4 @@
-#include "parallel/batch.hpp"
+#include "batch/plan.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -17,7 +17,9 @@
 #include "parallel/pool.hpp"
 #include "parallel/tsfeatures.hpp"
 
-namespace quorlex::parallel::batch {
+namespace quorlex::batch {
+
+using namespace parallel;
 
 namespace {
 
@@ -312,4 +314,4 @@ void run_windows(const Plan& plan, Series values, std::span<const std::int64_t> 
     run_rows(plan, bounds.size() / 2, span, out, max_threads, done, nullptr);
 }
 
-}  // namespace quorlex::parallel::batch
+}  // namespace quorlex::batch

@@ -1,10 +1,11 @@
-#include "module/results.hpp"
+#include "python/quorlex/results.hpp"
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "helpers/failure.hpp"
-#include "module/errors.hpp"
+#include "python/errors.hpp"
 
 namespace quorlex::module {
 
@@ -33,12 +34,6 @@ PyObject* list_of(const Items& items, Make make) {
         PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
     }
     return list;
-}
-
-PyObject* string_list(const std::vector<std::string>& strings) {
-    return list_of(strings, [](const std::string& text) {
-        return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-    });
 }
 
 PyObject* float_list(const std::vector<double>& values) { return list_of(values, PyFloat_FromDouble); }
@@ -188,6 +183,10 @@ PyObject* result_type(ResultClass cls) {
         }
     }
     return types[i];
+}
+
+const char* result_class_name(ResultClass cls) {
+    return specs[static_cast<std::size_t>(cls)].name + std::string_view("builtins.").size();
 }
 
 PyObject* make_feature_set(ResultClass cls, parallel::FeatureSet record) {

@@ -1,4 +1,4 @@
-#include "module/errors.hpp"
+#include "python/errors.hpp"
 
 #include <cstdio>
 #include <exception>
@@ -31,16 +31,28 @@ PyObject* raise_panic(const std::string& message) {
     Py_DECREF(text);
     return nullptr;
 }
+
+// The interpreter lock serialises first use, so a plain static suffices; the
+// class lives as long as the process.
+PyObject* panic_type = nullptr;
+
 }  // namespace
 
 PyObject* panic_exception_type() {
-    // The interpreter lock serialises first use, so a plain static suffices.
-    static PyObject* type = nullptr;
-    if (type == nullptr) {
+    if (panic_type == nullptr) {
         // "pyo3_runtime" is the module name callers already match on, kept as it is.
-        type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
+        panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
     }
-    return type;
+    return panic_type;
+}
+
+bool use_panic_exception_of(const char* module_name) {
+    if (panic_type != nullptr) return true;
+    PyObject* module = PyImport_ImportModule(module_name);
+    if (module == nullptr) return false;
+    panic_type = PyObject_GetAttrString(module, "PanicException");
+    Py_DECREF(module);
+    return panic_type != nullptr;
 }
 
 PyObject* raise_current_failure() {
@@ -66,6 +78,11 @@ PyObject* raise_current_failure() {
 
 PyObject* type_error(const std::string& message) {
     PyErr_SetString(PyExc_TypeError, message.c_str());
+    return nullptr;
+}
+
+PyObject* value_error(const std::string& message) {
+    PyErr_SetString(PyExc_ValueError, message.c_str());
     return nullptr;
 }
 

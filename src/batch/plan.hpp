@@ -21,7 +21,7 @@
 #include "parallel/common.hpp"
 #include "parallel/hctsa.hpp"
 
-namespace quorlex::parallel::batch {
+namespace quorlex::batch {
 
 // A request the plan cannot be built for (unknown set, feature or option).
 // The boundary reports it as a ValueError, not as an internal failure.
@@ -45,11 +45,11 @@ struct Options {
 };
 
 struct Segment {
-    TaskList tasks;
+    parallel::TaskList tasks;
     // Instead of `tasks`: task lists that read intermediates bound to one
     // series (the hctsa members), made afresh for every series. `pick` selects
     // and orders their tasks (empty: all of them).
-    std::function<TaskList(std::shared_ptr<HctsaShared>)> per_series;
+    std::function<parallel::TaskList(std::shared_ptr<parallel::HctsaShared>)> per_series;
     std::vector<std::size_t> pick;
     bool zscore_first = false;  // normalising executor: z-score once when normalize is set
     bool normalize = false;
@@ -101,4 +101,4 @@ void run(const Plan& plan, Series values, std::span<const std::int64_t> offsets,
 void run_windows(const Plan& plan, Series values, std::span<const std::int64_t> bounds, double* out,
                  std::size_t max_threads, std::atomic<std::size_t>& done);
 
-}  // namespace quorlex::parallel::batch
+}  // namespace quorlex::batch

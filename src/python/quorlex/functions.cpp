@@ -28,8 +28,8 @@
 #include "hctsa/distribution/dn_histogrammode.hpp"
 #include "hctsa/distribution/dn_mean.hpp"
 #include "hctsa/distribution/dn_trimmedmean.hpp"
-#include "module/results.hpp"
-#include "module/table.hpp"
+#include "python/quorlex/results.hpp"
+#include "python/quorlex/table.hpp"
 #include "parallel/catch22.hpp"
 #include "parallel/combined.hpp"
 #include "parallel/hctsa.hpp"
@@ -134,8 +134,8 @@ PyObject* combined_cumulative_row(Args& a) {
 
 std::vector<Entry> build_table() {
     return {
-        result_class(ResultClass::catch22),
-        result_class(ResultClass::cumulative),
+        result_class<ResultClass::catch22>(),
+        result_class<ResultClass::cumulative>(),
         // -- catch22 --
         function("catch22_all_f", catch22_all_row, {y, normalize(true), option("catch24", false)}),
         function("co_trev_1_num_f", feature<&catch22::co_trev_1_num>, {y, normalize(true)}),
@@ -187,7 +187,7 @@ std::vector<Entry> build_table() {
         function("ac_nl_112_f", feature<&catchamouse16::ac_nl_112>, {y, normalize(true)}),
         function("dn_removepoints_absclose_05_ac2rat_f", feature<&catchamouse16::dn_removepoints_absclose_05_ac2rat>, {y, normalize(true)}),
         function("sc_fluctanal_2_dfa_50_2_logi_r2_se2_f", feature<&catchamouse16::sc_fluctanal_2_dfa_50_2_logi_r2_se2>, {y, normalize(true)}),
-        result_class(ResultClass::tsfeatures),
+        result_class<ResultClass::tsfeatures>(),
         // -- tsfeatures --
         function("crossing_points_f", feature<&tsfeatures::crossing_points>, {y}),
         function("entropy_f", feature<&tsfeatures::entropy>, {y}),
@@ -222,7 +222,7 @@ std::vector<Entry> build_table() {
         function("dn_trimmed_mean_25_f", feature<&hctsa::dn_trimmed_mean_25>, {y}),
         function("dn_trimmed_mean_50_f", feature<&hctsa::dn_trimmed_mean_50>, {y}),
         function("compute_hctsa_parallel_f", hctsa_row, {y, normalize_strict}),
-        result_class(ResultClass::combined),
+        result_class<ResultClass::combined>(),
         // -- combined --
         function("combined_all_f", combined_all_row,
                  {y, normalize(true), option("catch24", false), option("catchamouse16", true), option("hctsa", false),

@@ -4,20 +4,25 @@
 
 #include <string>
 
-#include "module/python.hpp"
+#include "python/python.hpp"
 
 namespace quorlex::module {
 
-// Lazily created "pyo3_runtime.PanicException" (derives from BaseException).
+// "pyo3_runtime.PanicException" (derives from BaseException): created by
+// quorlex on first need; quorlex_batch._engine raises the same class object,
+// which it takes from quorlex at import through use_panic_exception_of.
 PyObject* panic_exception_type();
+bool use_panic_exception_of(const char* module_name);
 
 // Translates the C++ exception being handled into PanicException (writing one
-// diagnostic line to stderr) and returns nullptr; an interrupted run leaves the
-// signal handler's exception in place. Call from a catch block.
+// diagnostic line to stderr) and returns nullptr: allocation failures become
+// "memory allocation failed"; an interrupted run leaves the signal handler's
+// (or the progress callback's) exception in place. Call from a catch block.
 PyObject* raise_current_failure();
 
-// Sets TypeError with `message` and returns nullptr.
+// Set TypeError or ValueError with `message` and return nullptr.
 PyObject* type_error(const std::string& message);
+PyObject* value_error(const std::string& message);
 
 // Ensures an exception is pending after an interpreter call reported failure.
 void ensure_error_set();

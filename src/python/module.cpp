@@ -1,13 +1,12 @@
-// Module initialisation: one module object per process, refused in a second
-// interpreter, holding the table's functions and result classes in order.
+#include "python/module.hpp"
+
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "module/binding.hpp"
-#include "module/errors.hpp"
-#include "module/python.hpp"
-#include "module/results.hpp"
+#include "python/binding.hpp"
+#include "python/errors.hpp"
 
 namespace quorlex::module {
 
@@ -29,21 +28,6 @@ constexpr std::array<FastCall, max_entries> make_entry_points(std::index_sequenc
 
 // One distinct C entry point per table row, so that `self` can stay the module.
 constexpr auto entry_points = make_entry_points(std::make_index_sequence<max_entries>{});
-
-PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "quorlex", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
-};
-
-const char* class_name(ResultClass cls) {
-    switch (cls) {
-        case ResultClass::catch22: return "Catch22Result";
-        case ResultClass::cumulative: return "CumulativeFeatures";
-        case ResultClass::tsfeatures: return "TSFeaturesResult";
-        case ResultClass::combined: return "CombinedResult";
-        case ResultClass::hctsa: return "HCTSAResult";
-    }
-    return "?";
-}
 
 // Adds `value` (stolen) as attribute `name` and appends the name to __all__.
 bool add_public(PyObject* module, const char* name, PyObject* value) {
@@ -67,17 +51,12 @@ bool add_public(PyObject* module, const char* name, PyObject* value) {
     return ok;
 }
 
-// Adds `value` (borrowed) as attribute `name`, outside __all__.
-bool add_attribute(PyObject* module, const char* name, PyObject* value) {
-    return value != nullptr && PyModule_AddObjectRef(module, name, value) == 0;
-}
-
 bool register_all(PyObject* module) {
     static std::vector<std::string> docs;
     static std::vector<PyMethodDef> methods;
     const auto table = module_table();
     if (table.size() > max_entries) {
-        PyErr_SetString(PyExc_SystemError, "quorlex: function table larger than its entry points");
+        PyErr_SetString(PyExc_SystemError, "function table larger than its entry points");
         return false;
     }
     // Method definitions must outlive the function objects: reserve once so
@@ -91,15 +70,8 @@ bool register_all(PyObject* module) {
     bool ok = true;
     for (std::size_t i = 0; ok && i < table.size(); ++i) {
         const Entry& entry = table[i];
-        if (entry.result_class) {
-            PyObject* type = nullptr;
-            try {
-                type = result_type(*entry.result_class);
-            } catch (...) {
-                raise_current_failure();
-            }
-            Py_XINCREF(type);
-            ok = add_public(module, class_name(*entry.result_class), type);
+        if (entry.make_class != nullptr) {
+            ok = add_public(module, entry.class_name, entry.make_class());
             continue;
         }
         const Function& f = entry.function;
@@ -113,7 +85,7 @@ bool register_all(PyObject* module) {
 
 }  // namespace
 
-PyObject* init() {
+PyObject* init_module(PyModuleDef& definition, bool (*finish)(PyObject* module)) {
     static std::int64_t interpreter_id = -1;
     static PyObject* module = nullptr;
     const std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
@@ -124,17 +96,15 @@ PyObject* init() {
     if (interpreter_id == -1) {
         interpreter_id = id;
     } else if (interpreter_id != id) {
-        PyErr_SetString(PyExc_ImportError,
-                        "quorlex does not support sub-interpreters: it can only be imported in the main interpreter");
+        const std::string message = std::string(definition.m_name) +
+                                    " does not support sub-interpreters: it can only be imported in the main interpreter";
+        PyErr_SetString(PyExc_ImportError, message.c_str());
         return nullptr;
     }
     if (module == nullptr) {
-        PyObject* created = PyModule_Create2(&module_def, 1013);
+        PyObject* created = PyModule_Create2(&definition, python_api_version);
         if (created == nullptr) return nullptr;
-        // The version and the exception class are plain attributes, outside
-        // __all__: the public names stay the table's.
-        if (!register_all(created) || PyModule_AddStringConstant(created, "__version__", QUORLEX_VERSION) < 0 ||
-            !add_attribute(created, "PanicException", panic_exception_type())) {
+        if (!register_all(created) || !finish(created)) {
             Py_DECREF(created);
             return nullptr;
         }
@@ -143,6 +113,8 @@ PyObject* init() {
     return Py_NewRef(module);
 }
 
-}  // namespace quorlex::module
+bool add_attribute(PyObject* module, const char* name, PyObject* value) {
+    return value != nullptr && PyModule_AddObjectRef(module, name, value) == 0;
+}
 
-PyMODINIT_FUNC PyInit_quorlex() { return quorlex::module::init(); }
+}  // namespace quorlex::module
