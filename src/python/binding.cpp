@@ -144,13 +144,16 @@ namespace {
 
 // ---- converters: each returns false with an exception set ----
 
-// The struct-module format of a native item: "d" for float64, "q" or "l"
-// for int64 (8-byte longs), with or without a native byte-order prefix.
-bool has_format(const Py_buffer& view, std::string_view accepted, std::size_t itemsize) {
-    std::string_view format = view.format != nullptr ? view.format : "B";
-    if (!format.empty() && (format[0] == '<' || format[0] == '=' || format[0] == '@')) format.remove_prefix(1);
-    return view.itemsize == static_cast<Py_ssize_t>(itemsize) && format.size() == 1 &&
-           accepted.find(format[0]) != std::string_view::npos;
+// The struct-module format of a native item ("d" for float64, "q" or "l" for
+// int64), with or without a native byte-order prefix, and its size.
+bool has_format(const Py_buffer& view, const char* accepted, std::size_t itemsize) {
+    const char* format = view.format != nullptr ? view.format : "B";
+    if (*format == '<' || *format == '=' || *format == '@') ++format;
+    if (view.itemsize != static_cast<Py_ssize_t>(itemsize) || format[0] == '\0' || format[1] != '\0') return false;
+    for (; *accepted != '\0'; ++accepted) {
+        if (*accepted == format[0]) return true;
+    }
+    return false;
 }
 
 bool holds_doubles(const Py_buffer& view) { return has_format(view, "d", sizeof(double)); }
@@ -191,7 +194,7 @@ bool read_double_buffer(PyObject* object, SeriesValue& out) {
 
 // A whole dataset's buffer, read in place: C-contiguous, native items of the
 // given format, suitably aligned. The caller must not resize it during the call.
-bool hold_contiguous(PyObject* object, HeldBuffer& buffer, std::string_view format, std::size_t itemsize,
+bool hold_contiguous(PyObject* object, HeldBuffer& buffer, const char* format, std::size_t itemsize,
                      const char* what) {
     if (!buffer.acquire(object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT)) return false;
     const Py_buffer& view = buffer.view();
@@ -210,9 +213,9 @@ bool convert_doubles(PyObject* object, SeriesValue& out) {
 }
 
 bool convert_int64s(PyObject* object, Value& out) {
-    if (!hold_contiguous(object, out.int64_buffer, "ql", sizeof(std::int64_t), "int64")) return false;
-    const Py_buffer& view = out.int64_buffer.view();
-    out.int64s = {static_cast<const std::int64_t*>(view.buf), static_cast<std::size_t>(view.len) / sizeof(std::int64_t)};
+    if (!hold_contiguous(object, out.series.buffer(), "ql", sizeof(std::int64_t), "int64")) return false;
+    const Py_buffer& view = out.series.buffer().view();
+    out.dataset->int64s = {static_cast<const std::int64_t*>(view.buf), static_cast<std::size_t>(view.len) / sizeof(std::int64_t)};
     return true;
 }
 
@@ -381,7 +384,7 @@ bool convert_names(PyObject* object, Value& out) {
         const bool ok = convert_text(item, name);
         Py_DECREF(item);
         if (!ok) return false;
-        out.texts.push_back(std::move(*name));
+        out.dataset->texts.push_back(std::move(*name));
     }
     return true;
 }
@@ -454,13 +457,16 @@ bool convert(const Param& p, PyObject* object, Value& out) {
         case Kind::doubles:
             return convert_doubles(object, out.series);
         case Kind::int64s:
+            out.dataset = std::make_unique<DatasetValue>();
             return convert_int64s(object, out);
         case Kind::callback:
             return convert_callback(object == nullptr ? Py_None : object, out);
         case Kind::names:
+            out.dataset = std::make_unique<DatasetValue>();
             return convert_names(object, out);
         case Kind::options:
-            return convert_options(object == nullptr ? Py_None : object, out.options);
+            out.dataset = std::make_unique<DatasetValue>();
+            return convert_options(object == nullptr ? Py_None : object, out.dataset->options);
     }
     return false;
 }
@@ -514,7 +520,7 @@ PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nar
     try {
         Args values;
         for (std::size_t i = 0; i < f.param_count; ++i) {
-            if (!convert(f.params[i], slots[i], values[i])) {
+            if (!convert(f.params[i], slots[i], values.add(i))) {
                 ensure_error_set();
                 wrap_argument_error(f.params[i].name);
                 return nullptr;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -88,22 +89,36 @@ struct NamedOption {
     std::optional<std::uint64_t> count;
 };
 
+// What the batch engine's kinds convert to, made only for them, so that the
+// module's calls do not pay for it.
+struct DatasetValue {
+    std::span<const std::int64_t> int64s;  // its buffer is held by the Value's series
+    std::vector<std::string> texts;
+    std::vector<NamedOption> options;
+};
+
 struct Value {
     SeriesValue series;
     bool flag = false;
     std::optional<std::uint64_t> count;
     std::int32_t small = 0;
     std::optional<std::string> text;
-    // The batch engine's kinds; empty for every module function.
-    std::span<const std::int64_t> int64s;
-    HeldBuffer int64_buffer;
-    PyObject* object = nullptr;
-    std::vector<std::string> texts;
-    std::vector<NamedOption> options;
+    PyObject* object = nullptr;  // borrowed
+    std::unique_ptr<DatasetValue> dataset;
 };
 
 inline constexpr std::size_t max_params = 9;
-using Args = std::array<Value, max_params>;
+// The converted arguments of one call: only the function's own parameters
+// are constructed, so a call pays for the values it has, not for the widest
+// function's.
+class Args {
+public:
+    Value& operator[](std::size_t i) { return *values_[i]; }
+    Value& add(std::size_t i) { return values_[i].emplace(); }
+
+private:
+    std::array<std::optional<Value>, max_params> values_;
+};
 
 // Calls the routine with converted arguments and returns a new reference, or
 // nullptr with an exception set. Internal failures are translated by the engine.

@@ -89,19 +89,19 @@ std::optional<batch::Options> read_options(const std::vector<NamedOption>& given
 std::optional<batch::Plan> plan_of(const Value& features, const Value& options) {
     try {
         if (features.text) {
-            const auto set_options = read_options(options.options);
+            const auto set_options = read_options(options.dataset->options);
             if (!set_options) return std::nullopt;
             return batch::Plan::for_set(*features.text, *set_options);
         }
-        if (!options.options.empty()) {
+        if (!options.dataset->options.empty()) {
             value_error("options apply to a named feature set, not to a list of features");
             return std::nullopt;
         }
-        if (features.texts.empty()) {
+        if (features.dataset->texts.empty()) {
             value_error("no features requested");
             return std::nullopt;
         }
-        return batch::Plan::for_features(features.texts);
+        return batch::Plan::for_features(features.dataset->texts);
     } catch (const batch::BadRequest& bad) {
         value_error(bad.what());
         return std::nullopt;
@@ -169,7 +169,7 @@ PyObject* run_row(Args& a) {
     const auto plan = plan_of(a[0], a[1]);
     if (!plan) return nullptr;
     const Series values = a[2].series;
-    const std::span<const std::int64_t> offsets = a[3].int64s;
+    const std::span<const std::int64_t> offsets = a[3].dataset->int64s;
     if (offsets.empty() || offsets.front() != 0 || offsets.back() != static_cast<std::int64_t>(values.size()) ||
         !std::is_sorted(offsets.begin(), offsets.end())) {
         return value_error("offsets must rise from 0 to len(values)");
@@ -185,7 +185,7 @@ PyObject* run_windows_row(Args& a) {
     const auto plan = plan_of(a[0], a[1]);
     if (!plan) return nullptr;
     const Series values = a[2].series;
-    const std::span<const std::int64_t> bounds = a[3].int64s;
+    const std::span<const std::int64_t> bounds = a[3].dataset->int64s;
     if (bounds.size() % 2 != 0) return value_error("bounds must hold (start, end) pairs");
     const auto length = static_cast<std::int64_t>(values.size());
     for (std::size_t i = 0; i < bounds.size(); i += 2) {
