@@ -10,7 +10,6 @@ import re
 from typing import Any
 
 import numpy as np
-import pandas as pd
 
 from . import _relevance
 

@@ -49,7 +49,6 @@ class FeatureTransformer(TransformerMixin, BaseEstimator):  # type: ignore[misc]
         names = feature_names(self.features)
         if batch.channels is not None:
             names = [f"{channel}__{name}" for channel in range(batch.channels) for name in names]
-        self.channels_ = batch.channels
         self.feature_names_out_ = np.asarray(names, dtype=object)
         return self
 
