@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "catch22/fft.hpp"
-#include "catch22/histcounts.hpp"
+#include "helpers/fft.hpp"
+#include "helpers/histcounts.hpp"
 #include "helpers/failure.hpp"
 #include "helpers/portable.hpp"
 
@@ -33,29 +33,29 @@ public:
           second_(transform(y, m)) {}
     std::size_t size() const { return n_fft_; }
     // The second transform, computed as far as the entries read need.
-    LazyTransform& second() { return second_; }
+    common::LazyTransform& second() { return second_; }
 
 private:
-    LazyTransform transform(Series y, double m) {
-        const Split s{buffer_.get(), buffer_.get() + n_fft_};
+    common::LazyTransform transform(Series y, double m) {
+        const common::Split s{buffer_.get(), buffer_.get() + n_fft_};
         for (std::size_t i = 0; i < y.size(); ++i) {
             s.re[i] = y[i] - m;
             s.im[i] = 0.0;
         }
         std::fill(s.re + y.size(), s.re + n_fft_, 0.0);
         std::fill(s.im + y.size(), s.im + n_fft_, 0.0);
-        const Split scratch{buffer_.get() + 2 * n_fft_, buffer_.get() + 3 * n_fft_};
-        return LazyTransform::of_power_spectrum(s, scratch, tw_, y.size());
+        const common::Split scratch{buffer_.get() + 2 * n_fft_, buffer_.get() + 3 * n_fft_};
+        return common::LazyTransform::of_power_spectrum(s, scratch, tw_, y.size());
     }
 
-    SharedTwiddles tw_;
+    common::SharedTwiddles tw_;
     std::size_t n_fft_;
     std::unique_ptr<double[]> buffer_;
-    LazyTransform second_;
+    common::LazyTransform second_;
 };
 
 // Real part of the complex quotient a / d.
-double real_quotient(Complex a, Complex d) {
+double real_quotient(common::Complex a, common::Complex d) {
     const double d2 = d.re * d.re + d.im * d.im;
     return (a.re * d.re + a.im * d.im) / d2;
 }
@@ -81,7 +81,7 @@ std::size_t autocorr_length(std::size_t n) {
 std::vector<double> co_autocorrs(Series y) {
     PowerSpectrum power(y, common::mean(y));
     const auto f = power.second().head(power.size());
-    const Complex d = f[0];
+    const common::Complex d = f[0];
     std::vector<double> ac(f.size());
     for (std::size_t i = 0; i < f.size(); ++i) ac[i] = real_quotient(f[i], d);
     return ac;
@@ -91,7 +91,7 @@ double co_autocorr_lag2(Series y) {
     PowerSpectrum power(y, common::mean(y));
     if (power.size() < 3) return common::nan;
     // Only entries 0 and 2 of the second transform are read.
-    LazyTransform& second = power.second();
+    common::LazyTransform& second = power.second();
     const auto f = second.head(4);
     return real_quotient(f[2], f[0]);
 }
@@ -103,9 +103,9 @@ std::size_t co_autocorr_firstzero(Series y, std::size_t maxtau) {
     // 1 first (lag 1 is the first zero of a differenced series of noise), then
     // the first 64, about 7 of its log2 n levels, among which most series
     // cross zero; each step continues from the levels the one before did.
-    LazyTransform& second = power.second();
+    common::LazyTransform& second = power.second();
     std::size_t i = 0;
-    Complex d{};
+    common::Complex d{};
     for (const std::size_t count : {std::size_t{2}, std::size_t{64}, power.size()}) {
         const auto f = second.head(count);
         if (i == 0) d = f[0];
@@ -143,7 +143,7 @@ struct LazyAutocorrs::State {
     PowerSpectrum power;
     std::unique_ptr<double[]> lags;
     std::size_t done = 0;
-    Complex d{};
+    common::Complex d{};
 };
 
 LazyAutocorrs::LazyAutocorrs(Series y) : LazyAutocorrs(y, common::mean(y)) {}
@@ -236,13 +236,13 @@ double co_embed2_dist_expfit_meandiff(Series series, bool normalize, Shared* sha
     // Bin width 3.5 s / m^(1/3) (Scott's rule).
     const double s = common::std_dev(d);
     if (s < 0.001) return 0.0;
-    const Range range = histcounts_range(d);
+    const common::Range range = common::histcounts_range(d);
     const double bins = std::ceil((range.max - range.min) /
                                   ((s * 3.5) / std::pow(static_cast<double>(m), 0.3333333333333333)));
     const std::size_t n_bins = bins > 0.0 ? static_cast<std::size_t>(bins) : 0;
     if (n_bins == 0) return 0.0;
 
-    const Histogram h = histcounts(d, n_bins, range);
+    const common::Histogram h = common::histcounts(d, n_bins, range);
     double total = 0.0;
     for (std::size_t i = 0; i < n_bins; ++i) {
         const double prob = static_cast<double>(h.counts[i]) / static_cast<double>(m);

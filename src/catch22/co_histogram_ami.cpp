@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "catch22/histcounts.hpp"
+#include "helpers/histcounts.hpp"
 
 namespace quorlex::catch22 {
 
@@ -118,7 +118,7 @@ double co_histogram_ami_even(Series series, std::uint32_t num_bins, std::uint32_
 
     // y[0 .. n-tau-1] and y[tau .. n-1] are windows of one series, so one
     // assignment serves both.
-    return joint_histogram_ami(histbinassign(y.view(), edges), num_bins + 1, tau);
+    return joint_histogram_ami(common::histbinassign(y.view(), edges), num_bins + 1, tau);
 }
 
 }  // namespace quorlex::catch22

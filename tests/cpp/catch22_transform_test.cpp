@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
-#include "catch22/fft.hpp"
-#include "catch22/histcounts.hpp"
+#include "helpers/fft.hpp"
+#include "helpers/histcounts.hpp"
 #include "catch22/sb_coarsegrain.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;
 using namespace quorlex::catch22;
+using namespace quorlex::common;
 
 using Counts = std::vector<std::uint32_t>;
 

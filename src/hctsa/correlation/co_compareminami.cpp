@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "catch22/co_histogram_ami.hpp"
-#include "catch22/histcounts.hpp"
+#include "helpers/histcounts.hpp"
 #include "hctsa/correlation/co_histogramami.hpp"
 #include "hctsa/distribution/dn_minmax.hpp"
 #include "hctsa/distribution/dn_propunique.hpp"
@@ -43,7 +43,7 @@ bool ascending(Series edges) {
 // move up as the value grows, so one pass over values and edges finds every
 // bin (0 where no edge is greater, as histbinassign gives).
 std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Series edges) {
-    if (!ascending(edges)) return catch22::histbinassign(y, edges);
+    if (!ascending(edges)) return common::histbinassign(y, edges);
     std::vector<std::uint32_t> bins(y.size());
     std::size_t e = 0;
     for (std::size_t r = 0; r < y.size(); ++r) {
