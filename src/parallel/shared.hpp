@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "catch22/co_auto_corr.hpp"
+#include "helpers/autocorrelation.hpp"
 #include "catch22/shared.hpp"
 #include "catch22/sp_summaries.hpp"
 #include "catch22/v1/periodogram.hpp"
@@ -65,7 +65,7 @@ private:
     Once<std::vector<double>> zscore_;
     Once<double> mean_;
     std::mutex autocorrs_mutex_;
-    std::optional<catch22::LazyAutocorrs> autocorrs_;
+    std::optional<common::LazyAutocorrs> autocorrs_;
     Once<catch22::Spectrum> spectrum_;
 };
 

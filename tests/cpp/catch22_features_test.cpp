@@ -6,7 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "catch22/co_auto_corr.hpp"
 #include "catch22/co_histogram_ami.hpp"
+#include "catch22/sb_coarsegrain.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
 #include "catch22/sc_fluctanal.hpp"
 #include "test_support.hpp"
@@ -155,4 +157,30 @@ TEST(features_test, two_line_errors_match_line_error) {
             }
         }
     }
+}
+
+TEST(features_test, first_zero_stops_at_the_first_non_positive_lag) {
+    const std::vector<double> ac{1.0, 0.5, 0.2, -0.1, 0.3};
+    EXPECT_EQ(co_firstzero(ac, 5), 3u);
+    EXPECT_EQ(co_firstzero(ac, 2), 2u);  // limit before the crossing
+    EXPECT_EQ(co_firstzero(std::vector<double>{1.0, 0.5, 0.0}, 3), 2u);
+    EXPECT_EQ(co_firstzero(std::vector<double>{1.0, nan_value, 0.5}, 3), 1u);
+    EXPECT_EQ(co_firstzero(std::vector<double>{1.0, 0.9}, 7), 2u);
+    EXPECT_EQ(co_firstzero({}, 4), 0u);
+}
+
+TEST(features_test, three_quantile_symbols) {
+    std::vector<std::uint64_t> labels(6, 0);
+    sb_coarsegrain(std::vector<double>{1, 2, 3, 4, 5, 6}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{1, 1, 2, 2, 3, 3}));
+    sb_coarsegrain(std::vector<double>{6, 1, 4, 3, 5, 2}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{3, 1, 2, 2, 3, 1}));
+
+    // Values in no interval keep their label.
+    labels.assign(3, 0);
+    sb_coarsegrain(std::vector<double>{1.0, nan_value, 2.0}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{0, 0, 0}));
+    // min - 1.0 rounds back to min, so the smallest value is in no interval.
+    sb_coarsegrain(std::vector<double>{1e300, 2e300, 3e300}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{0, 2, 3}));
 }
