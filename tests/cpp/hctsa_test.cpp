@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "catch22/co_histogram_ami.hpp"
 #include "helpers/histcounts.hpp"
+#include "helpers/histogram_ami.hpp"
 #include "hctsa/correlation/ami_kraskov.hpp"
 #include "hctsa/correlation/co_autocorr.hpp"
 #include "hctsa/correlation/co_compareminami.hpp"
@@ -306,7 +306,7 @@ double dense_joint_ami(const std::vector<std::uint32_t>& bins, std::uint32_t n_e
 
 TEST(hctsa_test, sparse_joint_histogram_matches_the_whole_table) {
     std::mt19937_64 gen(5);
-    quorlex::catch22::JointHistogram reused;
+    quorlex::common::JointHistogram reused;
     for (std::uint32_t n_edges : {2u, 3u, 6u, 11u, 40u, 81u}) {
         for (std::size_t n : {2, 9, 150, 1000}) {
             std::vector<std::uint32_t> bins(n);
@@ -315,7 +315,7 @@ TEST(hctsa_test, sparse_joint_histogram_matches_the_whole_table) {
             for (std::size_t tau : {0, 1, 4}) {
                 if (tau >= n) continue;
                 const double expected = dense_joint_ami(bins, n_edges, tau);
-                expect_bits(quorlex::catch22::joint_histogram_ami(bins, n_edges, tau), expected, "fresh");
+                expect_bits(quorlex::common::joint_histogram_ami(bins, n_edges, tau), expected, "fresh");
                 expect_bits(reused.ami(bins, n_edges, tau), expected, "reused");
             }
         }

@@ -10,8 +10,8 @@
 #include <numeric>
 #include <vector>
 
-#include "catch22/co_histogram_ami.hpp"
 #include "helpers/histcounts.hpp"
+#include "helpers/histogram_ami.hpp"
 #include "hctsa/correlation/co_histogramami.hpp"
 #include "hctsa/distribution/dn_minmax.hpp"
 #include "hctsa/distribution/dn_propunique.hpp"
@@ -81,7 +81,7 @@ private:
 
 // The automutual information of the joint histogram of (b[t], b[t + lag]),
 // for one assignment of bins and many lags, with the value of
-// catch22::JointHistogram::ami.
+// common::JointHistogram::ami.
 //
 // When no value falls outside the edges (no bin 0, the usual case) every
 // pair counts, the total is n - lag, and the published cell rule reduces to
@@ -274,7 +274,7 @@ private:
     std::uint32_t n_edges_ = 0, num_bins_ = 0;
     bool general_ = false;
     bool repeats_ = false;
-    catch22::JointHistogram general_table_;
+    common::JointHistogram general_table_;
     std::vector<std::uint32_t> general_bins_, col_, row_, counts_, rows_, cols_, bin_counts_;
     std::vector<std::uint64_t> occupied_;
     std::vector<double> p_, pi_, pj_;

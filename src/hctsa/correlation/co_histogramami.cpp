@@ -4,9 +4,9 @@
 #include <limits>
 #include <string>
 
-#include "catch22/co_histogram_ami.hpp"
-#include "helpers/histcounts.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/histcounts.hpp"
+#include "helpers/histogram_ami.hpp"
 
 namespace quorlex::hctsa {
 
@@ -46,7 +46,7 @@ double co_histogramami(Series y, Series sorted, std::string_view method, std::si
     const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
     // y[0 .. n-lag-1] and y[lag .. n-1] are windows of one series: one
     // assignment serves both.
-    return catch22::joint_histogram_ami(common::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
+    return common::joint_histogram_ami(common::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
                                         lag);
 }
 
@@ -57,7 +57,7 @@ void co_histogramami_lags(Series y, Series sorted, std::string_view method, std:
     const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
     const std::vector<std::uint32_t> assigned = common::histbinassign(y, edges);
     for (std::size_t lag = 1; lag <= out.size() && lag < n; ++lag) {
-        out[lag - 1] = catch22::joint_histogram_ami(assigned, static_cast<std::uint32_t>(edges.size()), lag);
+        out[lag - 1] = common::joint_histogram_ami(assigned, static_cast<std::uint32_t>(edges.size()), lag);
     }
 }
 
