@@ -11,6 +11,8 @@
 #include "catch22/sb_coarsegrain.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
 #include "catch22/sc_fluctanal.hpp"
+#include "helpers/fluctuation_scales.hpp"
+#include "helpers/linear_fit.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;
@@ -43,7 +45,7 @@ namespace {
 // line fitted on its own: the plain arithmetic the grouped kernels must keep.
 double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t lag, bool dfa, bool normalize) {
     const std::vector<double> v = normalize ? common::zscore(y) : y;
-    const std::vector<std::uint64_t> tau = fluctuation_scales(v.size());
+    const std::vector<std::uint64_t> tau = common::fluctuation_scales(v.size());
     if (tau.size() < 12) return 0.0;
     std::vector<double> cs;
     for (std::size_t k = 0; k < v.size() / lag; ++k) cs.push_back(k == 0 ? v[0] : cs.back() + v[k * lag]);
@@ -81,7 +83,8 @@ double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t 
     const Series lt = logtt, lf = logf;
     std::vector<double> errors;
     for (std::size_t b = 6; b + 6 <= ntau; ++b) {
-        errors.push_back(line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1)));
+        errors.push_back(common::line_error(lt.first(b), lf.first(b)) +
+                         common::line_error(lt.subspan(b - 1), lf.subspan(b - 1)));
     }
     if (std::any_of(errors.begin(), errors.end(), [](double e) { return std::isnan(e); })) {
         return 1.0 / static_cast<double>(ntau);
@@ -151,8 +154,8 @@ TEST(features_test, two_line_errors_match_line_error) {
             two_line_errors(x, y, first, errors);
             for (std::size_t i = 0; i < errors.size(); ++i) {
                 const std::size_t b = first + i;
-                const double expected = line_error(Series(x).first(b), Series(y).first(b)) +
-                                        line_error(Series(x).subspan(b - 1), Series(y).subspan(b - 1));
+                const double expected = common::line_error(Series(x).first(b), Series(y).first(b)) +
+                                        common::line_error(Series(x).subspan(b - 1), Series(y).subspan(b - 1));
                 EXPECT_EQ(std::memcmp(&errors[i], &expected, sizeof expected), 0) << "n=" << n << " b=" << b;
             }
         }

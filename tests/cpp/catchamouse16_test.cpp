@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "helpers/autocorrelation.hpp"
 #include "catchamouse16/co_addnoise.hpp"
 #include "catchamouse16/co_nonlinearautocorr.hpp"
 #include "catchamouse16/co_translateshape.hpp"
@@ -18,6 +17,7 @@
 #include "catchamouse16/sc_fluctanal.hpp"
 #include "catchamouse16/st_localextrema.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
+#include "helpers/autocorrelation.hpp"
 #include "parallel/catchamouse16.hpp"
 #include "test_support.hpp"
 
