@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/histcounts.hpp"
 
 namespace quorlex::catch22 {

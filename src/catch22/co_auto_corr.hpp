@@ -8,7 +8,8 @@
 
 #include "catch22/shared.hpp"
 #include "helpers/autocorrelation.hpp"
-#include "helpers/common.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
 

@@ -1,6 +1,7 @@
 #include "catch22/co_histogram_ami.hpp"
 
 #include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

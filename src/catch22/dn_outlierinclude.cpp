@@ -7,6 +7,8 @@
 #include <numeric>
 #include <vector>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::catch22 {
 
 namespace {

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+
 namespace quorlex::catch22 {
 
 double dn_spread_std(Series y) {

@@ -7,6 +7,8 @@
 
 #include "catch22/co_auto_corr.hpp"
 #include "helpers/autocorrelation.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/lag_correlation.hpp"
+#include "helpers/moments.hpp"
+
 namespace quorlex::catch22 {
 
 double in_automutualinfostats_fmmi(Series series, bool normalize, Shared* shared) {

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::catch22 {
 
 double md_hrv_classic_pnn40(Series y, bool normalize, Shared* shared) {

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "helpers/splinefit.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/splinefit.hpp"
 
 namespace quorlex::catch22 {
 

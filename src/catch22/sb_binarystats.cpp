@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::catch22 {
 
 namespace {

@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::catch22 {
 
 void sb_coarsegrain(Series y, std::span<std::uint64_t> labels) {

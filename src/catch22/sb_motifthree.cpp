@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catch22/sb_coarsegrain.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

@@ -8,6 +8,7 @@
 
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/sb_coarsegrain.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

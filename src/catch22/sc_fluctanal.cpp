@@ -11,6 +11,7 @@
 #include "helpers/fluctuation_scales.hpp"
 #include "helpers/lanes.hpp"
 #include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
 #include "helpers/portable.hpp"
 
 namespace quorlex::catch22 {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "catch22/shared.hpp"
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
 

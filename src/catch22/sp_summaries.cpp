@@ -8,9 +8,11 @@
 #include <limits>
 #include <memory>
 
-#include "helpers/fft.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/fft.hpp"
+#include "helpers/moments.hpp"
 #include "helpers/portable.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catch22 {
 

@@ -6,7 +6,10 @@
 #include <gsl/gsl_randist.h>
 
 #include "catchamouse16/gsl_support.hpp"
+#include "helpers/finite.hpp"
 #include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,5 +1,7 @@
 #include "catchamouse16/co_nonlinearautocorr.hpp"
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 #include "helpers/nonlinear_autocorr.hpp"
 
 namespace quorlex::catchamouse16 {

@@ -3,7 +3,9 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/moments.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
 
 namespace quorlex::catchamouse16 {

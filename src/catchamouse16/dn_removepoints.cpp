@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "helpers/autocorrelation.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catchamouse16 {
 

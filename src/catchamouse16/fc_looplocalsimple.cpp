@@ -7,7 +7,10 @@
 #include <type_traits>
 #include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -3,6 +3,11 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/finite.hpp"
+#include "helpers/lag_correlation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
+
 namespace quorlex::catchamouse16 {
 
 double in_automutualinfostats_diff_20_gaussian_ami8(Series y, bool normalize) {

@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "catchamouse16/gsl_support.hpp"
+#include "helpers/finite.hpp"
 #include "helpers/fluctuation_scales.hpp"
 #include "helpers/lanes.hpp"
 #include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 

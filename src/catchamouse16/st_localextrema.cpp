@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::catchamouse16 {
 
 namespace {

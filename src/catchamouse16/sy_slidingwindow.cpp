@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "helpers/failure.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catchamouse16 {
 

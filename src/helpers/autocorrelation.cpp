@@ -8,6 +8,7 @@
 
 #include "helpers/failure.hpp"
 #include "helpers/fft.hpp"
+#include "helpers/moments.hpp"
 #include "helpers/portable.hpp"
 
 namespace quorlex::common {

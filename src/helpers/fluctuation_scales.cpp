@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "helpers/common.hpp"
+#include "helpers/saturating_cast.hpp"
 
 namespace quorlex::common {
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "helpers/lanes.hpp"
+#include "helpers/saturating_cast.hpp"
 
 namespace quorlex::common {
 

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::common {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 #include "module/python.hpp"
 
 namespace quorlex::module {

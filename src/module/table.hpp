@@ -6,8 +6,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "helpers/common.hpp"
 #include "catch22/shared.hpp"
+#include "helpers/series.hpp"
 #include "module/binding.hpp"
 #include "parallel/pool.hpp"
 

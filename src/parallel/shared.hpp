@@ -9,11 +9,12 @@
 #include <optional>
 #include <vector>
 
-#include "helpers/autocorrelation.hpp"
 #include "catch22/shared.hpp"
 #include "catch22/sp_summaries.hpp"
 #include "catch22/v1/periodogram.hpp"
-#include "helpers/common.hpp"
+#include "helpers/autocorrelation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/series.hpp"
 #include "tsfeatures/pacf.hpp"
 
 namespace quorlex::parallel {

@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "helpers/moments.hpp"
 #include "tsfeatures/ols.hpp"
 
 namespace quorlex::tsfeatures {

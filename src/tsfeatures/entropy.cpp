@@ -4,11 +4,12 @@
 #include <limits>
 
 #include "helpers/fftw_plans.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::tsfeatures {
 
 namespace {
-
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::tsfeatures {
 
 double lumpiness(Series y, std::optional<std::uint64_t> freq) {

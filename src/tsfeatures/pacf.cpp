@@ -4,6 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
+
 namespace quorlex::tsfeatures {
 
 namespace {

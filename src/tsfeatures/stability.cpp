@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "helpers/failure.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::tsfeatures {
 

@@ -5,6 +5,9 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
+
 namespace quorlex::tsfeatures {
 
 std::size_t short_lag(std::size_t n) {

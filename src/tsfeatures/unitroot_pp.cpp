@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 #include "tsfeatures/unitroot_kpss.hpp"
 
 namespace quorlex::tsfeatures {

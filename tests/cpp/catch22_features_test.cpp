@@ -13,6 +13,8 @@
 #include "catch22/sc_fluctanal.hpp"
 #include "helpers/fluctuation_scales.hpp"
 #include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/series.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;

@@ -9,6 +9,7 @@
 #include "catch22/pd_periodicitywang.hpp"
 #include "catch22/sc_fluctanal.hpp"
 #include "catch22/sp_summaries.hpp"
+#include "helpers/series.hpp"
 #include "helpers/splinefit.hpp"
 #include "test_support.hpp"
 

@@ -18,6 +18,8 @@
 #include "catchamouse16/st_localextrema.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
 #include "helpers/autocorrelation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 #include "parallel/catchamouse16.hpp"
 #include "test_support.hpp"
 

@@ -1,4 +1,10 @@
-#include "helpers/common.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/lag_correlation.hpp"
+#include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/table_size.hpp"
+#include "helpers/vectors.hpp"
 
 #include "test_support.hpp"
 

@@ -6,6 +6,8 @@
 
 #include "helpers/histcounts.hpp"
 #include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 #include "hctsa/correlation/ami_kraskov.hpp"
 #include "hctsa/correlation/co_autocorr.hpp"
 #include "hctsa/correlation/co_compareminami.hpp"

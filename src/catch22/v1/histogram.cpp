@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::catch22::v1 {
 
 namespace {

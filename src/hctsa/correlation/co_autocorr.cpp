@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "helpers/fftw_plans.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::hctsa {
 

@@ -10,8 +10,12 @@
 #include <numeric>
 #include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/histcounts.hpp"
 #include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 #include "hctsa/correlation/co_histogramami.hpp"
 #include "hctsa/distribution/dn_minmax.hpp"
 #include "hctsa/distribution/dn_propunique.hpp"

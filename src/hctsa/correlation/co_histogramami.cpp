@@ -5,8 +5,11 @@
 #include <string>
 
 #include "helpers/failure.hpp"
+#include "helpers/finite.hpp"
 #include "helpers/histcounts.hpp"
 #include "helpers/histogram_ami.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::hctsa {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "helpers/finite.hpp"
 #include "helpers/nonlinear_autocorr.hpp"
 
 namespace quorlex::hctsa {

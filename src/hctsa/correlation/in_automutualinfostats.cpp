@@ -9,6 +9,11 @@
 #include "hctsa/correlation/ami_kraskov.hpp"
 #include "hctsa/correlation/co_autocorr.hpp"
 #include "hctsa/helpers/digamma.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/lag_correlation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::hctsa {
 

@@ -3,6 +3,9 @@
 #include <limits>
 #include <optional>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+
 namespace quorlex::hctsa {
 
 namespace {

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/histcounts.hpp"
 
 namespace quorlex::hctsa {

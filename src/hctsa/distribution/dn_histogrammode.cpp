@@ -2,7 +2,9 @@
 
 #include <limits>
 
+#include "helpers/finite.hpp"
 #include "helpers/histcounts.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::hctsa {
 

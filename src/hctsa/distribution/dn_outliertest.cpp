@@ -5,6 +5,10 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::hctsa {
 
 namespace {

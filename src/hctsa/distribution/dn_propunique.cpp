@@ -2,6 +2,9 @@
 
 #include <limits>
 
+#include "helpers/finite.hpp"
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::hctsa {
 
 std::size_t count_unique(Series y) {

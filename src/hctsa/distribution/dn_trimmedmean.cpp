@@ -4,6 +4,10 @@
 #include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::hctsa {
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 
