@@ -43,7 +43,7 @@ double co_f1ecac(Series series, bool normalize, Shared* shared) {
     if (!series_finite(series, shared) || n < 2) return 0.0;
     const common::Prepared y = prepare(series, normalize, shared);
     PreparedAutocorrs ac(y, shared);
-    const double thresh = 0.36787944117144233;
+    const double thresh = common::one_over_e;
     for (std::size_t i = 0; i + 2 < n; ++i) {
         if (ac[i + 1] < thresh) {
             return (thresh - ac[i]) / (ac[i + 1] - ac[i]) + static_cast<double>(i);

@@ -11,6 +11,10 @@
 
 namespace quorlex::common {
 
+// 1/e, the double nearest exp(-1): the autocorrelation's decay time is the lag
+// of its first crossing of this level.
+inline constexpr double one_over_e = 0.36787944117144233;
+
 // Transform length for a series of n values: twice the smallest power of two
 // >= n, computed in 32-bit signed integers as published (n = 1 gives 2).
 // Internal failure when n is 0 or 2^30 or more.
