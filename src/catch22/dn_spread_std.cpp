@@ -1,7 +1,6 @@
 #include "catch22/dn_spread_std.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "helpers/finite.hpp"
 #include "helpers/moments.hpp"

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"

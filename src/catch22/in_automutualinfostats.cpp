@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 
 #include "helpers/lag_correlation.hpp"
 #include "helpers/moments.hpp"

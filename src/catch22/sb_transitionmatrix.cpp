@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"

@@ -1,7 +1,6 @@
 #include "catch22/sc_fluctanal.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>

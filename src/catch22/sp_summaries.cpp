@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
-#include <memory>
 
 #include "helpers/failure.hpp"
 #include "helpers/fft.hpp"

@@ -1,6 +1,5 @@
 #include "catchamouse16/co_addnoise.hpp"
 
-#include <limits>
 #include <vector>
 
 #include <gsl/gsl_randist.h>

@@ -1,6 +1,5 @@
 #include "catchamouse16/co_translateshape.hpp"
 
-#include <limits>
 #include <vector>
 
 #include "helpers/finite.hpp"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <vector>
 
 #include "helpers/autocorrelation.hpp"

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <type_traits>
-#include <vector>
 
 #include "helpers/finite.hpp"
 #include "helpers/lanes.hpp"

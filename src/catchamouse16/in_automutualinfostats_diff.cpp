@@ -1,7 +1,6 @@
 #include "catchamouse16/in_automutualinfostats_diff.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "helpers/finite.hpp"
 #include "helpers/lag_correlation.hpp"

@@ -1,6 +1,5 @@
 #include "catchamouse16/sc_fluctanal.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,6 @@
 #include "catchamouse16/sy_slidingwindow.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "helpers/failure.hpp"

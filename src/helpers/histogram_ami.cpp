@@ -1,9 +1,7 @@
 #include "helpers/histogram_ami.hpp"
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "helpers/histcounts.hpp"

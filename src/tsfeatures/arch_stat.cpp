@@ -1,7 +1,6 @@
 #include "tsfeatures/arch_stat.hpp"
 
 #include <cmath>
-#include <limits>
 #include <variant>
 #include <vector>
 

@@ -1,7 +1,6 @@
 #include "tsfeatures/entropy.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "helpers/fftw_plans.hpp"
 #include "helpers/finite.hpp"

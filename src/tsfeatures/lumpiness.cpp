@@ -1,7 +1,6 @@
 #include "tsfeatures/lumpiness.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "helpers/moments.hpp"

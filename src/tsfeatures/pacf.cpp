@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "helpers/finite.hpp"
 #include "helpers/moments.hpp"

@@ -1,8 +1,6 @@
 #include "tsfeatures/unitroot_pp.hpp"
 
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "helpers/finite.hpp"

@@ -1,6 +1,5 @@
 #include "catch22/v1/histogram.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <utility>
 

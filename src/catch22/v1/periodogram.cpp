@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cmath>
-#include <memory>
 
 #include "helpers/fft.hpp"
 #include "helpers/portable.hpp"

@@ -5,7 +5,6 @@
 #include <bit>
 #include <cstdint>
 #include <cmath>
-#include <limits>
 #include <map>
 #include <numeric>
 #include <vector>

@@ -1,7 +1,6 @@
 #include "hctsa/correlation/co_histogramami.hpp"
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
 #include "helpers/failure.hpp"

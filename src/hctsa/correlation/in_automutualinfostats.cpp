@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "hctsa/correlation/ami_kraskov.hpp"
 #include "hctsa/correlation/co_autocorr.hpp"

@@ -1,6 +1,5 @@
 #include "hctsa/distribution/dn_coeffvar.hpp"
 
-#include <limits>
 #include <optional>
 
 #include "helpers/finite.hpp"

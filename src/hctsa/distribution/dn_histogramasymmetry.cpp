@@ -1,7 +1,6 @@
 #include "hctsa/distribution/dn_histogramasymmetry.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "helpers/finite.hpp"

@@ -1,7 +1,5 @@
 #include "hctsa/distribution/dn_histogrammode.hpp"
 
-#include <limits>
-
 #include "helpers/finite.hpp"
 #include "helpers/histcounts.hpp"
 #include "helpers/vectors.hpp"

@@ -1,7 +1,5 @@
 #include "hctsa/distribution/dn_propunique.hpp"
 
-#include <limits>
-
 #include "helpers/finite.hpp"
 #include "helpers/order_statistics.hpp"
 

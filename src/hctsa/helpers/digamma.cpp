@@ -1,7 +1,6 @@
 #include "hctsa/helpers/digamma.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "helpers/series.hpp"
 
