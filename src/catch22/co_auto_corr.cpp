@@ -10,24 +10,12 @@
 
 namespace quorlex::catch22 {
 
-namespace {
-
-template <class Lags>
-std::size_t first_not_positive(Lags& ac, std::size_t lim) {
+std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau) {
+    const std::size_t lim = std::min(maxtau, ac.size());
     for (std::size_t i = 0; i < lim; ++i) {
         if (!(ac[i] > 0)) return i;
     }
     return lim;
-}
-
-}  // namespace
-
-std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau) {
-    return first_not_positive(ac, std::min(maxtau, ac.size()));
-}
-
-std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau) {
-    return first_not_positive(ac, std::min(maxtau, ac.size()));
 }
 
 PreparedAutocorrs::PreparedAutocorrs(const common::Prepared& y, Shared* shared) : shared_(shared), n_(y.size()) {

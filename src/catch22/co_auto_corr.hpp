@@ -37,7 +37,6 @@ private:
 
 // First lag below min(maxtau, ac.size()) whose autocorrelation is not
 // positive (NaN counts as not positive); the limit when there is none.
-std::size_t co_firstzero(std::span<const double> ac, std::size_t maxtau);
 std::size_t co_firstzero(PreparedAutocorrs& ac, std::size_t maxtau);
 
 // Interpolated lag where the autocorrelation first drops below 1/e; n when it

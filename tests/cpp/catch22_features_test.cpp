@@ -11,6 +11,7 @@
 #include "catch22/sb_coarsegrain.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
 #include "catch22/sc_fluctanal.hpp"
+#include "helpers/autocorrelation.hpp"
 #include "helpers/fluctuation_scales.hpp"
 #include "helpers/linear_fit.hpp"
 #include "helpers/moments.hpp"
@@ -165,13 +166,33 @@ TEST(features_test, two_line_errors_match_line_error) {
 }
 
 TEST(features_test, first_zero_stops_at_the_first_non_positive_lag) {
-    const std::vector<double> ac{1.0, 0.5, 0.2, -0.1, 0.3};
-    EXPECT_EQ(co_firstzero(ac, 5), 3u);
-    EXPECT_EQ(co_firstzero(ac, 2), 2u);  // limit before the crossing
-    EXPECT_EQ(co_firstzero(std::vector<double>{1.0, 0.5, 0.0}, 3), 2u);
-    EXPECT_EQ(co_firstzero(std::vector<double>{1.0, nan_value, 0.5}, 3), 1u);
-    EXPECT_EQ(co_firstzero(std::vector<double>{1.0, 0.9}, 7), 2u);
-    EXPECT_EQ(co_firstzero({}, 4), 0u);
+    // Zeros at lag 1 ({1, 2}: 1.0, -0.5), far out (a slow sine) and at lag 0
+    // (a constant series: NaN counts as not positive), with limits before,
+    // at and past the crossing; each read lag by lag against the whole
+    // autocorrelation.
+    std::vector<double> sine(300);
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = std::sin(0.02 * static_cast<double>(i));
+    const std::vector<std::vector<double>> inputs = {{1.0, 2.0}, sine, std::vector<double>(6, 2.5), {3.0}};
+    for (const auto& series : inputs) {
+        const std::vector<double> whole = common::co_autocorrs(series);
+        for (std::size_t maxtau : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{80}, series.size() + 5}) {
+            const std::size_t lim = std::min(maxtau, series.size());
+            std::size_t expected = lim;
+            for (std::size_t i = 0; i < lim; ++i) {
+                if (!(whole[i] > 0)) {
+                    expected = i;
+                    break;
+                }
+            }
+            const common::Prepared y(series, false);
+            PreparedAutocorrs ac(y, nullptr);
+            EXPECT_EQ(co_firstzero(ac, maxtau), expected) << "n " << series.size() << " maxtau " << maxtau;
+        }
+    }
+    std::vector<double> two{1.0, 2.0};
+    const common::Prepared y(two, false);
+    PreparedAutocorrs ac(y, nullptr);
+    EXPECT_EQ(co_firstzero(ac, 5), 1u);
 }
 
 TEST(features_test, three_quantile_symbols) {
