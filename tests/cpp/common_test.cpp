@@ -168,12 +168,14 @@ TEST(common_test, table_sizes_that_cannot_be_held) {
     EXPECT_THROW(c::table_size(std::size_t{1} << 20, std::size_t{1} << 30), std::bad_alloc);  // 8 PiB
 }
 
-TEST(common_test, nonlinear_autocorr_matches_the_product_loop_across_blocks) {
-    // Lengths around the blocks of 256 products; each product takes its
-    // factors in the order the lags are listed, and the magnitudes variant
-    // sums their absolute values.
-    const std::vector<std::vector<std::size_t>> lag_lists = {{0, 3, 5}, {5, 3, 0}, {1, 1, 2}, {2, 1}, {4}};
-    for (std::size_t n : {6, 255, 261, 262, 517, 600}) {
+TEST(common_test, nonlinear_autocorr_matches_the_product_loop) {
+    // One to nine lags (up to eight have a kernel of their own, more take the
+    // general loop), in both orders: each product takes its factors in the
+    // order the lags are listed, and the magnitudes variant sums their
+    // absolute values.
+    const std::vector<std::vector<std::size_t>> lag_lists = {
+        {0, 3, 5}, {5, 3, 0}, {1, 1, 2}, {2, 1}, {4}, {1, 2, 3, 4}, {1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 3, 4, 5, 6, 7, 8}};
+    for (std::size_t n : {9, 10, 257, 600}) {
         const V y = noise(n, static_cast<unsigned>(n));
         for (const auto& lags : lag_lists) {
             const std::size_t tmax = *std::max_element(lags.begin(), lags.end());
@@ -185,8 +187,8 @@ TEST(common_test, nonlinear_autocorr_matches_the_product_loop_across_blocks) {
                 magnitudes += std::fabs(p);
             }
             const auto m = static_cast<double>(n - tmax);
-            EXPECT_EQ(c::nonlinear_autocorr(y, lags, false), total / m) << "n " << n;
-            EXPECT_EQ(c::nonlinear_autocorr(y, lags, true), magnitudes / m) << "n " << n;
+            EXPECT_EQ(c::nonlinear_autocorr(y, lags, false), total / m) << "n " << n << " lags " << lags.size();
+            EXPECT_EQ(c::nonlinear_autocorr(y, lags, true), magnitudes / m) << "n " << n << " lags " << lags.size();
         }
     }
 }
