@@ -4,8 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <numeric>
 #include <vector>
+
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

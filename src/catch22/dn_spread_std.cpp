@@ -1,7 +1,9 @@
 #include "catch22/dn_spread_std.hpp"
 
 #include <cmath>
-#include <limits>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
+#include "helpers/autocorrelation.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 
@@ -37,7 +39,7 @@ double fc_localsimple_tauresrat(Series series, bool normalize, Shared* shared) {
     if (!series_finite(series, shared) || n < 2) return common::nan;
     const common::Prepared y = prepare(series, normalize, shared);
     const auto res = residuals(y.view(), 1);
-    const std::size_t tau_res = co_autocorr_firstzero(res, n - 1);
+    const std::size_t tau_res = common::co_autocorr_firstzero(res, n - 1);
     PreparedAutocorrs ac(y, shared);
     const std::size_t tau_y = co_firstzero(ac, n);
     // Unguarded: a constant series gives 0/0.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
+
+#include "helpers/lag_correlation.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

@@ -2,7 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
+
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "catch22/splinefit.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/splinefit.hpp"
 
 namespace quorlex::catch22 {
 
@@ -71,7 +72,7 @@ std::int32_t pd_periodicitywang(Series y, bool normalize, Shared* shared) {
     if (n <= 6) return 0;
 
     std::vector<double> residual(n);
-    splinefit(x, residual);
+    common::splinefit(x, residual);
     for (std::size_t i = 0; i < n; ++i) residual[i] = x[i] - residual[i];
 
     const auto acmax = static_cast<std::size_t>(std::ceil(static_cast<double>(n) / 3.0));

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "catch22/shared.hpp"
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
 

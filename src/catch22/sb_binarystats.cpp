@@ -1,7 +1,8 @@
 #include "catch22/sb_binarystats.hpp"
 
 #include <algorithm>
-#include <limits>
+
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
+
+#include "helpers/finite.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::catch22 {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
 

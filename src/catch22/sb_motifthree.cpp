@@ -3,10 +3,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "catch22/sb_coarsegrain.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

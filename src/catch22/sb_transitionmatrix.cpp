@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/sb_coarsegrain.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22 {
 

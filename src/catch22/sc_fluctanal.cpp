@@ -1,23 +1,23 @@
 #include "catch22/sc_fluctanal.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <vector>
 
+#include "helpers/fluctuation_scales.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
 #include "helpers/portable.hpp"
 
 namespace quorlex::catch22 {
 
 namespace {
 
-constexpr std::size_t scale_count = 50;
 constexpr std::size_t min_segment = 6;
-constexpr double log_min_scale = 1.6094379124341003;  // ln 5
 
 enum class Method { dfa, rsrangefit, unknown };
 
@@ -488,18 +488,6 @@ void dfa_fluctuations(Series cs, Series x, std::span<const std::uint64_t> tau, S
 
 }  // namespace
 
-std::vector<std::uint64_t> fluctuation_scales(std::size_t n) {
-    const double lo = log_min_scale;
-    const double step = (std::log(static_cast<double>(n / 2)) - lo) / 49.0;
-    std::vector<std::uint64_t> tau;
-    tau.reserve(scale_count);
-    for (std::size_t i = 0; i < scale_count; ++i) {
-        const std::uint64_t s = common::saturating_cast(std::round(std::exp(step * static_cast<double>(i) + lo)));
-        if (tau.empty() || tau.back() != s) tau.push_back(s);
-    }
-    return tau;
-}
-
 void fluctuations(Series cs, std::span<const std::uint64_t> tau, bool dfa, std::span<double> out) {
     const std::size_t m = cs.size();
     std::vector<double> x(tau.empty() ? 0 : tau.back());
@@ -512,16 +500,6 @@ void fluctuations(Series cs, std::span<const std::uint64_t> tau, bool dfa, std::
     } else {
         range_fluctuations(cs, x, tau, scratch, out);
     }
-}
-
-double line_error(Series x, Series y) {
-    const auto fit = common::linear_fit(x, y).value_or(common::LinearFit{0.0, 0.0});
-    double sse = 0.0;
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        const double e = (fit.intercept + fit.slope * x[k]) - y[k];
-        sse += e * e;
-    }
-    return std::sqrt(sse);
 }
 
 namespace {
@@ -626,7 +604,7 @@ void two_line_errors(Series x, Series y, std::size_t first, std::span<double> er
     }
     for (; i < err.size(); ++i) {
         const std::size_t b = first + i;
-        err[i] = line_error(x.first(b), y.first(b)) + line_error(x.subspan(b - 1), y.subspan(b - 1));
+        err[i] = common::line_error(x.first(b), y.first(b)) + common::line_error(x.subspan(b - 1), y.subspan(b - 1));
     }
 }
 
@@ -648,7 +626,7 @@ const ScaleSet& scale_set(std::size_t n) {
     thread_local ScaleSet last{none, {}, {}, {}};
     if (last.n == n) return last;
     last.n = none;  // until every part belongs to n
-    last.tau = fluctuation_scales(n);
+    last.tau = common::fluctuation_scales(n);
     last.log_tau.resize(last.tau.size());
     for (std::size_t i = 0; i < last.tau.size(); ++i) last.log_tau[i] = std::log(static_cast<double>(last.tau[i]));
     last.x.resize(last.tau.back());

@@ -3,21 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "catch22/shared.hpp"
-#include "helpers/common.hpp"
-
-#include <cstdint>
-#include <span>
-#include <vector>
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
-
-// The window lengths of both fluctuation analyses (this one and
-// catchaMouse16's): 50 log-spaced lengths from 5 to floor(n / 2), rounded half
-// away from zero, runs of equal lengths reduced to their first entry.
-std::vector<std::uint64_t> fluctuation_scales(std::size_t n);
 
 // The fluctuation of the integrated series cs at each window length of `tau`
 // (each from 1 to cs.size()) over the floor(cs.size() / s) whole windows, each
@@ -26,13 +19,9 @@ std::vector<std::uint64_t> fluctuation_scales(std::size_t n);
 // Written to out (tau.size() entries).
 void fluctuations(Series cs, std::span<const std::uint64_t> tau, bool dfa, std::span<double> out);
 
-// Root of the summed squared residuals of the least-squares line through
-// (x, y), summed in index order; a singular fit counts as the zero line.
-double line_error(Series x, Series y);
-
 // The two-line errors of breakpoints b = first .. first + err.size() - 1:
 // err[b - first] = line_error(x.first(b), y.first(b)) + line_error(x.subspan(b - 1), y.subspan(b - 1)),
-// bit for bit (first >= 1 and first + err.size() <= x.size()).
+// bit for bit, with common::line_error (first >= 1 and first + err.size() <= x.size()).
 void two_line_errors(Series x, Series y, std::size_t first, std::span<double> err);
 
 // Breakpoint position (breakpoint / number of scales) of the best two-line

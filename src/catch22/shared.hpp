@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <span>
 
-#include "helpers/common.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
 

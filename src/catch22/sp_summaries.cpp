@@ -5,12 +5,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
-#include <memory>
 
-#include "catch22/fft.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/fft.hpp"
+#include "helpers/moments.hpp"
 #include "helpers/portable.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catch22 {
 
@@ -44,12 +44,12 @@ Spectrum centred_welch(Series y, std::span<const double> window, double m, doubl
     // Rooted and squared again as published, which can move the last bit.
     const double kmu = std::sqrt(s) * std::sqrt(s) * static_cast<double>(segments);
 
-    const SharedTwiddles tw(nfft);
+    const common::SharedTwiddles tw(nfft);
     // The transform's input, then its scratch; every entry of the input is
     // written before each transform, which writes its scratch before reading.
     const auto buffer = common::uninitialized_array<double>(4 * nfft);
-    const Split f{buffer.get(), buffer.get() + nfft};
-    const Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
+    const common::Split f{buffer.get(), buffer.get() + nfft};
+    const common::Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
     // Only the one-sided bins 0 .. nfft/2 are read below, so the power of the
     // mirrored half is never formed.
     const std::size_t nout = nfft / 2 + 1;
@@ -62,7 +62,7 @@ Spectrum centred_welch(Series y, std::span<const double> window, double m, doubl
         }
         std::fill(f.re + width, f.re + nfft, 0.0);
         std::fill(f.im + width, f.im + nfft, 0.0);
-        fft(f, scratch, tw, width);
+        common::fft(f, scratch, tw, width);
         for (std::size_t l = 0; l < nout; ++l) {
             const double h = std::hypot(f.re[l], f.im[l]);
             power[l] += h * h;

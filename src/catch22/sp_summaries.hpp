@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "catch22/shared.hpp"
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22 {
 

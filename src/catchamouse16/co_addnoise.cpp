@@ -1,12 +1,14 @@
 #include "catchamouse16/co_addnoise.hpp"
 
-#include <limits>
 #include <vector>
 
 #include <gsl/gsl_randist.h>
 
-#include "catch22/co_histogram_ami.hpp"
 #include "catchamouse16/gsl_support.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 
@@ -44,7 +46,8 @@ double co_addnoise_1_even_10_ami_at_10(Series y, bool normalize) {
         const double e = gsl_ran_gaussian_ziggurat(rng.get(), 1.0);
         noisy[t] = x[t] + levels[at] * e;
     }
-    return catch22::co_histogram_ami_even(noisy, num_bins, tau, false);
+    // Finite values plus bounded noise stay finite, and n > tau (above).
+    return common::even_histogram_ami(noisy, num_bins, tau);
 }
 
 }  // namespace quorlex::catchamouse16

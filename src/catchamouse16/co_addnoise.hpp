@@ -3,7 +3,7 @@
 // level of at least 1.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

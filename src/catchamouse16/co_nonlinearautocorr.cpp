@@ -1,20 +1,18 @@
 #include "catchamouse16/co_nonlinearautocorr.hpp"
 
-#include <limits>
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/nonlinear_autocorr.hpp"
 
 namespace quorlex::catchamouse16 {
 
 double co_nonlinearautocorr(Series y, NonlinearLags lags, bool normalize) {
     if (common::has_nan(y)) return common::nan;
     const common::Prepared x(y, normalize);
-    const std::size_t n = x.size();
-    if (n <= lags.t2) return common::nan;
-
-    double total = 0.0;
-    for (std::size_t j = lags.t2; j < n; ++j) {
-        total += x[j] * x[j - lags.t0] * x[j - lags.t1] * x[j - lags.t2];
-    }
-    return total / static_cast<double>(n - lags.t2);
+    if (x.size() <= lags.t2) return common::nan;
+    // x[t] * x[t - t0] * x[t - t1] * x[t - t2], in that order.
+    const std::size_t order[] = {lags.t0, lags.t1, lags.t2};
+    return common::nonlinear_autocorr(x.view(), order, false);
 }
 
 double ac_nl_035(Series y, bool normalize) { return co_nonlinearautocorr(y, {0, 3, 5}, normalize); }

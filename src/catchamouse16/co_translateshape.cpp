@@ -1,9 +1,10 @@
 #include "catchamouse16/co_translateshape.hpp"
 
-#include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/moments.hpp"
 #include "catchamouse16/sy_slidingwindow.hpp"
 
 namespace quorlex::catchamouse16 {

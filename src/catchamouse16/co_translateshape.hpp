@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

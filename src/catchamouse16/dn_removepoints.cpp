@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <vector>
 
-#include "catch22/co_auto_corr.hpp"
+#include "helpers/autocorrelation.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catchamouse16 {
 
@@ -44,7 +45,7 @@ double dn_removepoints_absclose_05_ac2rat(Series y, bool normalize) {
         kept += (magnitudes[i] > t || tie) ? 1 : 0;
     }
     reduced.resize(keep);
-    return catch22::co_autocorr_lag2(reduced) / catch22::co_autocorr_lag2(x.view());
+    return common::co_autocorr_lag2(reduced) / common::co_autocorr_lag2(x.view());
 }
 
 }  // namespace quorlex::catchamouse16

@@ -2,7 +2,7 @@
 // the half of the points closest to zero, relative to that of the series.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <limits>
 #include <type_traits>
-#include <vector>
 
+#include "helpers/finite.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 

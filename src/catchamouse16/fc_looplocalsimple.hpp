@@ -2,7 +2,7 @@
 // errors changes with training lengths 1 to 10.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,7 +1,11 @@
 #include "catchamouse16/in_automutualinfostats_diff.hpp"
 
 #include <cmath>
-#include <limits>
+
+#include "helpers/finite.hpp"
+#include "helpers/lag_correlation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -2,7 +2,7 @@
 // information at lag 8 of the increments of the series.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,7 +1,9 @@
 #include "catchamouse16/ph_walker.hpp"
 
 #include <cmath>
-#include <limits>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,7 +1,7 @@
 // PH_Walker: a simulated walker driven by the series, measured against it.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,15 +1,18 @@
 #include "catchamouse16/sc_fluctanal.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "catch22/sc_fluctanal.hpp"
 #include "catchamouse16/gsl_support.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/fluctuation_scales.hpp"
 #include "helpers/lanes.hpp"
+#include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::catchamouse16 {
 
@@ -181,7 +184,7 @@ double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
     const common::Prepared x(y, normalize);
     const std::size_t n = x.size();
 
-    const std::vector<std::uint64_t> tau = catch22::fluctuation_scales(n);
+    const std::vector<std::uint64_t> tau = common::fluctuation_scales(n);
     const std::size_t ntau = tau.size();
     if (ntau < min_scales) return 0.0;
 
@@ -200,8 +203,8 @@ double sc_fluctanal_2_dfa_50_2_logi_r2_se2(Series y, bool normalize) {
     double best_err = std::numeric_limits<double>::infinity();
     bool any_nan = false;
     for (std::size_t b = min_segment; b + min_segment <= ntau; ++b) {
-        const double err = catch22::line_error(lx.first(b), ly.first(b)) +
-                           catch22::line_error(lx.subspan(b - 1), ly.subspan(b - 1));
+        const double err = common::line_error(lx.first(b), ly.first(b)) +
+                           common::line_error(lx.subspan(b - 1), ly.subspan(b - 1));
         if (std::isnan(err)) {
             any_nan = true;
         } else if (err < best_err || b == min_segment) {

@@ -3,7 +3,7 @@
 // slope of a robust line fitted to the scales after the best breakpoint.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+
+#include "helpers/moments.hpp"
 
 namespace quorlex::catchamouse16 {
 

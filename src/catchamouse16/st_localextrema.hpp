@@ -2,7 +2,7 @@
 // magnitude of the minimum over 100 equal windows.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

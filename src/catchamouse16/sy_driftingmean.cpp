@@ -3,6 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+
 namespace quorlex::catchamouse16 {
 
 namespace {

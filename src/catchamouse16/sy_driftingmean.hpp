@@ -2,7 +2,7 @@
 // relative to the mean segment variance.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,10 +1,11 @@
 #include "catchamouse16/sy_slidingwindow.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "helpers/failure.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catchamouse16 {
 

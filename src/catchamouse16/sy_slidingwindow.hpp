@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catchamouse16 {
 

@@ -1,6 +1,10 @@
-// The one internal-failure type. Feature code throws it for impossible states
-// (an index past the end, an explicit stop); the module boundary turns it into
-// PanicException, and the worker pool carries it back to the calling thread.
+// The one internal-failure type: every failure the boundary reports as
+// PanicException rather than as a Python argument error. Kernels throw it for
+// impossible states (an index past the end, a broken invariant) and for input
+// a routine cannot serve that no binding rule screens out: a zero window
+// count or frequency, an empty series where a transform needs values, a
+// length past a transform's limit, an unknown method name. The worker pool
+// carries it back to the calling thread.
 #pragma once
 
 #include <cstddef>

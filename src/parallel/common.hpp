@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 #include "parallel/shared.hpp"
 
 namespace quorlex::parallel {

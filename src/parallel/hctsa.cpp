@@ -26,6 +26,8 @@
 #include "hctsa/distribution/dn_withinp.hpp"
 #include "hctsa/helpers/bf_point_of_crossing.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 #include "parallel/pool.hpp"
 
 namespace quorlex::parallel {

@@ -9,11 +9,12 @@
 #include <optional>
 #include <vector>
 
-#include "catch22/co_auto_corr.hpp"
 #include "catch22/shared.hpp"
 #include "catch22/sp_summaries.hpp"
 #include "catch22/v1/periodogram.hpp"
-#include "helpers/common.hpp"
+#include "helpers/autocorrelation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/series.hpp"
 #include "tsfeatures/pacf.hpp"
 
 namespace quorlex::parallel {
@@ -65,7 +66,7 @@ private:
     Once<std::vector<double>> zscore_;
     Once<double> mean_;
     std::mutex autocorrs_mutex_;
-    std::optional<catch22::LazyAutocorrs> autocorrs_;
+    std::optional<common::LazyAutocorrs> autocorrs_;
     Once<catch22::Spectrum> spectrum_;
 };
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 #include "python/python.hpp"
 
 namespace quorlex::module {

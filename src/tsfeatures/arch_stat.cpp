@@ -1,10 +1,10 @@
 #include "tsfeatures/arch_stat.hpp"
 
 #include <cmath>
-#include <limits>
 #include <variant>
 #include <vector>
 
+#include "helpers/moments.hpp"
 #include "tsfeatures/ols.hpp"
 
 namespace quorlex::tsfeatures {

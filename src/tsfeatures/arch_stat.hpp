@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::tsfeatures {
 

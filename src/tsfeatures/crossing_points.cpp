@@ -1,5 +1,7 @@
 #include "tsfeatures/crossing_points.hpp"
 
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::tsfeatures {
 
 double crossing_points(Series y) {

@@ -1,14 +1,14 @@
 #include "tsfeatures/entropy.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "helpers/fftw_plans.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::tsfeatures {
 
 namespace {
-
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::tsfeatures {
 

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/linear_fit.hpp"
+#include "helpers/vectors.hpp"
+
 namespace quorlex::tsfeatures {
 
 namespace {

@@ -1,8 +1,9 @@
 #include "tsfeatures/lumpiness.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
+
+#include "helpers/moments.hpp"
 
 namespace quorlex::tsfeatures {
 

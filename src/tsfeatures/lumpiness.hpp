@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::tsfeatures {
 

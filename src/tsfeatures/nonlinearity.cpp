@@ -2,9 +2,10 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 #include "tsfeatures/ols.hpp"
 
 namespace quorlex::tsfeatures {

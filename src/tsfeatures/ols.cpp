@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "helpers/table_size.hpp"
+
 namespace quorlex::tsfeatures {
 
 std::variant<std::vector<double>, std::string_view> solve_normal_equations(std::vector<double>& a,

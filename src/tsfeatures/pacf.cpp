@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::tsfeatures {
 

@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::tsfeatures {
 

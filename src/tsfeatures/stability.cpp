@@ -1,15 +1,12 @@
 #include "tsfeatures/stability.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "helpers/failure.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::tsfeatures {
-
-namespace {
-}  // namespace
 
 double nanmean(Series y) {
     double total = 0.0;

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::tsfeatures {
 

@@ -1,10 +1,10 @@
 #include "tsfeatures/unitroot_pp.hpp"
 
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 #include "tsfeatures/unitroot_kpss.hpp"
 
 namespace quorlex::tsfeatures {

@@ -6,9 +6,16 @@
 #include <random>
 #include <vector>
 
+#include "catch22/co_auto_corr.hpp"
 #include "catch22/co_histogram_ami.hpp"
+#include "catch22/sb_coarsegrain.hpp"
 #include "catch22/sb_transitionmatrix.hpp"
 #include "catch22/sc_fluctanal.hpp"
+#include "helpers/autocorrelation.hpp"
+#include "helpers/fluctuation_scales.hpp"
+#include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/series.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;
@@ -41,7 +48,7 @@ namespace {
 // line fitted on its own: the plain arithmetic the grouped kernels must keep.
 double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t lag, bool dfa, bool normalize) {
     const std::vector<double> v = normalize ? common::zscore(y) : y;
-    const std::vector<std::uint64_t> tau = fluctuation_scales(v.size());
+    const std::vector<std::uint64_t> tau = common::fluctuation_scales(v.size());
     if (tau.size() < 12) return 0.0;
     std::vector<double> cs;
     for (std::size_t k = 0; k < v.size() / lag; ++k) cs.push_back(k == 0 ? v[0] : cs.back() + v[k * lag]);
@@ -79,7 +86,8 @@ double fluctanal_one_window_at_a_time(const std::vector<double>& y, std::size_t 
     const Series lt = logtt, lf = logf;
     std::vector<double> errors;
     for (std::size_t b = 6; b + 6 <= ntau; ++b) {
-        errors.push_back(line_error(lt.first(b), lf.first(b)) + line_error(lt.subspan(b - 1), lf.subspan(b - 1)));
+        errors.push_back(common::line_error(lt.first(b), lf.first(b)) +
+                         common::line_error(lt.subspan(b - 1), lf.subspan(b - 1)));
     }
     if (std::any_of(errors.begin(), errors.end(), [](double e) { return std::isnan(e); })) {
         return 1.0 / static_cast<double>(ntau);
@@ -149,10 +157,56 @@ TEST(features_test, two_line_errors_match_line_error) {
             two_line_errors(x, y, first, errors);
             for (std::size_t i = 0; i < errors.size(); ++i) {
                 const std::size_t b = first + i;
-                const double expected = line_error(Series(x).first(b), Series(y).first(b)) +
-                                        line_error(Series(x).subspan(b - 1), Series(y).subspan(b - 1));
+                const double expected = common::line_error(Series(x).first(b), Series(y).first(b)) +
+                                        common::line_error(Series(x).subspan(b - 1), Series(y).subspan(b - 1));
                 EXPECT_EQ(std::memcmp(&errors[i], &expected, sizeof expected), 0) << "n=" << n << " b=" << b;
             }
         }
     }
+}
+
+TEST(features_test, first_zero_stops_at_the_first_non_positive_lag) {
+    // Zeros at lag 1 ({1, 2}: 1.0, -0.5), far out (a slow sine) and at lag 0
+    // (a constant series: NaN counts as not positive), with limits before,
+    // at and past the crossing; each read lag by lag against the whole
+    // autocorrelation.
+    std::vector<double> sine(300);
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = std::sin(0.02 * static_cast<double>(i));
+    const std::vector<std::vector<double>> inputs = {{1.0, 2.0}, sine, std::vector<double>(6, 2.5), {3.0}};
+    for (const auto& series : inputs) {
+        const std::vector<double> whole = common::co_autocorrs(series);
+        for (std::size_t maxtau : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{80}, series.size() + 5}) {
+            const std::size_t lim = std::min(maxtau, series.size());
+            std::size_t expected = lim;
+            for (std::size_t i = 0; i < lim; ++i) {
+                if (!(whole[i] > 0)) {
+                    expected = i;
+                    break;
+                }
+            }
+            const common::Prepared y(series, false);
+            PreparedAutocorrs ac(y, nullptr);
+            EXPECT_EQ(co_firstzero(ac, maxtau), expected) << "n " << series.size() << " maxtau " << maxtau;
+        }
+    }
+    std::vector<double> two{1.0, 2.0};
+    const common::Prepared y(two, false);
+    PreparedAutocorrs ac(y, nullptr);
+    EXPECT_EQ(co_firstzero(ac, 5), 1u);
+}
+
+TEST(features_test, three_quantile_symbols) {
+    std::vector<std::uint64_t> labels(6, 0);
+    sb_coarsegrain(std::vector<double>{1, 2, 3, 4, 5, 6}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{1, 1, 2, 2, 3, 3}));
+    sb_coarsegrain(std::vector<double>{6, 1, 4, 3, 5, 2}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{3, 1, 2, 2, 3, 1}));
+
+    // Values in no interval keep their label.
+    labels.assign(3, 0);
+    sb_coarsegrain(std::vector<double>{1.0, nan_value, 2.0}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{0, 0, 0}));
+    // min - 1.0 rounds back to min, so the smallest value is in no interval.
+    sb_coarsegrain(std::vector<double>{1e300, 2e300, 3e300}, labels);
+    EXPECT_EQ(labels, (std::vector<std::uint64_t>{0, 2, 3}));
 }

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "catch22/dn_outlierinclude.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 #include "test_support.hpp"
 
 using namespace quorlex;

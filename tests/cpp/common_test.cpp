@@ -1,4 +1,13 @@
-#include "helpers/common.hpp"
+#include <algorithm>
+
+#include "helpers/finite.hpp"
+#include "helpers/lag_correlation.hpp"
+#include "helpers/linear_fit.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/nonlinear_autocorr.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/table_size.hpp"
+#include "helpers/vectors.hpp"
 
 #include "test_support.hpp"
 
@@ -157,4 +166,29 @@ TEST(common_test, table_sizes_that_cannot_be_held) {
     EXPECT_EQ(c::table_size(13, 13), 169u);
     EXPECT_THROW(c::table_size(std::size_t{1} << 32, std::size_t{1} << 32), std::bad_alloc);  // overflows
     EXPECT_THROW(c::table_size(std::size_t{1} << 20, std::size_t{1} << 30), std::bad_alloc);  // 8 PiB
+}
+
+TEST(common_test, nonlinear_autocorr_matches_the_product_loop) {
+    // One to nine lags (up to eight have a kernel of their own, more take the
+    // general loop), in both orders: each product takes its factors in the
+    // order the lags are listed, and the magnitudes variant sums their
+    // absolute values.
+    const std::vector<std::vector<std::size_t>> lag_lists = {
+        {0, 3, 5}, {5, 3, 0}, {1, 1, 2}, {2, 1}, {4}, {1, 2, 3, 4}, {1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 3, 4, 5, 6, 7, 8}};
+    for (std::size_t n : {9, 10, 257, 600}) {
+        const V y = noise(n, static_cast<unsigned>(n));
+        for (const auto& lags : lag_lists) {
+            const std::size_t tmax = *std::max_element(lags.begin(), lags.end());
+            double total = 0.0, magnitudes = 0.0;
+            for (std::size_t t = tmax; t < n; ++t) {
+                double p = y[t];
+                for (std::size_t lag : lags) p = p * y[t - lag];
+                total += p;
+                magnitudes += std::fabs(p);
+            }
+            const auto m = static_cast<double>(n - tmax);
+            EXPECT_EQ(c::nonlinear_autocorr(y, lags, false), total / m) << "n " << n << " lags " << lags.size();
+            EXPECT_EQ(c::nonlinear_autocorr(y, lags, true), magnitudes / m) << "n " << n << " lags " << lags.size();
+        }
+    }
 }

@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "catch22/co_histogram_ami.hpp"
-#include "catch22/histcounts.hpp"
+#include "helpers/histcounts.hpp"
+#include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 #include "hctsa/correlation/ami_kraskov.hpp"
 #include "hctsa/correlation/co_autocorr.hpp"
 #include "hctsa/correlation/co_compareminami.hpp"
@@ -213,7 +215,7 @@ TEST(hctsa_test, bin_assignment_by_binary_search_matches_the_scan) {
     y.push_back(-0.5);
     y.push_back(2.0);
     y.push_back(nan_value);
-    const auto bins = quorlex::catch22::histbinassign(y, edges);
+    const auto bins = quorlex::common::histbinassign(y, edges);
     for (std::size_t i = 0; i < y.size(); ++i) {
         std::uint32_t expected = 0;
         for (std::size_t j = 0; j < edges.size(); ++j) {
@@ -273,7 +275,7 @@ double dense_joint_ami(const std::vector<std::uint32_t>& bins, std::uint32_t n_e
     }
     V edges;
     for (std::uint32_t i = 0; i < n_edges * n_edges; ++i) edges.push_back(i + 1.0);
-    const auto joint = quorlex::catch22::histcount_edges(codes, edges);
+    const auto joint = quorlex::common::histcount_edges(codes, edges);
     std::vector<V> p(nb, V(nb));
     std::int32_t sum = 0;
     for (std::uint32_t i = 0; i < nb; ++i) {
@@ -306,7 +308,7 @@ double dense_joint_ami(const std::vector<std::uint32_t>& bins, std::uint32_t n_e
 
 TEST(hctsa_test, sparse_joint_histogram_matches_the_whole_table) {
     std::mt19937_64 gen(5);
-    quorlex::catch22::JointHistogram reused;
+    quorlex::common::JointHistogram reused;
     for (std::uint32_t n_edges : {2u, 3u, 6u, 11u, 40u, 81u}) {
         for (std::size_t n : {2, 9, 150, 1000}) {
             std::vector<std::uint32_t> bins(n);
@@ -315,7 +317,7 @@ TEST(hctsa_test, sparse_joint_histogram_matches_the_whole_table) {
             for (std::size_t tau : {0, 1, 4}) {
                 if (tau >= n) continue;
                 const double expected = dense_joint_ami(bins, n_edges, tau);
-                expect_bits(quorlex::catch22::joint_histogram_ami(bins, n_edges, tau), expected, "fresh");
+                expect_bits(quorlex::common::joint_histogram_ami(bins, n_edges, tau), expected, "fresh");
                 expect_bits(reused.ami(bins, n_edges, tau), expected, "reused");
             }
         }

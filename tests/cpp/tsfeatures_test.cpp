@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "helpers/linear_fit.hpp"
+#include "helpers/series.hpp"
 #include "parallel/tsfeatures.hpp"
 #include "test_support.hpp"
 #include "tsfeatures/arch_stat.hpp"

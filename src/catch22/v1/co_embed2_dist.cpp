@@ -7,6 +7,7 @@
 
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/v1/histogram.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22::v1 {
 

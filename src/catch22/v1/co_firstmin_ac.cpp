@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "catch22/co_auto_corr.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22::v1 {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "catch22/shared.hpp"
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "catch22/shared.hpp"
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {
 

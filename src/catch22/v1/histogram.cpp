@@ -1,8 +1,9 @@
 #include "catch22/v1/histogram.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::catch22::v1 {
 

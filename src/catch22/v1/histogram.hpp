@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {
 

@@ -2,9 +2,8 @@
 
 #include <bit>
 #include <cmath>
-#include <memory>
 
-#include "catch22/fft.hpp"
+#include "helpers/fft.hpp"
 #include "helpers/portable.hpp"
 
 namespace quorlex::catch22::v1 {
@@ -24,15 +23,15 @@ Periodogram periodogram(Series z) {
     const std::size_t nfft = std::bit_ceil(n);
     Periodogram out{std::vector<double>(nfft / 2), nfft};
     if (out.power.empty()) return out;
-    const SharedTwiddles tw(nfft);
+    const common::SharedTwiddles tw(nfft);
     const auto buffer = common::uninitialized_array<double>(4 * nfft);
-    const Split f{buffer.get(), buffer.get() + nfft};
-    const Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
+    const common::Split f{buffer.get(), buffer.get() + nfft};
+    const common::Split scratch{buffer.get() + 2 * nfft, buffer.get() + 3 * nfft};
     for (std::size_t i = 0; i < nfft; ++i) {
         f.re[i] = i < n ? z[i] : 0.0;
         f.im[i] = 0.0;
     }
-    fft(f, scratch, tw, n);
+    common::fft(f, scratch, tw, n);
     double most = 0;
     for (std::size_t k = 0; k < out.power.size(); ++k) {
         const double a = std::hypot(f.re[k + 1], f.im[k + 1]);

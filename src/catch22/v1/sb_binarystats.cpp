@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::catch22::v1 {
 
 namespace {

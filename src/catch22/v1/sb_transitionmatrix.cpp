@@ -9,6 +9,7 @@
 #include "catch22/co_auto_corr.hpp"
 #include "catch22/sb_coarsegrain.hpp"
 #include "catch22/v1/resample.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::catch22::v1 {
 

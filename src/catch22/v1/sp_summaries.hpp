@@ -3,7 +3,7 @@
 
 #include "catch22/shared.hpp"
 #include "catch22/v1/periodogram.hpp"
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {
 

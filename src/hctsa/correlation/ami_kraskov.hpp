@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,9 +1,10 @@
 #include "hctsa/correlation/co_autocorr.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "helpers/fftw_plans.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::hctsa {
 

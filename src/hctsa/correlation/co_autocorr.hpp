@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

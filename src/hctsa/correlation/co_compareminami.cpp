@@ -5,13 +5,16 @@
 #include <bit>
 #include <cstdint>
 #include <cmath>
-#include <limits>
 #include <map>
 #include <numeric>
 #include <vector>
 
-#include "catch22/co_histogram_ami.hpp"
-#include "catch22/histcounts.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/histcounts.hpp"
+#include "helpers/histogram_ami.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 #include "hctsa/correlation/co_histogramami.hpp"
 #include "hctsa/distribution/dn_minmax.hpp"
 #include "hctsa/distribution/dn_propunique.hpp"
@@ -43,7 +46,7 @@ bool ascending(Series edges) {
 // move up as the value grows, so one pass over values and edges finds every
 // bin (0 where no edge is greater, as histbinassign gives).
 std::vector<std::uint32_t> assign_bins(Series y, const SortedSeries& sorted, Series edges) {
-    if (!ascending(edges)) return catch22::histbinassign(y, edges);
+    if (!ascending(edges)) return common::histbinassign(y, edges);
     std::vector<std::uint32_t> bins(y.size());
     std::size_t e = 0;
     for (std::size_t r = 0; r < y.size(); ++r) {
@@ -81,7 +84,7 @@ private:
 
 // The automutual information of the joint histogram of (b[t], b[t + lag]),
 // for one assignment of bins and many lags, with the value of
-// catch22::JointHistogram::ami.
+// common::JointHistogram::ami.
 //
 // When no value falls outside the edges (no bin 0, the usual case) every
 // pair counts, the total is n - lag, and the published cell rule reduces to
@@ -274,7 +277,7 @@ private:
     std::uint32_t n_edges_ = 0, num_bins_ = 0;
     bool general_ = false;
     bool repeats_ = false;
-    catch22::JointHistogram general_table_;
+    common::JointHistogram general_table_;
     std::vector<std::uint32_t> general_bins_, col_, row_, counts_, rows_, cols_, bin_counts_;
     std::vector<std::uint64_t> occupied_;
     std::vector<double> p_, pi_, pj_;

@@ -1,12 +1,14 @@
 #include "hctsa/correlation/co_histogramami.hpp"
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
-#include "catch22/co_histogram_ami.hpp"
-#include "catch22/histcounts.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/histcounts.hpp"
+#include "helpers/histogram_ami.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::hctsa {
 
@@ -46,7 +48,7 @@ double co_histogramami(Series y, Series sorted, std::string_view method, std::si
     const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
     // y[0 .. n-lag-1] and y[lag .. n-1] are windows of one series: one
     // assignment serves both.
-    return catch22::joint_histogram_ami(catch22::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
+    return common::joint_histogram_ami(common::histbinassign(y, edges), static_cast<std::uint32_t>(edges.size()),
                                         lag);
 }
 
@@ -55,9 +57,9 @@ void co_histogramami_lags(Series y, Series sorted, std::string_view method, std:
     std::fill(out.begin(), out.end(), common::nan);
     if (!common::all_finite(y) || n < 2) return;
     const std::vector<double> edges = histogram_ami_edges(sorted, method, bins);
-    const std::vector<std::uint32_t> assigned = catch22::histbinassign(y, edges);
+    const std::vector<std::uint32_t> assigned = common::histbinassign(y, edges);
     for (std::size_t lag = 1; lag <= out.size() && lag < n; ++lag) {
-        out[lag - 1] = catch22::joint_histogram_ami(assigned, static_cast<std::uint32_t>(edges.size()), lag);
+        out[lag - 1] = common::joint_histogram_ami(assigned, static_cast<std::uint32_t>(edges.size()), lag);
     }
 }
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <span>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -4,11 +4,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "hctsa/correlation/ami_kraskov.hpp"
 #include "hctsa/correlation/co_autocorr.hpp"
 #include "hctsa/helpers/digamma.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/lag_correlation.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::hctsa {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::hctsa {
 
 namespace {

@@ -1,7 +1,7 @@
 // Burstiness from the ratio r = std_dev / mean.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,7 +1,9 @@
 #include "hctsa/distribution/dn_coeffvar.hpp"
 
-#include <limits>
 #include <optional>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,7 +1,7 @@
 // Coefficient of variation std_dev / mean, and its square.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

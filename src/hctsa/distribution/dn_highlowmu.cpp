@@ -1,5 +1,7 @@
 #include "hctsa/distribution/dn_highlowmu.hpp"
 
+#include "helpers/moments.hpp"
+
 namespace quorlex::hctsa {
 
 double high_low_mu(Series y) {

@@ -1,10 +1,10 @@
 #include "hctsa/distribution/dn_histogramasymmetry.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
-#include "catch22/histcounts.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/histcounts.hpp"
 
 namespace quorlex::hctsa {
 
@@ -20,7 +20,7 @@ struct Side {
 Side side(const std::vector<double>& values, std::size_t n_bins, double nonzero) {
     Side s;
     if (values.empty()) return s;  // n_bins zero counts and no centres
-    const catch22::Histogram h = catch22::histcounts(values, n_bins);
+    const common::Histogram h = common::histcounts(values, n_bins);
     std::vector<double> p(n_bins);
     for (std::size_t i = 0; i < n_bins; ++i) p[i] = static_cast<double>(h.counts[i]) / nonzero;
     for (double v : p) {

@@ -1,14 +1,14 @@
 #include "hctsa/distribution/dn_histogrammode.hpp"
 
-#include <limits>
-
-#include "catch22/histcounts.hpp"
+#include "helpers/finite.hpp"
+#include "helpers/histcounts.hpp"
+#include "helpers/vectors.hpp"
 
 namespace quorlex::hctsa {
 
 double dn_histogrammode(Series y, std::size_t n_bins) {
     if (!common::all_finite(y)) return common::nan;
-    const catch22::Histogram h = catch22::histcounts(y, n_bins);
+    const common::Histogram h = common::histcounts(y, n_bins);
     std::uint32_t best = 0;
     double total = 0.0;
     std::size_t ties = 1;

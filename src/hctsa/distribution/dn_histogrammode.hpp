@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,5 +1,8 @@
 #include "hctsa/distribution/dn_mean.hpp"
 
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::hctsa {
 
 double dn_mean(Series y, std::string_view type) {

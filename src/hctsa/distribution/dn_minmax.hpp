@@ -1,7 +1,7 @@
 // Largest and smallest value, skipping NaN.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

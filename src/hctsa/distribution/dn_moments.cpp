@@ -1,7 +1,9 @@
 #include "hctsa/distribution/dn_moments.hpp"
 
 #include <cmath>
-#include <limits>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
 
 namespace quorlex::hctsa {
 

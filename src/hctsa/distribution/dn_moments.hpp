@@ -1,7 +1,7 @@
 // Central moments over the sample standard deviation.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

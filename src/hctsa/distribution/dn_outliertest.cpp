@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::hctsa {
 

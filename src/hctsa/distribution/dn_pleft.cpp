@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "hctsa/helpers/population_std.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::hctsa {
 

@@ -2,7 +2,7 @@
 // of the population standard deviation.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,7 +1,5 @@
 #include "hctsa/distribution/dn_proportionvalues.hpp"
 
-#include <limits>
-
 namespace quorlex::hctsa {
 
 double dn_proportionvalues(Series y, ValueClass kind) {

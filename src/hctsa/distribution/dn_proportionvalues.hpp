@@ -1,7 +1,7 @@
 // Share of values that are zero, positive, or not negative.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,6 +1,7 @@
 #include "hctsa/distribution/dn_propunique.hpp"
 
-#include <limits>
+#include "helpers/finite.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::hctsa {
 

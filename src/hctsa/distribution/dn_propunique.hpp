@@ -1,7 +1,7 @@
 // Share of distinct values.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

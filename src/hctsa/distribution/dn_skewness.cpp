@@ -1,5 +1,8 @@
 #include "hctsa/distribution/dn_skewness.hpp"
 
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
+
 namespace quorlex::hctsa {
 
 namespace {

@@ -1,7 +1,7 @@
 // Two skewness measures.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "helpers/failure.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::hctsa {
 

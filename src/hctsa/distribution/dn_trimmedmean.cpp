@@ -1,8 +1,11 @@
 #include "hctsa/distribution/dn_trimmedmean.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
+
+#include "helpers/finite.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,7 +1,7 @@
 // Mean after dropping percent / 2 percent of the sorted values at each end.
 #pragma once
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

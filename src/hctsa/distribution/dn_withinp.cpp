@@ -4,6 +4,8 @@
 
 #include "hctsa/helpers/population_std.hpp"
 #include "helpers/failure.hpp"
+#include "helpers/moments.hpp"
+#include "helpers/order_statistics.hpp"
 
 namespace quorlex::hctsa {
 

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -1,9 +1,8 @@
 #include "hctsa/helpers/digamma.hpp"
 
 #include <cmath>
-#include <limits>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

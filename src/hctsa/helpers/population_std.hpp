@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
 namespace quorlex::hctsa {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "helpers/common.hpp"
 #include "catch22/shared.hpp"
+#include "helpers/series.hpp"
 #include "python/binding.hpp"
 #include "python/errors.hpp"
 #include "python/pool_run.hpp"

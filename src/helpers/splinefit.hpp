@@ -4,9 +4,9 @@
 
 #include <span>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
-namespace quorlex::catch22 {
+namespace quorlex::common {
 
 // Fits the cubic spline with breaks 0, floor(n/2) - 1 and n - 1 (two pieces,
 // continuous up to the second derivative) to the points (i, y[i]) and writes
@@ -15,4 +15,4 @@ namespace quorlex::catch22 {
 // values.
 void splinefit(Series y, std::span<double> out);
 
-}  // namespace quorlex::catch22
+}  // namespace quorlex::common

@@ -1,4 +1,4 @@
-#include "catch22/splinefit.hpp"
+#include "helpers/splinefit.hpp"
 
 #include <array>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "helpers/failure.hpp"
 #include "helpers/lanes.hpp"
 
-namespace quorlex::catch22 {
+namespace quorlex::common {
 
 namespace {
 
@@ -69,9 +69,6 @@ PieceBasis piece_basis(const std::array<double, 9>& t, std::size_t q) {
 }
 
 double horner(const Poly& p, double u) { return ((p[3] * u + p[2]) * u + p[1]) * u + p[0]; }
-
-// Two values side by side; each lane does exactly the scalar arithmetic.
-using common::Lanes;
 
 // Adds the points from .. to - 1 (all on one piece, whose B-splines are
 // `basis` in the local coordinate u = i - origin) to the normal equations:
@@ -177,4 +174,4 @@ void splinefit(Series y, std::span<double> out) {
     }
 }
 
-}  // namespace quorlex::catch22
+}  // namespace quorlex::common

@@ -1,13 +1,13 @@
-// The catch22 radix-2 transform. Its own code rather than a library FFT: the
-// autocorrelation features compare against thresholds, so the twiddle constant
-// and butterfly order are fixed down to the last bit.
+// The radix-2 transform of the catch22 recipe. Its own code rather than a
+// library FFT: the autocorrelation features compare against thresholds, so the
+// twiddle constant and butterfly order are fixed down to the last bit.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <vector>
 
-namespace quorlex::catch22 {
+namespace quorlex::common {
 
 struct Complex {
     double re;
@@ -103,4 +103,4 @@ private:
     std::unique_ptr<double[]> tail_;  // the head levels, allocated by the first head needing them
 };
 
-}  // namespace quorlex::catch22
+}  // namespace quorlex::common

@@ -1,12 +1,13 @@
-#include "catch22/histcounts.hpp"
+#include "helpers/histcounts.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "helpers/lanes.hpp"
+#include "helpers/saturating_cast.hpp"
 
-namespace quorlex::catch22 {
+namespace quorlex::common {
 
 namespace {
 
@@ -27,8 +28,6 @@ Range histcounts_range(Series y) {
     // The extremes in the order where -0 is below +0, NaN taking no part:
     // they do not depend on the scan order, so even and odd positions are
     // scanned in two lanes and the lanes then combined by the same rule.
-    using common::Lanes;
-    using common::LaneMask;
     constexpr double largest = 1.7976931348623157e308;
     const auto below = [](Lanes v, Lanes m) {
         const LaneMask negative = reinterpret_cast<LaneMask>(v) < 0;
@@ -152,4 +151,4 @@ std::vector<std::uint32_t> histcount_edges(Series y, Series edges) {
     return counts;
 }
 
-}  // namespace quorlex::catch22
+}  // namespace quorlex::common

@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "helpers/common.hpp"
+#include "helpers/series.hpp"
 
-namespace quorlex::catch22 {
+namespace quorlex::common {
 
 struct Range {
     double min;
@@ -39,4 +39,4 @@ std::vector<std::uint32_t> histbinassign(Series y, Series edges);
 // above every edge, and NaN, are not counted.
 std::vector<std::uint32_t> histcount_edges(Series y, Series edges);
 
-}  // namespace quorlex::catch22
+}  // namespace quorlex::common

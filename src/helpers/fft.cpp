@@ -1,4 +1,4 @@
-#include "catch22/fft.hpp"
+#include "helpers/fft.hpp"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include "helpers/lanes.hpp"
 #include "helpers/portable.hpp"
 
-namespace quorlex::catch22 {
+namespace quorlex::common {
 
 namespace {
 
@@ -38,10 +38,6 @@ namespace {
 // so a pass reads four entries and writes four where two levels apart would
 // read and write eight. The top pass of two levels, like the deepest level
 // alone, writes the very positions it reads, so it too can work in place.
-
-using common::Lanes;
-using common::load_lanes;
-using common::store_lanes;
 
 // Entries i and i + 1 of a split array.
 struct Pairs {
@@ -471,4 +467,4 @@ SplitView LazyTransform::head(std::size_t count) {
     return {src.re, src.im, count};
 }
 
-}  // namespace quorlex::catch22
+}  // namespace quorlex::common
