@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "helpers/common.hpp"
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 
 namespace quorlex::catch22 {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/common.hpp"
 
 namespace quorlex::catch22 {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/common.hpp"
 
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "helpers/common.hpp"
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "module/binding.hpp"
 #include "parallel/pool.hpp"
 

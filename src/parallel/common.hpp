@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "helpers/common.hpp"
-#include "parallel/shared.hpp"
+#include "parallel/run_shared.hpp"
 
 namespace quorlex::parallel {
 

@@ -1,4 +1,4 @@
-#include "parallel/shared.hpp"
+#include "parallel/run_shared.hpp"
 
 namespace quorlex::parallel {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "catch22/co_auto_corr.hpp"
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "catch22/sp_summaries.hpp"
 #include "catch22/v1/periodogram.hpp"
 #include "helpers/common.hpp"
