@@ -1,6 +1,5 @@
 #include "parallel/batch.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -69,12 +68,11 @@ Segments catch22_segments(const Options& o, bool catch24) {
     Segments out{
         {{{"DN_HistogramMode_5", routine<&hctsa::dn_histogrammode_5>},
           {"DN_HistogramMode_10", routine<&hctsa::dn_histogrammode_10>}},
-         {}, {}, true, z, {}},
-        {catch22_tasks(false), {}, {}, false, z, {}},
+         true, z, {}},
+        {catch22_tasks(false), false, z, {}},
     };
     if (catch24) {
-        out.push_back({{{"DN_Mean", series_mean}, {"DN_Spread_Std", series_spread}},
-                       {}, {}, false, false, {}});
+        out.push_back({{{"DN_Mean", series_mean}, {"DN_Spread_Std", series_spread}}, false, false, {}});
     }
     return out;
 }
@@ -82,7 +80,7 @@ Segments catch22_segments(const Options& o, bool catch24) {
 // catch22 v1 (pycatch22 1.0): one run whose catch22 intermediates z-score
 // the raw series, masked unless the options say otherwise.
 Segments catch22_v1_segments(const Options& o, bool catch24) {
-    Segment segment{catch22_v1_tasks(catch24, o.short_names.value_or(false)), {}, {}, false, true, {}};
+    Segment segment{catch22_v1_tasks(catch24, o.short_names.value_or(false)), false, true, {}};
     segment.mask = o.mask.value_or(true);
     return {segment};
 }
@@ -90,13 +88,7 @@ Segments catch22_v1_segments(const Options& o, bool catch24) {
 Segments combined_segments(const Options& o) {
     const CombinedOptions c{o.catch24.value_or(false), o.catchamouse16.value_or(true), o.hctsa.value_or(false),
                             freq_or(o, std::nullopt), o.lags.value_or(12), o.demean.value_or(true)};
-    Segment segment{{}, {}, {}, true, o.normalize.value_or(true), {}};
-    if (c.hctsa) {
-        segment.per_series = [c](std::shared_ptr<HctsaShared> shared) { return combined_tasks(c, std::move(shared)); };
-    } else {
-        segment.tasks = combined_tasks(c);
-    }
-    return {segment};
+    return {{combined_tasks(c), true, o.normalize.value_or(true), {}}};
 }
 
 // Defaults are those of the per-series functions: tsfeatures_all_f takes
@@ -108,17 +100,14 @@ const SetRow set_table[] = {
     {"catch22", normalize, [](const Options& o) { return catch22_segments(o, false); }},
     {"catch24", normalize, [](const Options& o) { return catch22_segments(o, true); }},
     {"catchamouse16", normalize,
-     [](const Options& o) { return Segments{{catchamouse16_tasks(), {}, {}, true, o.normalize.value_or(true), {}}}; }},
+     [](const Options& o) { return Segments{{catchamouse16_tasks(), true, o.normalize.value_or(true), {}}}; }},
     {"tsfeatures", normalize | freq | lags | demean,
      [](const Options& o) {
-         return Segments{{tsfeatures_tasks(freq_or(o, 1), o.lags.value_or(12), o.demean.value_or(true)), {}, {},
-                          true, o.normalize.value_or(false), {}}};
+         return Segments{{tsfeatures_tasks(freq_or(o, 1), o.lags.value_or(12), o.demean.value_or(true)), true,
+                          o.normalize.value_or(false), {}}};
      }},
     {"hctsa", normalize,
-     [](const Options& o) {
-         return Segments{{{}, [](std::shared_ptr<HctsaShared> shared) { return hctsa_tasks(std::move(shared)); }, {},
-                          true, o.normalize.value_or(true), {}}};
-     }},
+     [](const Options& o) { return Segments{{hctsa_tasks(), true, o.normalize.value_or(true), {}}}; }},
     {"combined", normalize | catch24 | catchamouse16 | hctsa | freq | lags | demean, combined_segments},
     {"catch22-v1", mask | short_names, [](const Options& o) { return catch22_v1_segments(o, false); }},
     {"catch24-v1", mask | short_names, [](const Options& o) { return catch22_v1_segments(o, true); }},
@@ -155,17 +144,7 @@ void check_options(const SetRow& row, const Options& o) {
 }  // namespace
 
 void Plan::add(Segment segment) {
-    segment.names.clear();
-    if (segment.per_series) {
-        const TaskList all = segment.per_series(nullptr);
-        if (segment.pick.empty()) {
-            for (const FeatureTask& task : all) segment.names.push_back(task.name);
-        } else {
-            for (const std::size_t k : segment.pick) segment.names.push_back(all[k].name);
-        }
-    } else {
-        for (const FeatureTask& task : segment.tasks) segment.names.push_back(task.name);
-    }
+    segment.names = task_names(segment.tasks);
     width_ += segment.names.size();
     segments_.push_back(std::move(segment));
 }
@@ -199,14 +178,10 @@ Plan Plan::for_features(const std::vector<std::string>& names) {
         // as they do in the set run.
         if (segment != current) {
             if (current != nullptr) plan.add(std::move(building));
-            building = Segment{{}, segment->per_series, {}, segment->zscore_first, segment->normalize, {}};
+            building = Segment{{}, segment->zscore_first, segment->normalize, {}};
             current = segment;
         }
-        if (segment->per_series) {
-            building.pick.push_back(segment->pick.empty() ? k : segment->pick[k]);
-        } else {
-            building.tasks.push_back(segment->tasks[k]);
-        }
+        building.tasks.push_back(segment->tasks[k]);
     }
     if (current != nullptr) plan.add(std::move(building));
     return plan;
@@ -233,31 +208,16 @@ void Plan::run_one(Series y, double* out, bool* masked) const {
         RunShared shared(series, segment.normalize);
         if (!segment.zscore_first && segment.normalize) shared.catch22.share_zscore(zscore());
         if (!segment.normalize && z) shared.moments = z->moments;
-        if (!segment.per_series) {
-            for (const FeatureTask& task : segment.tasks) {
-                double value = task.compute(series, segment.normalize, shared);
-                bool flag = false;
-                if (segment.mask && task.mask != nullptr && std::isnan(value) && !series.empty() &&
-                    shared.catch22.series_finite()) {
-                    value = task.mask(series.size());
-                    flag = true;
-                }
-                *out++ = value;
-                if (masked != nullptr) *masked++ = flag;
+        for (const FeatureTask& task : segment.tasks) {
+            double value = task.compute(series, segment.normalize, shared);
+            bool flag = false;
+            if (segment.mask && task.mask != nullptr && std::isnan(value) && !series.empty() &&
+                shared.catch22.series_finite()) {
+                value = task.mask(series.size());
+                flag = true;
             }
-            continue;
-        }
-        if (masked != nullptr) {
-            std::fill_n(masked, segment.names.size(), false);
-            masked += segment.names.size();
-        }
-        // Intermediates bound to this series, computed by the first member
-        // that needs them: the values each member computes for itself.
-        const TaskList tasks = segment.per_series(std::make_shared<HctsaShared>());
-        if (segment.pick.empty()) {
-            for (const FeatureTask& task : tasks) *out++ = task.compute(series, segment.normalize, shared);
-        } else {
-            for (const std::size_t k : segment.pick) *out++ = tasks[k].compute(series, segment.normalize, shared);
+            *out++ = value;
+            if (masked != nullptr) *masked++ = flag;
         }
     }
 }

@@ -44,6 +44,10 @@ struct FeatureSet {
     std::vector<double> values;
 };
 
+// The values of every task in task order, each given y, the normalize flag and
+// `shared`, which must be bound to y.
+std::vector<double> shared_values(Series y, bool normalize, const TaskList& tasks, RunShared& shared);
+
 // The two executors, as the values of every task in task order. The plain one
 // hands every task the series as given and the normalize flag; with normalize
 // set, the normalising one hands them the z-score of the series instead.

@@ -1,5 +1,7 @@
 #include "parallel/run_shared.hpp"
 
+#include "parallel/hctsa_shared.hpp"
+
 namespace quorlex::parallel {
 
 bool Catch22Shared::series_finite() {
@@ -33,6 +35,14 @@ std::span<const double> Catch22Shared::autocorrs(std::size_t count) {
 
 const catch22::Spectrum& Catch22Shared::angular_welch_rect() {
     return spectrum_.get([this] { return catch22::angular_welch_rect(prepared(), mean()); });
+}
+
+RunShared::RunShared(Series y, bool normalize) : catch22(y, normalize), series_(y) {}
+
+RunShared::~RunShared() = default;
+
+HctsaShared& RunShared::hctsa() {
+    return *hctsa_.get([this] { return std::make_unique<HctsaShared>(series_); });
 }
 
 }  // namespace quorlex::parallel

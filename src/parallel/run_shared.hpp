@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -14,31 +15,10 @@
 #include "catch22/sp_summaries.hpp"
 #include "catch22/v1/periodogram.hpp"
 #include "helpers/common.hpp"
+#include "parallel/once.hpp"
 #include "tsfeatures/pacf.hpp"
 
 namespace quorlex::parallel {
-
-// A value computed at most once per run. `make` must not start parallel work:
-// a thread waiting here runs nothing else. If `make` fails, the failure
-// propagates and a later call retries.
-template <class T>
-class Once {
-public:
-    template <class Make>
-    const T& get(Make make) {
-        const std::lock_guard lock(mutex_);
-        if (!ready_) {
-            value_ = make();
-            ready_ = true;
-        }
-        return value_;
-    }
-
-private:
-    std::mutex mutex_;
-    bool ready_ = false;
-    T value_{};
-};
 
 class Catch22Shared final : public catch22::Shared {
 public:
@@ -82,13 +62,30 @@ struct Catch22V1Shared {
     Once<catch22::v1::Periodogram> periodogram;
 };
 
+class HctsaShared;
+
+// Bound to the run's series, the one every task of the run receives.
 struct RunShared {
-    RunShared(Series y, bool normalize) : catch22(y, normalize) {}
+    // Out of line, where the hctsa intermediates' type is complete.
+    RunShared(Series y, bool normalize);
+    ~RunShared();
+    RunShared(const RunShared&) = delete;
+    RunShared& operator=(const RunShared&) = delete;
+
     Catch22Shared catch22;
     Catch22V1Shared catch22_v1;
     TsfeaturesShared tsfeatures;
     // The moments of the run's series, when its z-score was already taken.
     std::optional<common::Moments> moments;
+
+    // The hctsa intermediates of the run's series, made when a member first
+    // asks: a batch makes a RunShared for every series it runs, and one
+    // without hctsa members never pays for them.
+    HctsaShared& hctsa();
+
+private:
+    Series series_;
+    Once<std::unique_ptr<HctsaShared>> hctsa_;
 };
 
 }  // namespace quorlex::parallel
