@@ -59,11 +59,11 @@ double series_spread(Series y, bool, RunShared& shared) {
     return shared.moments->std_dev;
 }
 
-// catch22 and catch24 as published (pycatch22's names and order): the two
-// histogram modes on the z-scored series, as the hctsa run computes them; the
-// catch22 run's 20 features, each z-scoring for itself; catch24 adds the mean
-// and the sample standard deviation of the raw series.
-Segments catch22_segments(const Options& o, bool catch24) {
+// The published sets "catch22" and "catch24" (pycatch22's names and order):
+// the two histogram modes on the z-scored series, as the hctsa run computes
+// them; the catch22 run's 20 features, each z-scoring for itself; "catch24"
+// adds the mean and the sample standard deviation of the raw series.
+Segments published_catch22_segments(const Options& o, bool with_mean_and_spread) {
     const bool z = o.normalize.value_or(true);
     Segments out{
         {{{"DN_HistogramMode_5", routine<&hctsa::dn_histogrammode_5>},
@@ -71,7 +71,7 @@ Segments catch22_segments(const Options& o, bool catch24) {
          true, z, {}},
         {catch22_tasks(false), false, z, {}},
     };
-    if (catch24) {
+    if (with_mean_and_spread) {
         out.push_back({{{"DN_Mean", series_mean}, {"DN_Spread_Std", series_spread}}, false, false, {}});
     }
     return out;
@@ -79,8 +79,8 @@ Segments catch22_segments(const Options& o, bool catch24) {
 
 // catch22 v1 (pycatch22 1.0): one run whose catch22 intermediates z-score
 // the raw series, masked unless the options say otherwise.
-Segments catch22_v1_segments(const Options& o, bool catch24) {
-    Segment segment{catch22_v1_tasks(catch24, o.short_names.value_or(false)), false, true, {}};
+Segments catch22_v1_segments(const Options& o, bool with_mean_and_std) {
+    Segment segment{catch22_v1_tasks(with_mean_and_std, o.short_names.value_or(false)), false, true, {}};
     segment.mask = o.mask.value_or(true);
     return {segment};
 }
@@ -97,8 +97,8 @@ Segments combined_segments(const Options& o) {
 // combined_all_f, on the normalising executor with normalize true; hctsa as
 // compute_hctsa_parallel_f(y, True) unless normalize says otherwise.
 const SetRow set_table[] = {
-    {"catch22", normalize, [](const Options& o) { return catch22_segments(o, false); }},
-    {"catch24", normalize, [](const Options& o) { return catch22_segments(o, true); }},
+    {"catch22", normalize, [](const Options& o) { return published_catch22_segments(o, false); }},
+    {"catch24", normalize, [](const Options& o) { return published_catch22_segments(o, true); }},
     {"catchamouse16", normalize,
      [](const Options& o) { return Segments{{catchamouse16_tasks(), true, o.normalize.value_or(true), {}}}; }},
     {"tsfeatures", normalize | freq | lags | demean,
@@ -197,7 +197,8 @@ std::vector<std::string> Plan::names() const {
 void Plan::run_one(Series y, double* out, bool* masked) const {
     // One z-score of the series serves every segment that needs it: those on
     // the normalising executor and the catch22 intermediates of those that
-    // z-score per feature (catch24's histogram modes and its catch22 part).
+    // z-score per feature (the published catch22 sets' histogram modes and
+    // their catch22 part).
     std::optional<common::Standardized> z;
     const auto zscore = [&]() -> Series {
         if (!z) z = common::standardize(y);
