@@ -158,15 +158,24 @@ Plan Plan::for_set(const std::string& name, const Options& options) {
 }
 
 Plan Plan::for_features(const std::vector<std::string>& names) {
-    // Where each known name is first found: source segment and position.
-    std::vector<Plan> sources;
-    for (const std::string& source : feature_sources()) sources.push_back(for_set(source, {}));
-    std::map<std::string, std::pair<const Segment*, std::size_t>, std::less<>> places;
-    for (const Plan& source : sources) {
-        for (const Segment& segment : source.segments_) {
-            for (std::size_t k = 0; k < segment.names.size(); ++k) places.try_emplace(segment.names[k], &segment, k);
+    // Where each known name is first found: source segment and position. The
+    // sources take their sets' defaults, so they are laid out once.
+    struct Sources {
+        std::vector<Plan> plans;
+        std::map<std::string, std::pair<const Segment*, std::size_t>, std::less<>> places;
+        Sources() {
+            for (const std::string& source : feature_sources()) plans.push_back(for_set(source, {}));
+            for (const Plan& source : plans) {
+                for (const Segment& segment : source.segments_) {
+                    for (std::size_t k = 0; k < segment.names.size(); ++k) {
+                        places.try_emplace(segment.names[k], &segment, k);
+                    }
+                }
+            }
         }
-    }
+    };
+    static const Sources sources;
+    const auto& places = sources.places;
     Plan plan;
     const Segment* current = nullptr;
     Segment building;
