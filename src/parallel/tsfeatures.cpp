@@ -1,6 +1,5 @@
 #include "parallel/tsfeatures.hpp"
 
-#include <limits>
 #include <tuple>
 #include <vector>
 
