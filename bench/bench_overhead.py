@@ -6,7 +6,9 @@ builds (run the script once per build, each in its own process):
 - ItalyPowerDemand (1,096 series of 24 points, train and test) with "catch24",
   and with the one feature "DN_Mean", whose time is almost all the engine's
   per-series overhead.
-- 200 series of 500 points with "hctsa" and FeatureSet("combined", hctsa=True).
+- 1,000 series of 12 points with "hctsa", where the per-series set-up of the
+  512 members weighs most, and 200 series of 500 points with "hctsa" and
+  FeatureSet("combined", hctsa=True).
 - compute_hctsa_parallel_f on one series of 1,000 points, per call.
 
 The batch runs use n_jobs=1. Times are CPU time of the whole process (every
@@ -58,12 +60,15 @@ def main():
     rng = np.random.default_rng(5)
     long = np.cumsum(rng.normal(size=(200, 500)), axis=1) + rng.normal(size=(200, 500))
     one = np.cumsum(rng.normal(size=1000))
+    short = rng.normal(size=(1000, 12))
 
     runs = [
         (f"ItalyPowerDemand {italy.shape} catch24", len(italy), 10 * args.rounds,
          lambda: qb.extract_array(italy, "catch24", n_jobs=1)),
         (f"ItalyPowerDemand {italy.shape} ['DN_Mean'] only", len(italy), 10 * args.rounds,
          lambda: qb.extract_array(italy, ["DN_Mean"], n_jobs=1)),
+        (f"random {short.shape} hctsa", len(short), args.rounds,
+         lambda: qb.extract_array(short, "hctsa", n_jobs=1)),
         (f"random {long.shape} hctsa", len(long), args.rounds,
          lambda: qb.extract_array(long, "hctsa", n_jobs=1)),
         (f"random {long.shape} combined, hctsa=True", len(long), args.rounds,
