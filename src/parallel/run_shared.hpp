@@ -1,7 +1,8 @@
 // What the tasks of one set run share: one typed home per feature family for
 // the intermediates several of its features derive from the run's series.
-// Each intermediate is computed once, by whichever task asks first, and then
-// read by the others; a run owns one RunShared, so nothing outlives the run.
+// Each intermediate is computed once (by whichever task asks first, or ahead
+// of the tasks, as the hctsa run prepares its own) and then read by the
+// others; a run owns one RunShared, so nothing outlives the run.
 #pragma once
 
 #include <atomic>
