@@ -37,12 +37,8 @@ const catch22::Spectrum& Catch22Shared::angular_welch_rect() {
     return spectrum_.get([this] { return catch22::angular_welch_rect(prepared(), mean()); });
 }
 
-RunShared::RunShared(Series y, bool normalize) : catch22(y, normalize), series_(y) {}
-
-RunShared::~RunShared() = default;
-
 HctsaShared& RunShared::hctsa() {
-    return *hctsa_.get([this] { return std::make_unique<HctsaShared>(series_); });
+    return *hctsa_.get([this] { return std::make_shared<HctsaShared>(series_); });
 }
 
 }  // namespace quorlex::parallel

@@ -67,11 +67,7 @@ class HctsaShared;
 
 // Bound to the run's series, the one every task of the run receives.
 struct RunShared {
-    // Out of line, where the hctsa intermediates' type is complete.
-    RunShared(Series y, bool normalize);
-    ~RunShared();
-    RunShared(const RunShared&) = delete;
-    RunShared& operator=(const RunShared&) = delete;
+    RunShared(Series y, bool normalize) : catch22(y, normalize), series_(y) {}
 
     Catch22Shared catch22;
     Catch22V1Shared catch22_v1;
@@ -86,7 +82,10 @@ struct RunShared {
 
 private:
     Series series_;
-    Once<std::unique_ptr<HctsaShared>> hctsa_;
+    // A shared_ptr, whose deleter is made with the object: RunShared's
+    // constructor and destructor stay inline though HctsaShared is not
+    // complete here.
+    Once<std::shared_ptr<HctsaShared>> hctsa_;
 };
 
 }  // namespace quorlex::parallel
