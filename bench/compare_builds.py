@@ -1,13 +1,19 @@
 """Bit-for-bit comparison of two builds of quorlex on thousands of random series.
 
     python bench/compare_builds.py BEFORE_DIR AFTER_DIR [--count 2000] [--seed 1] [--only NAME ...]
-                                   [--after-threads N]
+                                   [--after-threads N] [--batch]
 
 Each directory holds a built quorlex*.so (for example build/before/python and
 build/dev/python). Every single-series function and every set run is evaluated
 on the same series by both builds, each in its own process, and the results are
 compared as IEEE-754 bit patterns (so NaN equals NaN and -0.0 differs from 0.0).
 Prints one line per function with the number of series compared and mismatches.
+
+With --batch, quorlex_batch's matrices are compared instead, byte for byte
+with their names and masked flags: every set of sets() on --count series of 0
+to 300 values (the hctsa sets on the first 200 of them), the combined set with
+hctsa, and a feature list that interleaves hctsa, catch24, catchaMouse16 and
+tsfeatures names, each with n_jobs 1 and 2.
 """
 
 import argparse
@@ -108,6 +114,87 @@ def loaded_from(module_dir):
         sys.exit(f"{module_dir}: loaded {', '.join(strays)} from outside it")
 
 
+def batch_series(count, seed):
+    """Series of 0 to 300 values: noise, walks, ties, constants, NaN and
+    infinities, and scales up to 1e300."""
+    rng = np.random.default_rng(seed)
+    out = []
+    for i in range(count):
+        n = int(rng.integers(0, 301)) if i % 10 else i % 7
+        shape = i % 8
+        y = rng.normal(size=n)
+        if shape == 1:
+            y = np.cumsum(y)
+        elif shape == 2:
+            y = np.full(n, rng.normal())
+        elif shape == 3 and n:
+            y[rng.integers(0, n)] = rng.choice([np.nan, np.inf, -np.inf])
+        elif shape == 4:
+            y = y * 10.0 ** rng.choice([-300, -150, 150, 300])
+        elif shape == 5:
+            y = np.round(y * 2) / 2
+        elif shape == 6 and n > 4:
+            y[:: 3] = 0.0
+            y[1:: 5] = -0.0
+        out.append(np.ascontiguousarray(y, dtype=float))
+    return out
+
+
+HCTSA_SERIES = 200
+
+
+def raised(call):
+    """The type and message of what call() raises (the internal failure is not an Exception)."""
+    try:
+        call()
+    except BaseException as error:
+        return ("raised", type(error).__name__, str(error))
+    return ("returned",)
+
+
+def batch_worker(module_dir, count, seed):
+    sys.path.insert(0, module_dir)
+    import quorlex_batch as qb
+
+    loaded_from(module_dir)
+    series = batch_series(count, seed)
+    hctsa_names = qb.feature_names("hctsa")
+    others = qb.feature_names("catch24") + qb.feature_names("catchamouse16") + qb.feature_names("tsfeatures")
+    mixed = []
+    for k, name in enumerate(hctsa_names[::23]):
+        mixed.append(name)
+        if k % 3 != 2:
+            mixed.append(others[(5 * k) % len(others)])
+    mixed = list(dict.fromkeys(mixed))
+    requests = [(name, name) for name in qb.sets()]
+    requests += [("FeatureSet('combined', hctsa=True)", qb.FeatureSet("combined", hctsa=True)),
+                 ("FeatureSet('hctsa', normalize=False)", qb.FeatureSet("hctsa", normalize=False)),
+                 ("FeatureSet('catch24', normalize=False)", qb.FeatureSet("catch24", normalize=False)),
+                 ("FeatureSet('tsfeatures', freq=4)", qb.FeatureSet("tsfeatures", freq=4)),
+                 ("FeatureSet('catch24-v1', mask=False)", qb.FeatureSet("catch24-v1", mask=False)),
+                 ("mixed feature list", mixed)]
+    results = {}
+    for label, features in requests:
+        slow = "hctsa" in label or label == "mixed feature list" or (
+            label == "combined" and isinstance(features, qb.FeatureSet))
+        # An empty series ends a run with hctsa members (an internal failure
+        # of its quantiles): their matrices come from non-empty series, and
+        # the failure is compared on its own.
+        data = [y for y in series if len(y)][:HCTSA_SERIES] if slow else series
+        for n_jobs in (1, 2):
+            key = f"{label} n_jobs={n_jobs}"
+            if slow:
+                results[(key, -1)] = raised(lambda: qb.extract_array([np.empty(0)], features, n_jobs=n_jobs))
+            try:
+                matrix, names, masked = qb.extract_array(data, features, n_jobs=n_jobs, return_masked=True)
+            except BaseException as error:  # a raised error is compared like a value
+                results[(key, -1)] = ("raised", type(error).__name__, str(error))
+                continue
+            for i in range(len(data)):  # one comparison per series: its row, flags and the names
+                results[(key, i)] = (names, matrix[i].tobytes(), masked[i].tobytes())
+    return results
+
+
 def worker(module_dir, count, seed, only):
     sys.path.insert(0, module_dir)
     import quorlex as q
@@ -139,15 +226,19 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--only", nargs="*", default=[])
     parser.add_argument("--after-threads", type=int, help="pool size of the after build (default: the machine's)")
+    parser.add_argument("--batch", action="store_true", help="compare quorlex_batch's matrices of every set")
     parser.add_argument("--worker", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.worker:
-        sys.stdout.buffer.write(pickle.dumps(worker(args.worker, args.count, args.seed, set(args.only))))
+        results = (batch_worker(args.worker, args.count, args.seed) if args.batch
+                   else worker(args.worker, args.count, args.seed, set(args.only)))
+        sys.stdout.buffer.write(pickle.dumps(results))
         return
     runs = []
     for directory in (args.before, args.after):
         command = [sys.executable, __file__, args.before, args.after, "--count", str(args.count), "--seed",
-                   str(args.seed), "--worker", os.path.abspath(directory), "--only", *args.only]
+                   str(args.seed), "--worker", os.path.abspath(directory), *(["--batch"] if args.batch else []),
+                   "--only", *args.only]
         env = dict(os.environ)
         if directory == args.after and args.after_threads:
             env["RAYON_NUM_THREADS"] = str(args.after_threads)

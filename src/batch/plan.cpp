@@ -1,6 +1,5 @@
 #include "batch/plan.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -62,29 +61,28 @@ double series_spread(Series y, bool, RunShared& shared) {
     return shared.moments->std_dev;
 }
 
-// catch22 and catch24 as published (pycatch22's names and order): the two
-// histogram modes on the z-scored series, as the hctsa run computes them; the
-// catch22 run's 20 features, each z-scoring for itself; catch24 adds the mean
-// and the sample standard deviation of the raw series.
-Segments catch22_segments(const Options& o, bool catch24) {
+// The published sets "catch22" and "catch24" (pycatch22's names and order):
+// the two histogram modes on the z-scored series, as the hctsa run computes
+// them; the catch22 run's 20 features, each z-scoring for itself; "catch24"
+// adds the mean and the sample standard deviation of the raw series.
+Segments published_catch22_segments(const Options& o, bool with_mean_and_spread) {
     const bool z = o.normalize.value_or(true);
     Segments out{
         {{{"DN_HistogramMode_5", routine<&hctsa::dn_histogrammode_5>},
           {"DN_HistogramMode_10", routine<&hctsa::dn_histogrammode_10>}},
-         {}, {}, true, z, {}},
-        {catch22_tasks(false), {}, {}, false, z, {}},
+         true, z, {}},
+        {catch22_tasks(false), false, z, {}},
     };
-    if (catch24) {
-        out.push_back({{{"DN_Mean", series_mean}, {"DN_Spread_Std", series_spread}},
-                       {}, {}, false, false, {}});
+    if (with_mean_and_spread) {
+        out.push_back({{{"DN_Mean", series_mean}, {"DN_Spread_Std", series_spread}}, false, false, {}});
     }
     return out;
 }
 
 // catch22 v1 (pycatch22 1.0): one run whose catch22 intermediates z-score
 // the raw series, masked unless the options say otherwise.
-Segments catch22_v1_segments(const Options& o, bool catch24) {
-    Segment segment{catch22_v1_tasks(catch24, o.short_names.value_or(false)), {}, {}, false, true, {}};
+Segments catch22_v1_segments(const Options& o, bool with_mean_and_std) {
+    Segment segment{catch22_v1_tasks(with_mean_and_std, o.short_names.value_or(false)), false, true, {}};
     segment.mask = o.mask.value_or(true);
     return {segment};
 }
@@ -92,13 +90,7 @@ Segments catch22_v1_segments(const Options& o, bool catch24) {
 Segments combined_segments(const Options& o) {
     const CombinedOptions c{o.catch24.value_or(false), o.catchamouse16.value_or(true), o.hctsa.value_or(false),
                             freq_or(o, std::nullopt), o.lags.value_or(12), o.demean.value_or(true)};
-    Segment segment{{}, {}, {}, true, o.normalize.value_or(true), {}};
-    if (c.hctsa) {
-        segment.per_series = [c](std::shared_ptr<HctsaShared> shared) { return combined_tasks(c, std::move(shared)); };
-    } else {
-        segment.tasks = combined_tasks(c);
-    }
-    return {segment};
+    return {{combined_tasks(c), true, o.normalize.value_or(true), {}}};
 }
 
 // Defaults are those of the per-series functions: tsfeatures_all_f takes
@@ -107,20 +99,17 @@ Segments combined_segments(const Options& o) {
 // combined_all_f, on the normalising executor with normalize true; hctsa as
 // compute_hctsa_parallel_f(y, True) unless normalize says otherwise.
 const SetRow set_table[] = {
-    {"catch22", normalize, [](const Options& o) { return catch22_segments(o, false); }},
-    {"catch24", normalize, [](const Options& o) { return catch22_segments(o, true); }},
+    {"catch22", normalize, [](const Options& o) { return published_catch22_segments(o, false); }},
+    {"catch24", normalize, [](const Options& o) { return published_catch22_segments(o, true); }},
     {"catchamouse16", normalize,
-     [](const Options& o) { return Segments{{catchamouse16_tasks(), {}, {}, true, o.normalize.value_or(true), {}}}; }},
+     [](const Options& o) { return Segments{{catchamouse16_tasks(), true, o.normalize.value_or(true), {}}}; }},
     {"tsfeatures", normalize | freq | lags | demean,
      [](const Options& o) {
-         return Segments{{tsfeatures_tasks(freq_or(o, 1), o.lags.value_or(12), o.demean.value_or(true)), {}, {},
-                          true, o.normalize.value_or(false), {}}};
+         return Segments{{tsfeatures_tasks(freq_or(o, 1), o.lags.value_or(12), o.demean.value_or(true)), true,
+                          o.normalize.value_or(false), {}}};
      }},
     {"hctsa", normalize,
-     [](const Options& o) {
-         return Segments{{{}, [](std::shared_ptr<HctsaShared> shared) { return hctsa_tasks(std::move(shared)); }, {},
-                          true, o.normalize.value_or(true), {}}};
-     }},
+     [](const Options& o) { return Segments{{hctsa_tasks(), true, o.normalize.value_or(true), {}}}; }},
     {"combined", normalize | catch24 | catchamouse16 | hctsa | freq | lags | demean, combined_segments},
     {"catch22-v1", mask | short_names, [](const Options& o) { return catch22_v1_segments(o, false); }},
     {"catch24-v1", mask | short_names, [](const Options& o) { return catch22_v1_segments(o, true); }},
@@ -157,17 +146,7 @@ void check_options(const SetRow& row, const Options& o) {
 }  // namespace
 
 void Plan::add(Segment segment) {
-    segment.names.clear();
-    if (segment.per_series) {
-        const TaskList all = segment.per_series(nullptr);
-        if (segment.pick.empty()) {
-            for (const FeatureTask& task : all) segment.names.push_back(task.name);
-        } else {
-            for (const std::size_t k : segment.pick) segment.names.push_back(all[k].name);
-        }
-    } else {
-        for (const FeatureTask& task : segment.tasks) segment.names.push_back(task.name);
-    }
+    segment.names = task_names(segment.tasks);
     width_ += segment.names.size();
     segments_.push_back(std::move(segment));
 }
@@ -181,15 +160,24 @@ Plan Plan::for_set(const std::string& name, const Options& options) {
 }
 
 Plan Plan::for_features(const std::vector<std::string>& names) {
-    // Where each known name is first found: source segment and position.
-    std::vector<Plan> sources;
-    for (const std::string& source : feature_sources()) sources.push_back(for_set(source, {}));
-    std::map<std::string, std::pair<const Segment*, std::size_t>, std::less<>> places;
-    for (const Plan& source : sources) {
-        for (const Segment& segment : source.segments_) {
-            for (std::size_t k = 0; k < segment.names.size(); ++k) places.try_emplace(segment.names[k], &segment, k);
+    // Where each known name is first found: source segment and position. The
+    // sources take their sets' defaults, so they are laid out once.
+    struct Sources {
+        std::vector<Plan> plans;
+        std::map<std::string, std::pair<const Segment*, std::size_t>, std::less<>> places;
+        Sources() {
+            for (const std::string& source : feature_sources()) plans.push_back(for_set(source, {}));
+            for (const Plan& source : plans) {
+                for (const Segment& segment : source.segments_) {
+                    for (std::size_t k = 0; k < segment.names.size(); ++k) {
+                        places.try_emplace(segment.names[k], &segment, k);
+                    }
+                }
+            }
         }
-    }
+    };
+    static const Sources sources;
+    const auto& places = sources.places;
     Plan plan;
     const Segment* current = nullptr;
     Segment building;
@@ -201,14 +189,10 @@ Plan Plan::for_features(const std::vector<std::string>& names) {
         // as they do in the set run.
         if (segment != current) {
             if (current != nullptr) plan.add(std::move(building));
-            building = Segment{{}, segment->per_series, {}, segment->zscore_first, segment->normalize, {}};
+            building = Segment{{}, segment->zscore_first, segment->normalize, {}};
             current = segment;
         }
-        if (segment->per_series) {
-            building.pick.push_back(segment->pick.empty() ? k : segment->pick[k]);
-        } else {
-            building.tasks.push_back(segment->tasks[k]);
-        }
+        building.tasks.push_back(segment->tasks[k]);
     }
     if (current != nullptr) plan.add(std::move(building));
     return plan;
@@ -224,7 +208,8 @@ std::vector<std::string> Plan::names() const {
 void Plan::run_one(Series y, double* out, bool* masked) const {
     // One z-score of the series serves every segment that needs it: those on
     // the normalising executor and the catch22 intermediates of those that
-    // z-score per feature (catch24's histogram modes and its catch22 part).
+    // z-score per feature (the published catch22 sets' histogram modes and
+    // their catch22 part).
     std::optional<common::Standardized> z;
     const auto zscore = [&]() -> Series {
         if (!z) z = common::standardize(y);
@@ -235,31 +220,16 @@ void Plan::run_one(Series y, double* out, bool* masked) const {
         RunShared shared(series, segment.normalize);
         if (!segment.zscore_first && segment.normalize) shared.catch22.share_zscore(zscore());
         if (!segment.normalize && z) shared.moments = z->moments;
-        if (!segment.per_series) {
-            for (const FeatureTask& task : segment.tasks) {
-                double value = task.compute(series, segment.normalize, shared);
-                bool flag = false;
-                if (segment.mask && task.mask != nullptr && std::isnan(value) && !series.empty() &&
-                    shared.catch22.series_finite()) {
-                    value = task.mask(series.size());
-                    flag = true;
-                }
-                *out++ = value;
-                if (masked != nullptr) *masked++ = flag;
+        for (const FeatureTask& task : segment.tasks) {
+            double value = task.compute(series, segment.normalize, shared);
+            bool flag = false;
+            if (segment.mask && task.mask != nullptr && std::isnan(value) && !series.empty() &&
+                shared.catch22.series_finite()) {
+                value = task.mask(series.size());
+                flag = true;
             }
-            continue;
-        }
-        if (masked != nullptr) {
-            std::fill_n(masked, segment.names.size(), false);
-            masked += segment.names.size();
-        }
-        // Intermediates bound to this series, computed by the first member
-        // that needs them: the values each member computes for itself.
-        const TaskList tasks = segment.per_series(std::make_shared<HctsaShared>());
-        if (segment.pick.empty()) {
-            for (const FeatureTask& task : tasks) *out++ = task.compute(series, segment.normalize, shared);
-        } else {
-            for (const std::size_t k : segment.pick) *out++ = tasks[k].compute(series, segment.normalize, shared);
+            *out++ = value;
+            if (masked != nullptr) *masked++ = flag;
         }
     }
 }

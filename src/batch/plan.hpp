@@ -10,8 +10,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -19,7 +17,6 @@
 #include <vector>
 
 #include "parallel/common.hpp"
-#include "parallel/hctsa.hpp"
 
 namespace quorlex::batch {
 
@@ -46,11 +43,6 @@ struct Options {
 
 struct Segment {
     parallel::TaskList tasks;
-    // Instead of `tasks`: task lists that read intermediates bound to one
-    // series (the hctsa members), made afresh for every series. `pick` selects
-    // and orders their tasks (empty: all of them).
-    std::function<parallel::TaskList(std::shared_ptr<parallel::HctsaShared>)> per_series;
-    std::vector<std::size_t> pick;
     bool zscore_first = false;  // normalising executor: z-score once when normalize is set
     bool normalize = false;
     std::vector<std::string> names;  // filled when the plan takes the segment

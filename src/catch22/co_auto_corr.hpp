@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/autocorrelation.hpp"
 #include "helpers/moments.hpp"
 #include "helpers/series.hpp"

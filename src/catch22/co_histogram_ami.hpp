@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

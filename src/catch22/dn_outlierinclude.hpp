@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

@@ -2,7 +2,7 @@
 // and summarise the forecast residuals.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

@@ -1,7 +1,7 @@
 // MD_hrv_classic_pnn40: the heart-rate-variability statistic pNN40.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

@@ -1,7 +1,7 @@
 // Longest runs in a binarised series.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

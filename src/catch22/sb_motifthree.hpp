@@ -1,7 +1,7 @@
 // Entropy of two-letter words over a three-letter quantile alphabet.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

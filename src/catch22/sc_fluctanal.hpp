@@ -7,8 +7,11 @@
 #include <span>
 #include <string_view>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
+#include <cstdint>
+#include <span>
+#include <vector>
 
 namespace quorlex::catch22 {
 

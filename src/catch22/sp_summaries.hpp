@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22 {

@@ -18,7 +18,7 @@ namespace quorlex::parallel {
 
 namespace {
 
-TaskList build_tasks(bool catch24) {
+TaskList build_tasks(bool with_spread_std) {
     using namespace catch22;
     TaskList tasks = {
         {"CO_f1ecac", routine<&co_f1ecac>},
@@ -42,27 +42,27 @@ TaskList build_tasks(bool catch24) {
         {"SP_Summaries_welch_rect_centroid", routine<&sp_summaries_welch_rect_centroid>},
         {"FC_LocalSimple_mean3_stderr", routine<&fc_localsimple_stderr>},
     };
-    if (catch24) tasks.push_back({"DN_Spread_Std", routine<&dn_spread_std>});
+    if (with_spread_std) tasks.push_back({"DN_Spread_Std", routine<&dn_spread_std>});
     return tasks;
 }
 
 }  // namespace
 
-const TaskList& catch22_tasks(bool catch24) {
+const TaskList& catch22_tasks(bool with_spread_std) {
     // The lists never change: built once, rather than their names and
     // callables allocated again on every call.
     static const TaskList twenty = build_tasks(false);
     static const TaskList with_spread = build_tasks(true);
-    return catch24 ? with_spread : twenty;
+    return with_spread_std ? with_spread : twenty;
 }
 
-FeatureSet catch22_all(Series y, bool normalize, bool catch24) {
-    return run_set(y, normalize, catch22_tasks(catch24), plain_values);
+FeatureSet catch22_all(Series y, bool normalize, bool with_spread_std) {
+    return run_set(y, normalize, catch22_tasks(with_spread_std), plain_values);
 }
 
-CumulativeTable catch22_cumulative(Series series, bool normalize, bool catch24,
+CumulativeTable catch22_cumulative(Series series, bool normalize, bool with_spread_std,
                                    const std::optional<std::string>& value_column) {
-    const TaskList& tasks = catch22_tasks(catch24);
+    const TaskList& tasks = catch22_tasks(with_spread_std);
     return cumulative(series, value_column, task_names(tasks),
                       [&](Series prefix) { return plain_values(prefix, normalize, tasks); });
 }

@@ -8,16 +8,18 @@
 
 namespace quorlex::parallel {
 
-// The 20 catch22 tasks in result order, then DN_Spread_Std when catch24 is set:
-// 20 and 21 features are the module's published set (no histogram modes, no
-// DN_Mean), kept as they are; quorlex_batch's "catch22"/"catch24" give 22 and 24.
-const TaskList& catch22_tasks(bool catch24);
+// The module's catch22 run: the 20 catch22 tasks in result order, then
+// DN_Spread_Std when with_spread_std is set (the module's `catch24` argument).
+// Its 20 and 21 features (no histogram modes, no DN_Mean) are the module's
+// contract, kept as they are; quorlex_batch's published sets "catch22" and
+// "catch24" have 22 and 24 (see batch.cpp). Built once.
+const TaskList& catch22_tasks(bool with_spread_std);
 
 // The catch22 set run on the plain executor: each routine applies its own
 // z-score, and DN_Spread_Std measures the raw series.
-FeatureSet catch22_all(Series y, bool normalize, bool catch24);
+FeatureSet catch22_all(Series y, bool normalize, bool with_spread_std);
 
-CumulativeTable catch22_cumulative(Series series, bool normalize, bool catch24,
+CumulativeTable catch22_cumulative(Series series, bool normalize, bool with_spread_std,
                                    const std::optional<std::string>& value_column);
 
 }  // namespace quorlex::parallel

@@ -125,15 +125,15 @@ const Row rows[] = {
     {"SC_FluctAnal_2_rsrangefit_50_1_logi_prop_r1", "rs_range",
      of_zscore<&sc_fluctanal_2_rsrangefit_50_1_logi_prop_r1>, mask_one},
     {"SC_FluctAnal_2_dfa_50_1_2_logi_prop_r1", "dfa", of_zscore<&sc_fluctanal_2_dfa_50_1_2_logi_prop_r1>, mask_one},
-    // catch24: of the raw series, never masked.
+    // Only in "catch24-v1": of the raw series, never masked.
     {"DN_mean", "mean", series_mean, nullptr},
     {"DN_Spread_std", "std", series_std, nullptr},
 };
 
-TaskList build(bool catch24, bool short_names) {
+TaskList build(bool with_mean_and_std, bool short_names) {
     TaskList tasks;
     for (const Row& row : rows) {
-        if (!catch24 && row.mask == nullptr) continue;
+        if (!with_mean_and_std && row.mask == nullptr) continue;
         tasks.push_back({short_names ? row.short_name : row.name, row.compute, row.mask});
     }
     return tasks;
@@ -141,9 +141,9 @@ TaskList build(bool catch24, bool short_names) {
 
 }  // namespace
 
-const TaskList& catch22_v1_tasks(bool catch24, bool short_names) {
+const TaskList& catch22_v1_tasks(bool with_mean_and_std, bool short_names) {
     static const TaskList lists[4] = {build(false, false), build(false, true), build(true, false), build(true, true)};
-    return lists[2 * catch24 + short_names];
+    return lists[2 * with_mean_and_std + short_names];
 }
 
 }  // namespace quorlex::parallel

@@ -32,8 +32,8 @@ FeatureTask sliding_window(const char* prefix, const char* window_stat, std::uin
 
 }  // namespace
 
-TaskList catchamouse16_tasks() {
-    return {
+const TaskList& catchamouse16_tasks() {
+    static const TaskList tasks = {
         {"SY_DriftingMean50_min", routine<&cm::sy_driftingmean50_min>},
         sliding_window("SY_SlidingWindow_Std_Std_", "std", 5, 2),
         sliding_window("SY_SlidingWindow_Mean_Std_", "mean", 5, 2),
@@ -54,6 +54,7 @@ TaskList catchamouse16_tasks() {
         {"SC_FluctAnal_2_DFA_50_2_Logi_R2_SE2", routine<&cm::sc_fluctanal_2_dfa_50_2_logi_r2_se2>},
         {"CO_AddNoise_1_Even_10_AMI_At_10", routine<&cm::co_addnoise_1_even_10_ami_at_10>},
     };
+    return tasks;
 }
 
 }  // namespace quorlex::parallel

@@ -5,7 +5,8 @@
 
 namespace quorlex::parallel {
 
-// The 19 catchaMouse16 tasks in result order; every one uses the normalize flag.
-TaskList catchamouse16_tasks();
+// The 19 catchaMouse16 tasks in result order; every one uses the normalize
+// flag. Built once.
+const TaskList& catchamouse16_tasks();
 
 }  // namespace quorlex::parallel

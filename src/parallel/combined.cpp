@@ -5,21 +5,29 @@
 
 #include "parallel/catch22.hpp"
 #include "parallel/catchamouse16.hpp"
+#include "parallel/hctsa.hpp"
 #include "parallel/tsfeatures.hpp"
 
 namespace quorlex::parallel {
 
 namespace {
 
-void append(TaskList& to, TaskList from) {
+void append(TaskList& to, TaskList&& from) {
     to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+void append(TaskList& to, const TaskList& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+// The executor of combined_all.
+Executor executor(const CombinedOptions& options) {
+    return options.hctsa ? hctsa_prepared_values : normalising_values;
 }
 
 }  // namespace
 
-TaskList combined_tasks(const CombinedOptions& options, std::shared_ptr<HctsaShared> shared) {
+TaskList combined_tasks(const CombinedOptions& options) {
     TaskList tasks;
-    if (options.hctsa) append(tasks, hctsa_tasks(std::move(shared)));
+    if (options.hctsa) append(tasks, hctsa_tasks());
     append(tasks, catch22_tasks(options.catch24));
     if (options.catchamouse16) append(tasks, catchamouse16_tasks());
     append(tasks, tsfeatures_combined_tasks(options.freq, options.lags, options.demean));
@@ -27,16 +35,19 @@ TaskList combined_tasks(const CombinedOptions& options, std::shared_ptr<HctsaSha
 }
 
 FeatureSet combined_all(Series y, bool normalize, const CombinedOptions& options) {
-    return run_normalising_with_hctsa(y, normalize, options.hctsa,
-                                      [&](auto shared) { return combined_tasks(options, std::move(shared)); });
+    static LastTaskList<CombinedOptions> last;
+    const auto tasks = last.get(options, [&] { return combined_tasks(options); });
+    return run_set(y, normalize, *tasks, executor(options));
 }
 
 CumulativeTable combined_cumulative(Series series, bool normalize, const CombinedOptions& options,
                                     const std::optional<std::string>& value_column) {
-    // Each prefix gets a run of its own: the hctsa intermediates belong to
-    // one series. The names do not depend on the series.
-    return cumulative(series, value_column, task_names(combined_tasks(options)),
-                      [&](Series prefix) { return combined_all(prefix, normalize, options).values; });
+    // One task list for every prefix; each prefix is a run of its own, with
+    // intermediates of its own.
+    const TaskList tasks = combined_tasks(options);
+    const Executor execute = executor(options);
+    return cumulative(series, value_column, task_names(tasks),
+                      [&](Series prefix) { return execute(prefix, normalize, tasks); });
 }
 
 }  // namespace quorlex::parallel

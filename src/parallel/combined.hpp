@@ -3,12 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "parallel/common.hpp"
-#include "parallel/hctsa.hpp"
 
 namespace quorlex::parallel {
 
@@ -19,13 +17,14 @@ struct CombinedOptions {
     std::optional<std::uint64_t> freq;
     std::uint64_t lags = 12;
     bool demean = true;
+    bool operator==(const CombinedOptions&) const = default;
 };
 
-// In order: the hctsa tasks (when asked, reading `shared`), the 20 catch22
-// tasks, DN_Spread_Std (catch24), the 19 catchaMouse16 tasks (when asked), the
-// tsfeatures tasks without their first "seas_pacf", and "seas_pacf" for a
-// freq of at least 2.
-TaskList combined_tasks(const CombinedOptions& options, std::shared_ptr<HctsaShared> shared = nullptr);
+// In order: the hctsa tasks (when asked), the 20 catch22 tasks, DN_Spread_Std
+// (catch24), the 19 catchaMouse16 tasks (when asked), the tsfeatures tasks
+// without their first "seas_pacf", and "seas_pacf" for a freq of at least 2.
+// Its tasks read what they share from the RunShared they are given.
+TaskList combined_tasks(const CombinedOptions& options);
 
 // The combined run on the normalising executor: with normalize set every task
 // sees the z-score of y (and the catch22 and catchaMouse16 routines, given

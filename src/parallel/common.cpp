@@ -6,11 +6,15 @@
 
 namespace quorlex::parallel {
 
-std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks) {
+std::vector<double> shared_values(Series y, bool normalize, const TaskList& tasks, RunShared& shared) {
     std::vector<double> values(tasks.size());
-    RunShared shared(y, normalize);
     for_each_index(tasks.size(), [&](std::size_t i) { values[i] = tasks[i].compute(y, normalize, shared); });
     return values;
+}
+
+std::vector<double> plain_values(Series y, bool normalize, const TaskList& tasks) {
+    RunShared shared(y, normalize);
+    return shared_values(y, normalize, tasks, shared);
 }
 
 std::vector<double> normalising_values(Series y, bool normalize, const TaskList& tasks) {

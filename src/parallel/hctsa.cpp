@@ -1,11 +1,10 @@
 #include "parallel/hctsa.hpp"
 
-#include <cmath>
-#include <limits>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "hctsa/correlation/co_autocorr.hpp"
-#include "hctsa/correlation/co_histogramami.hpp"
 #include "hctsa/correlation/co_nonlinearautocorr.hpp"
 #include "hctsa/correlation/in_automutualinfostats.hpp"
 #include "hctsa/distribution/dn_burstiness.hpp"
@@ -28,6 +27,7 @@
 #include "helpers/failure.hpp"
 #include "helpers/order_statistics.hpp"
 #include "helpers/vectors.hpp"
+#include "parallel/hctsa_shared.hpp"
 #include "parallel/pool.hpp"
 
 namespace quorlex::parallel {
@@ -38,191 +38,20 @@ using Curve = HctsaShared::Curve;
 using Method = HctsaShared::Method;
 using hctsa::MinAmiStat;
 
-struct CurveSetting {
-    const char* prefix;  // result-name prefix up to the statistic
-    bool diff;           // on the first differences
-    std::size_t max_lag;
-    const char* estimator;
-};
-
-constexpr std::array<CurveSetting, 4> curve_settings = {{
-    {"IN_AutoMutualInfoStats_40_gaussian_", false, 40, "gaussian"},
-    {"IN_AutoMutualInfoStats_40_kraskov1_", false, 40, "kraskov1"},
-    {"IN_AutoMutualInfoStats_diff_20_gaussian_", true, 20, "gaussian"},
-    {"IN_AutoMutualInfoStats_diff_20_kraskov1_", true, 20, "kraskov1"},
-}};
-
-constexpr std::array<const char*, 4> min_ami_methods = {"std1", "quantiles", "even", "std2"};
-
-// Bin counts 2 .. 80 of the first-minimum comparison.
-std::vector<std::size_t> min_ami_bins() {
-    std::vector<std::size_t> bins;
-    for (std::size_t b = 2; b <= 80; ++b) bins.push_back(b);
-    return bins;
-}
-
-const CurveSetting& setting(Curve c) { return curve_settings[static_cast<std::size_t>(c)]; }
-
-// The series a curve is computed on: y itself, or its first differences.
-std::vector<double> curve_input(Series y, Curve c) {
-    return setting(c).diff ? common::diff(y) : std::vector<double>(y.begin(), y.end());
-}
-
 // A task computing f(series); the run's flag and shared intermediates are not
 // used: the members see the series the run prepared.
 template <class F>
 FeatureTask task(std::string name, F f) {
-    return {std::move(name), [f = std::move(f)](Series y, bool, auto&...) { return f(y); }};
+    return {std::move(name), [f = std::move(f)](Series y, bool, RunShared&) { return f(y); }};
 }
 
-}  // namespace
-
-void HctsaShared::bind(Series y) {
-    const std::lock_guard lock(bind_mutex_);
-    if (!bound_) {
-        data_ = y.data();
-        size_ = y.size();
-        bound_ = true;
-    } else if (data_ != y.data() || size_ != y.size()) {
-        fail("hctsa shared intermediates asked for a series other than the one they belong to");
-    }
+// A task computing f(series, the run's hctsa intermediates).
+template <class F>
+FeatureTask shared_task(std::string name, F f) {
+    return {std::move(name), [f = std::move(f)](Series y, bool, RunShared& shared) { return f(y, shared.hctsa()); }};
 }
 
-template <class T, class Make>
-const T& HctsaShared::get(Series y, Slot<T>& slot, Make make) {
-    bind(y);
-    const std::lock_guard lock(slot.mutex);
-    if (!slot.ready) {
-        slot.value = make();
-        slot.ready = true;
-    }
-    return slot.value;
-}
-
-const std::vector<double>& HctsaShared::acf(Series y) {
-    return get(y, acf_, [y] { return hctsa::co_autocorr(y); });
-}
-
-const std::vector<double>& HctsaShared::sorted(Series y) {
-    return get(y, sorted_, [y] { return common::sorted_copy(y); });
-}
-
-const std::optional<std::vector<double>>& HctsaShared::curve(Series y, Curve which) {
-    return get(y, curves_[static_cast<std::size_t>(which)], [y, which] {
-        const std::vector<double> input = curve_input(y, which);
-        return hctsa::ami_curve(input, setting(which).max_lag, setting(which).estimator);
-    });
-}
-
-const hctsa::MinAmiRecord& HctsaShared::min_ami(Series y, Method which) {
-    return get(y, min_ami_[static_cast<std::size_t>(which)], [y, which] {
-        const auto bins = min_ami_bins();
-        return hctsa::co_compareminami(y, min_ami_methods[static_cast<std::size_t>(which)], bins);
-    });
-}
-
-namespace {
-
-constexpr std::array<const char*, 4> histogram_ami_methods = {"std1", "std2", "even", "quantiles"};
-constexpr std::array<std::size_t, 3> histogram_ami_bins = {2, 5, 10};
-static_assert(histogram_ami_methods.size() * histogram_ami_bins.size() == 12, "one shared slot per method and bin count");
-
-}  // namespace
-
-const HctsaShared::HistogramAmiLags& HctsaShared::histogram_ami(Series y, std::size_t method, std::size_t bins) {
-    const std::size_t slot = method * histogram_ami_bins.size() + bins;
-    return get(y, histogram_ami_[slot], [this, y, method, bins] {
-        HistogramAmiLags values;
-        hctsa::co_histogramami_lags(y, sorted(y), histogram_ami_methods[method], histogram_ami_bins[bins], values);
-        return values;
-    });
-}
-
-namespace {
-
-// Whether the values of sorted_series(y) are bit for bit those of
-// common::sorted_copy(y): both are ascending, so they can differ only in
-// the order of equal values with different bits, which for finite values
-// (sorted_series is empty otherwise) means -0 and +0 both present.
-bool same_as_sorted_copy(const hctsa::SortedSeries& sorted) {
-    if (sorted.values.empty()) return false;
-    bool negative_zero = false;
-    bool positive_zero = false;
-    for (const double v : sorted.values) {
-        if (v == 0.0) (std::signbit(v) ? negative_zero : positive_zero) = true;
-    }
-    return !(negative_zero && positive_zero);
-}
-
-}  // namespace
-
-void HctsaShared::prepare(Series y) {
-    bind(y);
-    // The expensive items split into independent pieces of work (one lag of
-    // a curve, one bin count of a comparison) so that the pool stays busy;
-    // the pieces are the very calls the whole-item routines make, put
-    // together in the same order, so the items hold the same values.
-    constexpr std::size_t n_curves = static_cast<std::size_t>(Curve::count);
-    constexpr std::size_t n_methods = static_cast<std::size_t>(Method::count);
-    std::array<std::vector<double>, n_curves> inputs;
-    std::array<std::vector<double>, n_curves> entries;
-    std::array<bool, n_curves> valid{};
-    std::array<hctsa::KraskovInputs, n_curves> kraskov;
-    for (std::size_t c = 0; c < n_curves; ++c) {
-        inputs[c] = curve_input(y, static_cast<Curve>(c));
-        valid[c] = common::all_finite(inputs[c]) && inputs[c].size() >= 2;
-        if (!valid[c]) continue;
-        entries[c].resize(hctsa::ami_curve_length(inputs[c].size(), curve_settings[c].max_lag));
-        kraskov[c] = hctsa::kraskov_inputs(inputs[c], curve_settings[c].estimator);
-    }
-
-    const std::vector<std::size_t> bins = min_ami_bins();
-    const hctsa::SortedSeries sorted = hctsa::sorted_series(y);
-    std::array<std::vector<double>, n_methods> first_minima;
-    for (auto& v : first_minima) v.resize(bins.size());
-
-    struct Job {
-        std::size_t kind;  // 0: acf, 1: curve entry, 2: first minimum
-        std::size_t a, b;
-    };
-    std::vector<Job> jobs;
-    // Longest first: the nearest-neighbour lags, then the comparisons.
-    for (std::size_t c : {std::size_t{1}, std::size_t{3}, std::size_t{0}, std::size_t{2}}) {
-        for (std::size_t i = 0; i < entries[c].size(); ++i) jobs.push_back({1, c, i});
-    }
-    for (std::size_t m = 0; m < n_methods; ++m) {
-        for (std::size_t i = 0; i < bins.size(); ++i) jobs.push_back({2, m, i});
-    }
-    jobs.push_back({0, 0, 0});
-    std::vector<double> acf_value;
-    for_each_index(jobs.size(), [&](std::size_t j) {
-        const Job& job = jobs[j];
-        if (job.kind == 0) {
-            acf_value = hctsa::co_autocorr(y);
-        } else if (job.kind == 1) {
-            entries[job.a][job.b] =
-                hctsa::ami_at_lag(inputs[job.a], job.b + 1, curve_settings[job.a].estimator, kraskov[job.a]);
-        } else {
-            first_minima[job.a][job.b] = hctsa::first_ami_minimum(y, sorted, min_ami_methods[job.a], bins[job.b]);
-        }
-    });
-
-    const auto store = [](auto& slot, auto value) {
-        const std::lock_guard lock(slot.mutex);
-        slot.value = std::move(value);
-        slot.ready = true;
-    };
-    store(acf_, std::move(acf_value));
-    store(sorted_, same_as_sorted_copy(sorted) ? sorted.values : common::sorted_copy(y));
-    for (std::size_t c = 0; c < n_curves; ++c) {
-        store(curves_[c], valid[c] ? std::optional<std::vector<double>>(std::move(entries[c])) : std::nullopt);
-    }
-    for (std::size_t m = 0; m < n_methods; ++m) store(min_ami_[m], hctsa::min_ami_record(first_minima[m]));
-}
-
-namespace {
-
-void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
+void add_distribution(TaskList& t) {
     const std::pair<const char*, const char*> means[] = {
         {"mean", "arithmetic"}, {"harmonic_mean", "harmonic"}, {"median", "median"},
         {"midhinge", "midhinge"}, {"rms", "rms"}};
@@ -230,16 +59,18 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         const std::string_view kind = type;
         // dn_mean "median" and "midhinge" read the run's sorted copy of y.
         if (kind == "median") {
-            t.push_back(task(name, [shared](Series y) { return common::median(y, shared->sorted(y)); }));
+            t.push_back(
+                shared_task(name, [](Series y, HctsaShared& shared) { return common::median(y, shared.sorted()); }));
         } else if (kind == "midhinge") {
-            t.push_back(task(name, [shared](Series y) { return common::midhinge(y, shared->sorted(y)); }));
+            t.push_back(
+                shared_task(name, [](Series y, HctsaShared& shared) { return common::midhinge(y, shared.sorted()); }));
         } else {
             t.push_back(task(name, [type = type](Series y) { return hctsa::dn_mean(y, type); }));
         }
     }
     for (int p : {1, 5, 10, 25, 50}) {
-        t.push_back(task("trimmed_mean_" + std::to_string(p), [shared, p](Series y) {
-            return hctsa::dn_trimmedmean_sorted(y, shared->sorted(y), static_cast<double>(p));
+        t.push_back(shared_task("trimmed_mean_" + std::to_string(p), [p](Series y, HctsaShared& shared) {
+            return hctsa::dn_trimmedmean_sorted(y, shared.sorted(), static_cast<double>(p));
         }));
     }
     t.push_back(task("maximum", hctsa::maximum));
@@ -250,15 +81,18 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     t.push_back(task("mean_absolute_deviation", [](Series y) { return common::mad(y, common::Deviation::mean); }));
     // dn_spread "iqr" is common::iqr; the median absolute deviation's centre
     // is read from the shared sorted copy.
-    t.push_back(task("interquartile_range", [shared](Series y) { return common::iqr(y, shared->sorted(y)); }));
-    t.push_back(task("median_absolute_deviation", [shared](Series y) {
-        return common::mad_about(y, common::median(y, shared->sorted(y)), common::Deviation::median);
+    t.push_back(shared_task("interquartile_range",
+                            [](Series y, HctsaShared& shared) { return common::iqr(y, shared.sorted()); }));
+    t.push_back(shared_task("median_absolute_deviation", [](Series y, HctsaShared& shared) {
+        return common::mad_about(y, common::median(y, shared.sorted()), common::Deviation::median);
     }));
     for (int k = 3; k <= 11; ++k) {
         t.push_back(task("DN_Moments_" + std::to_string(k), [k](Series y) { return hctsa::dn_moments(y, k); }));
     }
-    t.push_back(task("skewness_pearson", [shared](Series y) { return hctsa::skewness_pearson(y, shared->sorted(y)); }));
-    t.push_back(task("skewness_bowley", [shared](Series y) { return hctsa::skewness_bowley(y, shared->sorted(y)); }));
+    t.push_back(shared_task("skewness_pearson",
+                            [](Series y, HctsaShared& shared) { return hctsa::skewness_pearson(y, shared.sorted()); }));
+    t.push_back(shared_task("skewness_bowley",
+                            [](Series y, HctsaShared& shared) { return hctsa::skewness_bowley(y, shared.sorted()); }));
     constexpr std::size_t mode_bins[] = {5, 10, 12, 21, 52};
     for (std::size_t b : mode_bins) {
         t.push_back(task("DN_HistogramMode_" + std::to_string(b), [b](Series y) { return hctsa::dn_histogrammode(y, b); }));
@@ -280,8 +114,9 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         const std::string prefix = std::string("DN_Withinp_") + (centre == std::string("median") ? "median_" : "");
         for (const auto& [suffix, p] : within) {
             if (centre == std::string("median")) {
-                t.push_back(task(prefix + suffix,
-                                 [shared, p = p](Series y) { return hctsa::dn_withinp_median(y, shared->sorted(y), p); }));
+                t.push_back(shared_task(prefix + suffix, [p = p](Series y, HctsaShared& shared) {
+                    return hctsa::dn_withinp_median(y, shared.sorted(), p);
+                }));
             } else {
                 t.push_back(task(prefix + suffix, [p = p, centre](Series y) { return hctsa::dn_withinp(y, p, centre); }));
             }
@@ -293,8 +128,8 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         t.push_back(task(std::string("DN_pleft_") + suffix, [th = th](Series y) { return hctsa::dn_pleft(y, th); }));
     }
     for (int q : {1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99}) {
-        t.push_back(task("quantile_" + std::to_string(q), [shared, q](Series y) {
-            return common::quantile(y, shared->sorted(y), static_cast<double>(q) / 100.0);
+        t.push_back(shared_task("quantile_" + std::to_string(q), [q](Series y, HctsaShared& shared) {
+            return common::quantile(y, shared.sorted(), static_cast<double>(q) / 100.0);
         }));
     }
     const std::pair<const char*, hctsa::ValueClass> classes[] = {{"zeros", hctsa::ValueClass::zeros},
@@ -304,15 +139,18 @@ void add_distribution(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         t.push_back(task(std::string("DN_ProportionValues_") + suffix,
                          [kind = kind](Series y) { return hctsa::dn_proportionvalues(y, kind); }));
     }
-    t.push_back(task("propUnique", [shared](Series y) { return hctsa::prop_unique(y, shared->sorted(y)); }));
+    t.push_back(shared_task("propUnique",
+                            [](Series y, HctsaShared& shared) { return hctsa::prop_unique(y, shared.sorted()); }));
     t.push_back(task("coeff_var_1", hctsa::coeff_var_1));
     t.push_back(task("coeff_var_2", hctsa::coeff_var_2));
     t.push_back(task("HighLowMu", hctsa::high_low_mu));
     for (int p : {2, 5, 10}) {
         for (const char* s : {"mean", "std"}) {
-            t.push_back(task("DN_Outliertest_" + std::to_string(p) + "_" + s, [shared, p, s](Series y) {
-                return hctsa::dn_outliertest_sorted(y, shared->sorted(y), static_cast<double>(p), s);
-            }));
+            t.push_back(shared_task("DN_Outliertest_" + std::to_string(p) + "_" + s,
+                                    [p, s](Series y, HctsaShared& shared) {
+                                        const double percent = static_cast<double>(p);
+                                        return hctsa::dn_outliertest_sorted(y, shared.sorted(), percent, s);
+                                    }));
         }
     }
 }
@@ -328,11 +166,11 @@ constexpr const char* nonlinear_names[] = {
     "035",  "045",    "016",  "026",    "036",      "046",    "056",    "112",        "113",     "122",
     "133",  "223",    "233"};
 
-void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
+void add_correlation(TaskList& t) {
     for (std::size_t k = 1; k <= 52; ++k) {
         if (k == 13 || (k > 40 && k < 52)) continue;
-        t.push_back(task("AC_" + std::to_string(k),
-                         [shared, k](Series y) { return hctsa::autocorr_entry(shared->acf(y), k); }));
+        t.push_back(shared_task("AC_" + std::to_string(k),
+                                [k](Series, HctsaShared& shared) { return hctsa::autocorr_entry(shared.acf(), k); }));
     }
     for (const std::string digits_and_suffix : nonlinear_names) {
         const std::string digits = digits_and_suffix.substr(0, digits_and_suffix.find('_'));
@@ -349,25 +187,27 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
     constexpr double one_over_e = 0.36787944117144233;
     const std::pair<const char*, double> crossings[] = {{"firstZero_acf_", 0.0}, {"firstCrossing_1e_acf_", one_over_e}};
     for (const auto& [prefix, th] : crossings) {
-        t.push_back(task(std::string(prefix) + "tau", [shared, th = th](Series y) {
-            return static_cast<double>(hctsa::bf_point_of_crossing(shared->acf(y), th).index);
+        t.push_back(shared_task(std::string(prefix) + "tau", [th = th](Series, HctsaShared& shared) {
+            return static_cast<double>(hctsa::bf_point_of_crossing(shared.acf(), th).index);
         }));
-        t.push_back(task(std::string(prefix) + "point", [shared, th = th](Series y) {
-            return hctsa::bf_point_of_crossing(shared->acf(y), th).point;
+        t.push_back(shared_task(std::string(prefix) + "point", [th = th](Series, HctsaShared& shared) {
+            return hctsa::bf_point_of_crossing(shared.acf(), th).point;
         }));
     }
     // The five lags of one method and bin count share their edges and bins.
     for (std::size_t m = 0; m < histogram_ami_methods.size(); ++m) {
         for (std::size_t b = 0; b < histogram_ami_bins.size(); ++b) {
             for (std::size_t lag = 1; lag <= HctsaShared::histogram_ami_lags; ++lag) {
-                t.push_back(task(std::string("CO_HistogramAMI_") + histogram_ami_methods[m] + "_" +
-                                     std::to_string(histogram_ami_bins[b]) + "bin_ami" + std::to_string(lag),
-                                 [shared, m, b, lag](Series y) { return shared->histogram_ami(y, m, b)[lag - 1]; }));
+                t.push_back(shared_task(std::string("CO_HistogramAMI_") + histogram_ami_methods[m] + "_" +
+                                            std::to_string(histogram_ami_bins[b]) + "bin_ami" + std::to_string(lag),
+                                        [m, b, lag](Series, HctsaShared& shared) {
+                                            return shared.histogram_ami(m, b)[lag - 1];
+                                        }));
             }
         }
     }
-    for (std::size_t c = 0; c < curve_settings.size(); ++c) {
-        const CurveSetting& s = curve_settings[c];
+    for (std::size_t c = 0; c < ami_curve_settings.size(); ++c) {
+        const AmiCurveSetting& s = ami_curve_settings[c];
         std::vector<std::string> stats;
         for (std::size_t k = 1; k <= s.max_lag; ++k) stats.push_back("ami" + std::to_string(k));
         for (const char* name : {"mami", "stdami", "pextrema", "fmmi", "pmaxima", "modeperiodmax", "pmodeperiodmax",
@@ -376,8 +216,8 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
             stats.emplace_back(name);
         }
         for (const std::string& stat : stats) {
-            t.push_back(task(s.prefix + stat, [shared, c, stat, max_lag = s.max_lag](Series y) {
-                return hctsa::ami_statistic(shared->curve(y, static_cast<Curve>(c)), max_lag, stat);
+            t.push_back(shared_task(s.prefix + stat, [c, stat, max_lag = s.max_lag](Series, HctsaShared& shared) {
+                return hctsa::ami_statistic(shared.curve(static_cast<Curve>(c)), max_lag, stat);
             }));
         }
     }
@@ -388,45 +228,35 @@ void add_correlation(TaskList& t, const std::shared_ptr<HctsaShared>& shared) {
         {"conv4", MinAmiStat::conv4},   {"nlocmax", MinAmiStat::nlocmax}};
     for (std::size_t m = 0; m < min_ami_methods.size(); ++m) {
         for (const auto& [suffix, stat] : stats) {
-            t.push_back(task(std::string("CO_CompareMinAmi_") + min_ami_methods[m] + "_2_80_" + suffix,
-                             [shared, m, stat = stat](Series y) {
-                                 return hctsa::min_ami_entry(shared->min_ami(y, static_cast<Method>(m)), stat);
-                             }));
+            t.push_back(shared_task(std::string("CO_CompareMinAmi_") + min_ami_methods[m] + "_2_80_" + suffix,
+                                    [m, stat = stat](Series, HctsaShared& shared) {
+                                        return hctsa::min_ami_entry(shared.min_ami(static_cast<Method>(m)), stat);
+                                    }));
         }
     }
 }
 
 }  // namespace
 
-TaskList hctsa_tasks(std::shared_ptr<HctsaShared> shared) {
-    if (!shared) shared = std::make_shared<HctsaShared>();
-    TaskList t;
-    t.reserve(512);
-    add_distribution(t, shared);
-    add_correlation(t, shared);
-    return t;
+const TaskList& hctsa_tasks() {
+    static const TaskList tasks = [] {
+        TaskList t;
+        t.reserve(512);
+        add_distribution(t);
+        add_correlation(t);
+        return t;
+    }();
+    return tasks;
 }
 
-std::vector<std::string> hctsa_names() {
-    std::vector<std::string> names;
-    for (auto& task : hctsa_tasks()) names.push_back(std::move(task.name));
-    return names;
-}
-
-FeatureSet run_normalising_with_hctsa(Series y, bool normalize, bool with_hctsa,
-                                      const std::function<TaskList(std::shared_ptr<HctsaShared>)>& make_tasks) {
+std::vector<double> hctsa_prepared_values(Series y, bool normalize, const TaskList& tasks) {
     const std::vector<double> z = normalize ? common::zscore(y) : std::vector<double>{};
     const Series working = normalize ? Series(z) : y;
-    std::shared_ptr<HctsaShared> shared;
-    if (with_hctsa) {
-        shared = std::make_shared<HctsaShared>();
-        shared->prepare(working);
-    }
-    return run_set(working, normalize, make_tasks(std::move(shared)), plain_values);
+    RunShared shared(working, normalize);
+    shared.hctsa().prepare();
+    return shared_values(working, normalize, tasks, shared);
 }
 
-FeatureSet hctsa_all(Series y, bool normalize) {
-    return run_normalising_with_hctsa(y, normalize, true, [](auto shared) { return hctsa_tasks(std::move(shared)); });
-}
+FeatureSet hctsa_all(Series y, bool normalize) { return run_set(y, normalize, hctsa_tasks(), hctsa_prepared_values); }
 
 }  // namespace quorlex::parallel

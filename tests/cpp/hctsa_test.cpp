@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "hctsa/helpers/bf_point_of_crossing.hpp"
 #include "hctsa/helpers/digamma.hpp"
 #include "parallel/hctsa.hpp"
+#include "parallel/hctsa_shared.hpp"
 #include "test_support.hpp"
 
 namespace h = quorlex::hctsa;
@@ -131,27 +131,41 @@ TEST(hctsa_test, first_minima_match_the_lag_by_lag_routine) {
 }
 
 TEST(hctsa_test, shared_intermediates_give_every_member_its_own_value) {
+    namespace p = quorlex::parallel;
+    const p::TaskList& tasks = p::hctsa_tasks();
+    ASSERT_EQ(tasks.size(), 512u);
     for (std::size_t n : {1, 2, 7, 64, 150}) {
         V y = noise(n, static_cast<unsigned>(n));
         for (std::size_t i = 1; i < y.size(); ++i) y[i] += 0.3 * y[i - 1];
-        auto shared = std::make_shared<quorlex::parallel::HctsaShared>();
-        shared->prepare(y);
-        const auto tasks = quorlex::parallel::hctsa_tasks(shared);
-        quorlex::parallel::RunShared run(y, false);
+        // Prepared on the pool, as the per-series run does; and computed by
+        // the first member that asks, as a batch run does.
+        p::RunShared prepared(y, false);
+        prepared.hctsa().prepare();
+        p::RunShared asked(y, false);
         for (std::size_t k = 0; k < tasks.size(); ++k) {
             if (n < 2 && k < 120) continue;  // quantile members of tiny series are covered elsewhere
-            // A list of its own per member: nothing is shared with any other.
-            const auto alone = quorlex::parallel::hctsa_tasks();
-            expect_bits(tasks[k].compute(y, false, run), alone[k].compute(y, false, run), tasks[k].name);
+            // A run of its own per member: nothing is shared with any other.
+            p::RunShared alone(y, false);
+            const double own = tasks[k].compute(y, false, alone);
+            expect_bits(tasks[k].compute(y, false, prepared), own, tasks[k].name);
+            expect_bits(tasks[k].compute(y, false, asked), own, tasks[k].name);
         }
     }
 }
 
-TEST(hctsa_test, shared_intermediates_belong_to_one_series) {
-    auto shared = std::make_shared<quorlex::parallel::HctsaShared>();
-    const V a = noise(20, 1), b = noise(20, 2);
-    shared->acf(a);
-    EXPECT_THROW_MSG(shared->acf(b), "hctsa shared intermediates asked for a series other than the one they belong to");
+TEST(hctsa_test, preparing_keeps_intermediates_already_read) {
+    // A member may hold a reference to what it read while the rest is
+    // prepared: the value stays where it is, unchanged.
+    const V y = noise(50, 3);
+    quorlex::parallel::RunShared run(y, false);
+    const V& acf = run.hctsa().acf();
+    const V& sorted = run.hctsa().sorted();
+    const V acf_copy = acf, sorted_copy = sorted;
+    run.hctsa().prepare();
+    EXPECT_EQ(&run.hctsa().acf(), &acf);
+    EXPECT_EQ(&run.hctsa().sorted(), &sorted);
+    expect_same(acf, acf_copy);
+    expect_same(sorted, sorted_copy);
 }
 
 TEST(hctsa_test, autocorrelation_by_fft) {

@@ -1,7 +1,7 @@
 // CO_Embed2_Dist (v1): misfit of an exponential to the 2-d embedding's step distances.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

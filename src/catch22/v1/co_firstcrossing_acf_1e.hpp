@@ -1,7 +1,7 @@
 // CO_FirstCrossing_acf_1e (v1): the autocorrelation's decay time to 1/e.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

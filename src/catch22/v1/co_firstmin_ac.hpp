@@ -1,7 +1,7 @@
 // CO_FirstMin_ac (v1): the first local minimum of the autocorrelation.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // CO_HistogramAMI_even_5bin_ami2 (v1): automutual information at lag 2 from a 5-bin histogram.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

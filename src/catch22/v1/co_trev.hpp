@@ -1,7 +1,7 @@
 // CO_trev_1_num (v1): time reversibility, the mean cubed step.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // DN_OutlierInclude (v1): when the positive or negative outliers of the series occur.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // FC_LocalSimple (v1): residuals of forecasting each value by the mean of the ones before it.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

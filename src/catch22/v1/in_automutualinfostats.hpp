@@ -1,7 +1,7 @@
 // IN_AutoMutualInfoStats (v1): the first minimum of the Gaussian automutual information.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // MD_pNN_pnn40 (v1): the proportion of successive steps of z larger than 0.04 in absolute value.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // PD_PeriodicityWang_th0_01 (v1): the period Wang's method finds, as an autocorrelation lag.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // SB_BinaryStats (v1): the longest stretches above the mean and of non-increasing steps.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // SB_MotifThree_quantile_hh (v1): the entropy of pairs of successive quantile symbols.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

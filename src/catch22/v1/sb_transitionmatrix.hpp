@@ -1,7 +1,7 @@
 // SB_TransitionMatrix (v1): the summed column variances of a 3-symbol transition matrix.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

@@ -1,7 +1,7 @@
 // SC_FluctAnal (v1): the first scaling regime's share of timescales, by rescaled range and DFA.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 
 namespace quorlex::catch22::v1 {

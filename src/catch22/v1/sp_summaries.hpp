@@ -1,7 +1,7 @@
 // SP_Summaries (v1): the low-frequency power and the median frequency of the periodogram.
 #pragma once
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "catch22/v1/periodogram.hpp"
 #include "helpers/series.hpp"
 

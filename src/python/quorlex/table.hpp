@@ -6,7 +6,7 @@
 #include <optional>
 #include <type_traits>
 
-#include "catch22/shared.hpp"
+#include "catch22/intermediates.hpp"
 #include "helpers/series.hpp"
 #include "python/binding.hpp"
 #include "python/errors.hpp"

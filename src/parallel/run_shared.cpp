@@ -1,4 +1,6 @@
-#include "parallel/shared.hpp"
+#include "parallel/run_shared.hpp"
+
+#include "parallel/hctsa_shared.hpp"
 
 namespace quorlex::parallel {
 
@@ -33,6 +35,10 @@ std::span<const double> Catch22Shared::autocorrs(std::size_t count) {
 
 const catch22::Spectrum& Catch22Shared::angular_welch_rect() {
     return spectrum_.get([this] { return catch22::angular_welch_rect(prepared(), mean()); });
+}
+
+HctsaShared& RunShared::hctsa() {
+    return *hctsa_.get([this] { return std::make_shared<HctsaShared>(series_); });
 }
 
 }  // namespace quorlex::parallel

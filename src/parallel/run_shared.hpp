@@ -1,45 +1,27 @@
 // What the tasks of one set run share: one typed home per feature family for
 // the intermediates several of its features derive from the run's series.
-// Each intermediate is computed once, by whichever task asks first, and then
-// read by the others; a run owns one RunShared, so nothing outlives the run.
+// Each intermediate is computed once (by whichever task asks first, or ahead
+// of the tasks, as the hctsa run prepares its own) and then read by the
+// others; a run owns one RunShared, so nothing outlives the run.
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
-#include "catch22/shared.hpp"
+#include "catch22/co_auto_corr.hpp"
+#include "catch22/intermediates.hpp"
 #include "catch22/sp_summaries.hpp"
 #include "catch22/v1/periodogram.hpp"
 #include "helpers/autocorrelation.hpp"
 #include "helpers/moments.hpp"
 #include "helpers/series.hpp"
+#include "parallel/once.hpp"
 #include "tsfeatures/pacf.hpp"
 
 namespace quorlex::parallel {
-
-// A value computed at most once per run. `make` must not start parallel work:
-// a thread waiting here runs nothing else. If `make` fails, the failure
-// propagates and a later call retries.
-template <class T>
-class Once {
-public:
-    template <class Make>
-    const T& get(Make make) {
-        const std::lock_guard lock(mutex_);
-        if (!ready_) {
-            value_ = make();
-            ready_ = true;
-        }
-        return value_;
-    }
-
-private:
-    std::mutex mutex_;
-    bool ready_ = false;
-    T value_{};
-};
 
 class Catch22Shared final : public catch22::Shared {
 public:
@@ -83,13 +65,29 @@ struct Catch22V1Shared {
     Once<catch22::v1::Periodogram> periodogram;
 };
 
+class HctsaShared;
+
+// Bound to the run's series, the one every task of the run receives.
 struct RunShared {
-    RunShared(Series y, bool normalize) : catch22(y, normalize) {}
+    RunShared(Series y, bool normalize) : catch22(y, normalize), series_(y) {}
+
     Catch22Shared catch22;
     Catch22V1Shared catch22_v1;
     TsfeaturesShared tsfeatures;
     // The moments of the run's series, when its z-score was already taken.
     std::optional<common::Moments> moments;
+
+    // The hctsa intermediates of the run's series, made when a member first
+    // asks: a batch makes a RunShared for every series it runs, and one
+    // without hctsa members never pays for them.
+    HctsaShared& hctsa();
+
+private:
+    Series series_;
+    // A shared_ptr, whose deleter is made with the object: RunShared's
+    // constructor and destructor stay inline though HctsaShared is not
+    // complete here.
+    Once<std::shared_ptr<HctsaShared>> hctsa_;
 };
 
 }  // namespace quorlex::parallel
