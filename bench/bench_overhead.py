@@ -14,9 +14,8 @@ builds (run the script once per build, each in its own process):
 The batch runs use n_jobs=1. Times are CPU time of the whole process (every
 thread), so the load of other processes on a shared machine does not inflate
 them; each is the best of several rounds, in microseconds per series.
---data is the folder holding aeon's bundled datasets (default: the v1
-reference environment's copy, as the tests use; QUORLEX_V1_REFERENCE or
-.venv/v1-reference).
+--data is the folder that holds aeon/datasets/data (default: the v1 reference
+environment the tests use, QUORLEX_V1_REFERENCE or .venv/v1-reference).
 """
 
 import argparse

@@ -35,9 +35,7 @@ TaskList combined_tasks(const CombinedOptions& options) {
 }
 
 FeatureSet combined_all(Series y, bool normalize, const CombinedOptions& options) {
-    static LastTaskList<CombinedOptions> last;
-    const auto tasks = last.get(options, [&] { return combined_tasks(options); });
-    return run_set(y, normalize, *tasks, executor(options));
+    return run_set(y, normalize, combined_tasks(options), executor(options));
 }
 
 CumulativeTable combined_cumulative(Series series, bool normalize, const CombinedOptions& options,

@@ -17,7 +17,6 @@ struct CombinedOptions {
     std::optional<std::uint64_t> freq;
     std::uint64_t lags = 12;
     bool demean = true;
-    bool operator==(const CombinedOptions&) const = default;
 };
 
 // In order: the hctsa tasks (when asked), the 20 catch22 tasks, DN_Spread_Std

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -58,28 +56,6 @@ std::vector<double> normalising_values(Series y, bool normalize, const TaskList&
 using Executor = std::vector<double> (*)(Series y, bool normalize, const TaskList& tasks);
 
 std::vector<std::string> task_names(const TaskList& tasks);
-
-// The task list of the last call, kept for the next call with the same key: a
-// per-series function that takes options is called series after series with
-// the same ones, and so builds its list once instead of on every call.
-template <class Key>
-class LastTaskList {
-public:
-    template <class Make>
-    std::shared_ptr<const TaskList> get(const Key& key, Make make) {
-        const std::lock_guard lock(mutex_);
-        if (!list_ || !(key_ == key)) {
-            list_ = std::make_shared<const TaskList>(make());
-            key_ = key;
-        }
-        return list_;
-    }
-
-private:
-    std::mutex mutex_;
-    Key key_{};
-    std::shared_ptr<const TaskList> list_;
-};
 
 // The names of the tasks with the values `execute` gives them.
 FeatureSet run_set(Series y, bool normalize, const TaskList& tasks, Executor execute);

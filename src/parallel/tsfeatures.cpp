@@ -1,6 +1,5 @@
 #include "parallel/tsfeatures.hpp"
 
-#include <tuple>
 #include <vector>
 
 #include "tsfeatures/arch_stat.hpp"
@@ -71,9 +70,7 @@ TaskList tsfeatures_combined_tasks(std::optional<std::uint64_t> freq, std::uint6
 
 FeatureSet tsfeatures_all(Series y, bool normalize, std::optional<std::uint64_t> freq, std::uint64_t lags,
                           bool demean) {
-    static LastTaskList<std::tuple<std::optional<std::uint64_t>, std::uint64_t, bool>> last;
-    const auto tasks = last.get({freq, lags, demean}, [&] { return tsfeatures_tasks(freq, lags, demean); });
-    return run_set(y, normalize, *tasks, normalising_values);
+    return run_set(y, normalize, tsfeatures_tasks(freq, lags, demean), normalising_values);
 }
 
 CumulativeTable tsfeatures_cumulative(Series series, bool normalize, std::optional<std::uint64_t> freq,
