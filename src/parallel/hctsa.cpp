@@ -24,11 +24,10 @@
 #include "hctsa/distribution/dn_trimmedmean.hpp"
 #include "hctsa/distribution/dn_withinp.hpp"
 #include "hctsa/helpers/bf_point_of_crossing.hpp"
-#include "helpers/failure.hpp"
+#include "helpers/autocorrelation.hpp"
 #include "helpers/order_statistics.hpp"
 #include "helpers/vectors.hpp"
 #include "parallel/hctsa_shared.hpp"
-#include "parallel/pool.hpp"
 
 namespace quorlex::parallel {
 
@@ -184,8 +183,8 @@ void add_correlation(TaskList& t) {
             return hctsa::co_nonlinearautocorr(y, lags, absolute);
         }));
     }
-    constexpr double one_over_e = 0.36787944117144233;
-    const std::pair<const char*, double> crossings[] = {{"firstZero_acf_", 0.0}, {"firstCrossing_1e_acf_", one_over_e}};
+    const std::pair<const char*, double> crossings[] = {{"firstZero_acf_", 0.0},
+                                                        {"firstCrossing_1e_acf_", common::one_over_e}};
     for (const auto& [prefix, th] : crossings) {
         t.push_back(shared_task(std::string(prefix) + "tau", [th = th](Series, HctsaShared& shared) {
             return static_cast<double>(hctsa::bf_point_of_crossing(shared.acf(), th).index);
