@@ -195,17 +195,21 @@ def run(batch: Batch, features: Features, n_jobs: int | None = None, progress: b
         rows = batch.count if bounds is None else len(bounds)
         bar = tqdm(total=rows, unit="series" if bounds is None else "windows", file=sys.stderr)
         report = bar.update
-    masked: Flags | None = None
+    flags: bytearray | None = None
     try:
         if bounds is not None:
-            out, names = _engine.run_windows(name, options, batch.values, bounds, threads, report)
+            values, names = _engine.run_windows(name, options, batch.values, bounds, threads, report)
         elif return_masked:
-            out, names, masked = _engine.run(name, options, batch.values, batch.offsets, threads, report, True)
+            values, names, flags = _engine.run(name, options, batch.values, batch.offsets, threads, report, True)
         else:
-            out, names = _engine.run(name, options, batch.values, batch.offsets, threads, report)
+            values, names = _engine.run(name, options, batch.values, batch.offsets, threads, report)
     finally:
         if bar is not None:
             bar.close()
+    # The engine's bytearrays viewed as matrices, not copied.
+    shape = (batch.count if bounds is None else len(bounds), len(names))
+    out: Matrix = np.frombuffer(values, dtype=np.float64).reshape(shape)
+    masked: Flags | None = None if flags is None else np.frombuffer(flags, dtype=np.bool_).reshape(shape)
     keep = _distinct(names)
     if keep is None:
         return out, names, masked

@@ -51,9 +51,8 @@ def main(path):
     flat = array.array("d", [v for y in series for v in y])
     _engine = batch_engine()
     for set_name in ("catch24", "catchamouse16"):
-        names = _engine.names(set_name)
-        out = array.array("d", bytes(8 * len(names) * len(series)))
-        _engine.run(set_name, None, flat, offsets, out, 0, None)
+        matrix, names = _engine.run(set_name, None, flat, offsets, 0, None)
+        out = array.array("d", matrix)
         for i, label in enumerate(SERIES):
             for k, name in enumerate(names):
                 values[f"{label}/batch/{set_name}/{name}"] = out[i * len(names) + k].hex()

@@ -125,7 +125,7 @@ def test_engine_returns_the_masked_flags_with_the_matrix():
     from quorlex_batch import _engine
 
     out, names, masked = _engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), 0, None, True)
-    assert out.shape == masked.shape == (1, len(names)) == (1, 22) and masked.dtype == np.bool_
+    assert len(out) == 8 * len(masked) and len(masked) == len(names) == 22
     assert len(_engine.run("catch22-v1", None, np.ones(5), np.array([0, 5]), 0, None)) == 2
 
 

@@ -2,8 +2,9 @@
 // rows of a function table read by the one binding engine. A request (a set
 // name with options, or a list of feature names) becomes a batch::Plan; the
 // series come as one flat float64 buffer with int64 row offsets or window
-// bounds, read in place; the result matrix is created here and filled on the
-// worker pool with the interpreter lock released.
+// bounds, read in place; the result matrix is created here (as a bytearray,
+// so the engine needs no numpy) and filled on the worker pool with the
+// interpreter lock released.
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -110,31 +111,28 @@ std::optional<batch::Plan> plan_of(const Value& features, const Value& options) 
 
 // -- results --
 
-// A new numpy array of rows x columns of `dtype`, zero-filled, held writable
-// in `buffer`; nullptr with an exception set.
-PyObject* new_matrix(std::size_t rows, std::size_t columns, const char* dtype, HeldBuffer& buffer) {
-    static PyObject* zeros = nullptr;  // numpy.zeros, kept for the process
-    if (zeros == nullptr) {
-        PyObject* numpy = PyImport_ImportModule("numpy");
-        if (numpy == nullptr) return nullptr;
-        zeros = PyObject_GetAttrString(numpy, "zeros");
-        Py_DECREF(numpy);
-        if (zeros == nullptr) return nullptr;
-    }
-    PyObject* matrix = PyObject_CallFunction(zeros, "(nn)s", static_cast<Py_ssize_t>(rows),
-                                             static_cast<Py_ssize_t>(columns), dtype);
-    if (matrix != nullptr && !buffer.acquire(matrix, PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) Py_CLEAR(matrix);
-    return matrix;
+// A new bytearray of `size` bytes, held writable in `buffer`; nullptr with an
+// exception set. Every byte is written by the run (the package views it as a
+// numpy array, without a copy), so it is not cleared first; the engine itself
+// needs no numpy.
+PyObject* new_output(std::size_t size, HeldBuffer& buffer) {
+    PyObject* bytes = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
+    if (bytes != nullptr && !buffer.acquire(bytes, PyBUF_C_CONTIGUOUS | PyBUF_WRITABLE)) Py_CLEAR(bytes);
+    return bytes;
 }
 
-// (matrix, names) or (matrix, names, masked): every row of the plan computed
-// by rows(plan, out, masked, done) on the pool, the interpreter lock released.
+// (values, names) or (values, names, masked): the row-major float64 values of
+// every row of the plan (and their masked flags, one byte each), computed by
+// rows(out, masked, done) on the pool with the interpreter lock released.
+static_assert(sizeof(bool) == 1, "masked flags are numpy bools, one byte each");
+
 template <class Rows>
 PyObject* compute(const batch::Plan& plan, std::size_t n, bool with_masked, PyObject* progress, Rows rows) {
     HeldBuffer out_buffer, masked_buffer;
     PyObject* names = string_list(plan.names());
-    PyObject* out = names != nullptr ? new_matrix(n, plan.width(), "float64", out_buffer) : nullptr;
-    PyObject* masked = out != nullptr && with_masked ? new_matrix(n, plan.width(), "bool", masked_buffer) : nullptr;
+    const std::size_t cells = n * plan.width();
+    PyObject* out = names != nullptr ? new_output(cells * sizeof(double), out_buffer) : nullptr;
+    PyObject* masked = out != nullptr && with_masked ? new_output(cells * sizeof(bool), masked_buffer) : nullptr;
     if (out == nullptr || (with_masked && masked == nullptr)) {
         Py_XDECREF(names);
         Py_XDECREF(out);
@@ -219,13 +217,14 @@ std::vector<Entry> build_table() {
         row("sets", sets_row, "The names of the feature sets, in table order.", {}),
         row("names", names_row, "The output column names of a request.", {features, {"options", Kind::options}}),
         row("run", run_row,
-            "(matrix, names[, masked]) of the series values[offsets[i]:offsets[i + 1]], computed with the "
-            "interpreter lock released (see quorlex_batch.extract).",
+            "(values, names[, masked]) of the series values[offsets[i]:offsets[i + 1]]: the row-major float64 "
+            "matrix (and bool flags) as bytearrays, computed with the interpreter lock released "
+            "(see quorlex_batch.extract).",
             {features, options, values, {"offsets", Kind::int64s, true}, max_threads, progress,
              {"masked", Kind::flag, false, 0}}),
         row("run_windows", run_windows_row,
-            "(matrix, names) of the windows values[bounds[i, 0]:bounds[i, 1]], read in place, computed with the "
-            "interpreter lock released (see quorlex_batch.roll).",
+            "(values, names) of the windows values[bounds[i, 0]:bounds[i, 1]], read in place: the row-major "
+            "float64 matrix as a bytearray, computed with the interpreter lock released (see quorlex_batch.roll).",
             {features, options, values, {"bounds", Kind::int64s, true}, max_threads, progress}),
     };
 }
