@@ -146,7 +146,8 @@ namespace {
 
 // The struct-module format of a native item ("d" for float64, "q" or "l" for
 // int64), with or without a native byte-order prefix, and its size.
-bool has_format(const Py_buffer& view, const char* accepted, std::size_t itemsize) {
+// Inlined: the series path checks one format on every call.
+[[gnu::always_inline]] inline bool has_format(const Py_buffer& view, const char* accepted, std::size_t itemsize) {
     const char* format = view.format != nullptr ? view.format : "B";
     if (*format == '<' || *format == '=' || *format == '@') ++format;
     if (view.itemsize != static_cast<Py_ssize_t>(itemsize) || format[0] == '\0' || format[1] != '\0') return false;
@@ -520,7 +521,7 @@ PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nar
     try {
         Args values;
         for (std::size_t i = 0; i < f.param_count; ++i) {
-            if (!convert(f.params[i], slots[i], values.add(i))) {
+            if (!convert(f.params[i], slots[i], values[i])) {
                 ensure_error_set();
                 wrap_argument_error(f.params[i].name);
                 return nullptr;

@@ -57,7 +57,7 @@ public:
     const Py_buffer& view() const { return view_; }
 
 private:
-    Py_buffer view_{};
+    Py_buffer view_;  // read only while held_: left unset otherwise, as every argument value makes one
     bool held_ = false;
 };
 
@@ -108,17 +108,7 @@ struct Value {
 };
 
 inline constexpr std::size_t max_params = 9;
-// The converted arguments of one call: only the function's own parameters
-// are constructed, so a call pays for the values it has, not for the widest
-// function's.
-class Args {
-public:
-    Value& operator[](std::size_t i) { return *values_[i]; }
-    Value& add(std::size_t i) { return values_[i].emplace(); }
-
-private:
-    std::array<std::optional<Value>, max_params> values_;
-};
+using Args = std::array<Value, max_params>;
 
 // Calls the routine with converted arguments and returns a new reference, or
 // nullptr with an exception set. Internal failures are translated by the engine.
