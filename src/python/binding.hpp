@@ -57,7 +57,9 @@ public:
     const Py_buffer& view() const { return view_; }
 
 private:
-    Py_buffer view_;  // read only while held_: left unset otherwise, as every argument value makes one
+    // Read only while held_, so not cleared: every call makes nine argument
+    // values and most hold no buffer.
+    Py_buffer view_;
     bool held_ = false;
 };
 
@@ -70,7 +72,8 @@ public:
 
     std::vector<double>& storage() { return owned_; }
     void use_storage() { view_ = owned_; }
-    // Reads the n doubles of a held buffer in place.
+    // The buffer a converter holds; use_buffer then reads its first n doubles
+    // in place.
     HeldBuffer& buffer() { return buffer_; }
     void use_buffer(std::size_t n) { view_ = Series(static_cast<const double*>(buffer_.view().buf), n); }
 
